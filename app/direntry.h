@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// Attribute bit of a folder. Local entries carry more bits; server entries hold 0 for a
+// plain file and this bit for everything else (folders, links, devices).
+inline constexpr std::uint32_t kFolderAttribute = 0x10;
+
+// One entry of a folder listing, local or on the server.
+struct DirEntry
+{
+    std::uint32_t attributes = 0;
+    std::int64_t createTime = 0; // local entries only; never shown
+    std::int64_t accessTime = 0; // local entries only; never shown
+    std::int64_t writeTime = 0;  // UTC seconds since 1970; "Modified" and the date sort key
+    std::uint64_t size = 0;      // bytes; shown for files only
+    QString name;                // bare name, no path
+
+    bool IsFolder() const { return (attributes & kFolderAttribute) != 0; }
+    bool IsDots() const { return name == QLatin1String(".") || name == QLatin1String(".."); }
+};

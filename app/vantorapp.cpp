@@ -1,0 +1,174 @@
+#include "app/vantorapp.h"
+
+#include "app/mainframe.h"
+#include "framework/messagebox.h"
+#include "framework/programfolder.h"
+#include "framework/settingsstore.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetsession.h"
+#include "profiles/profilefile.h"
+
+#include <QScreen>
+
+namespace {
+
+CVantorApp* theInstance = nullptr;
+
+const QString kRegistryError = QStringLiteral("A Windows Registry Error was encountered.");
+
+void ShowRegistryError()
+{
+    // No owner: the main window may be in the middle of its destruction.
+    ShowMessageBox(nullptr, kRegistryError, {}, MsgIcon::Stop);
+}
+
+int SplitterSizeOr(std::optional<qint64> stored, int fallback)
+{
+    if (!stored || *stored <= 0 || *stored > CVantorApp::kMaxSplitterSize)
+        return fallback;
+    return static_cast<int>(*stored);
+}
+
+} // namespace
+
+CVantorApp& theApp()
+{
+    Q_ASSERT(theInstance);
+    return *theInstance;
+}
+
+CVantorApp::CVantorApp(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    theInstance = this;
+    setApplicationName(QStringLiteral("Vantor"));
+    setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
+    setApplicationVersion(QString::fromLatin1(kVersion));
+    setQuitOnLastWindowClosed(true);
+}
+
+CVantorApp::~CVantorApp()
+{
+    ResetState();
+    theInstance = nullptr;
+}
+
+QWidget* CVantorApp::MainWindow() const
+{
+    return mainFrame.data();
+}
+
+void CVantorApp::ResetState()
+{
+    // The window first: its destruction saves the settings and may still use the rest.
+    delete mainFrame.data();
+    mainFrame = nullptr;
+    if (ftpConnection)
+        ftpConnection->Close();
+    ftpConnection.reset();
+    if (internetSession)
+        internetSession->Close();
+    internetSession.reset();
+
+    programFolder.clear();
+    helpFilePath.clear();
+    profileFilePath.clear();
+    secondProfilePath.clear();
+
+    sortByName = true;
+    sortByExtension = false;
+    sortBySize = false;
+    sortByDate = false;
+    sortType = QStringLiteral("1");
+    splitterWidth = kDefaultSplitterWidth;
+    splitterHeight = kDefaultSplitterHeight;
+    useDrivesAB = false;
+
+    activeProfile = ProfileRecord();
+    activeProfileIndex = 0;
+    profileFileReserved = 0;
+
+    ftpCurrentDir.clear();
+    ftpEntries.clear();
+
+    connectDone = false;
+    connectFailed = false;
+    showCommWindow = true;
+    busy = false;
+    ftpPanesReset = false;
+    ftpUnavailable = false;
+    ftpSideInUse = true;
+    selectionHandled = false;
+    resortOnly = false;
+}
+
+bool CVantorApp::InitInstance()
+{
+    ResetState();
+
+    programFolder = CurrentProgramFolder();
+    helpFilePath = programFolder + QStringLiteral("Vantor.hlp");
+    profileFilePath = programFolder + QStringLiteral("Profiles.dat");
+    secondProfilePath = programFolder + QStringLiteral("Profiles.pro");
+
+    RestoreSettings();
+
+    if (!LoadStartupProfile(profileFilePath))
+        return false;
+
+    auto* frame = new CMainFrame();
+    mainFrame = frame;
+    frame->setAttribute(Qt::WA_DeleteOnClose);
+    // Without a window manager (Xvfb) nobody honours "maximised"; start at full size anyway.
+    frame->setGeometry(frame->screen()->availableGeometry());
+    frame->showMaximized();
+    return true;
+}
+
+void CVantorApp::RestoreSettings()
+{
+    CSettingsStore store;
+    // The store is made when missing. A store that cannot be made is no reason to stop: the
+    // defaults hold, and the save at exit reports the problem.
+    store.Open();
+    if (const std::optional<QString> type = store.ReadText(QStringLiteral("SortType")))
+        ApplySortType(*type);
+    splitterWidth = SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterWidth")),
+                                   kDefaultSplitterWidth);
+    splitterHeight = SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterHeight")),
+                                    kDefaultSplitterHeight);
+    // The launcher compares this with the newest version on the update server.
+    store.WriteText(QStringLiteral("Version"), QString::fromLatin1(kVersion));
+    store.Close();
+}
+
+void CVantorApp::ApplySortType(const QString& type)
+{
+    sortType = type;
+    sortByName = type == QLatin1String("1");
+    sortByExtension = type == QLatin1String("2");
+    sortBySize = type == QLatin1String("3");
+    sortByDate = type == QLatin1String("4");
+}
+
+void CVantorApp::SaveSettings(int width, int height)
+{
+    CSettingsStore store;
+    if (!store.Open() || !store.WriteInt(QStringLiteral("SplitterWidth"), width) ||
+        !store.WriteInt(QStringLiteral("SplitterHeight"), height) ||
+        !store.WriteText(QStringLiteral("SortType"), sortType) || !store.Close())
+        ShowRegistryError();
+}
+
+int CVantorApp::ExitInstance(int frameworkCode)
+{
+    if (ftpConnection) {
+        ftpConnection->Close();
+        ftpConnection.reset();
+    }
+    if (internetSession) {
+        internetSession->Close();
+        internetSession.reset();
+    }
+    return frameworkCode;
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "app/direntry.h"
+#include "profiles/profilerecord.h"
+
+#include <QApplication>
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+class CInternetSession;
+class CFtpConnection;
+class CMainFrame;
+
+// The application object: starts and ends the program and owns every piece of state that
+// more than one part of the program uses. Other code reads and writes the members directly,
+// on the user-interface thread. It owns the Internet session and the FTP connection (made
+// by connecting, closed by reconnecting and at exit) and the main window.
+class CVantorApp : public QApplication
+{
+    Q_OBJECT
+
+public:
+    CVantorApp(int& argc, char** argv);
+    ~CVantorApp() override;
+
+    // Start-up: paths, settings, the start-up profile, then the main window. False ends the
+    // program before any window is shown.
+    bool InitInstance();
+    // Shut-down: closes the FTP connection and the session; returns the exit code.
+    int ExitInstance(int frameworkCode = 0);
+    // Writes the splitter sizes and the sort choice to the settings store. Called by the
+    // main window while it is destroyed.
+    void SaveSettings(int width, int height);
+
+    // Gives every member its initial value: closes the network objects, destroys the main
+    // window, clears paths, settings, profiles and flags. Start-up begins with it, and tests
+    // call it between cases; it is the one reset of the program's shared state.
+    void ResetState();
+
+    // The owner of message boxes and the parent of the status windows; null before the main
+    // window exists.
+    QWidget* MainWindow() const;
+
+    // Paths, set at start-up and not changed afterwards.
+    QString programFolder;
+    QString helpFilePath;
+    QString profileFilePath;
+    QString secondProfilePath;
+
+    // Settings. The Sort By commands change the five sort members together.
+    bool sortByName = true;
+    bool sortByExtension = false;
+    bool sortBySize = false;
+    bool sortByDate = false;
+    QString sortType = QStringLiteral("1");
+    int splitterWidth = kDefaultSplitterWidth;
+    int splitterHeight = kDefaultSplitterHeight;
+    bool useDrivesAB = false;
+
+    // Profiles.
+    ProfileRecord activeProfile;
+    int activeProfileIndex = 0;
+    qint32 profileFileReserved = 0;
+
+    // The FTP side.
+    std::unique_ptr<CInternetSession> internetSession;
+    std::unique_ptr<CFtpConnection> ftpConnection;
+    QString ftpCurrentDir;
+    QList<DirEntry> ftpEntries;
+
+    // Flags shared between the parts of the program.
+    bool connectDone = false;
+    bool connectFailed = false;
+    bool showCommWindow = true;
+    bool busy = false;
+    bool ftpPanesReset = false;
+    bool ftpUnavailable = false;
+    bool ftpSideInUse = true;
+    bool selectionHandled = false;
+    bool resortOnly = false;
+
+    QPointer<CMainFrame> mainFrame;
+
+    static constexpr int kDefaultSplitterWidth = 320;
+    static constexpr int kDefaultSplitterHeight = 240;
+    // Stored sizes above this are taken as damage, not as a screen.
+    static constexpr int kMaxSplitterSize = 10000;
+    // The version of this program, shown in About and kept in the settings for the launcher.
+    static constexpr const char* kVersion = "8.77";
+
+private:
+    void RestoreSettings();
+    void ApplySortType(const QString& type);
+};
+
+// The one application object; valid from its construction in main to the program's end.
+CVantorApp& theApp();

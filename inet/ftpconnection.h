@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class CInternetFile;
+class CFtpFileFind;
+struct FtpSessionShared;
+struct FtpControl;
+
+enum class FileAccess { Read, Write };
+enum class TransferType { Binary, Ascii };
+
+// What one server path is (CFtpConnection::Stat).
+struct FtpStat
+{
+    bool isDirectory = false;
+    quint64 size = 0;
+    qint64 writeTime = 0; // UTC seconds since 1970; 0 when the server does not tell
+};
+
+// One logged-in control connection. It carries one open file or one open search at a time;
+// opening a second fails with InetErrorKind::Busy and leaves the first intact.
+//
+// The bool operations answer false for any failure, a lost connection included, and never
+// throw. Everything else throws CInternetException. Once the control connection is lost,
+// every further call fails at once with InetErrorKind::Closed (or false).
+class CFtpConnection
+{
+public:
+    ~CFtpConnection(); // Close()
+    CFtpConnection(const CFtpConnection&) = delete;
+    CFtpConnection& operator=(const CFtpConnection&) = delete;
+
+    bool SetCurrentDirectory(const QString& path);
+    bool GetCurrentDirectory(QString& directory);
+    bool CreateDirectory(const QString& path);
+    bool RemoveDirectory(const QString& path);
+    bool Remove(const QString& path);
+    bool Rename(const QString& from, const QString& to);
+
+    // RETR (Read) or STOR (Write) of `path`.
+    std::unique_ptr<CInternetFile> OpenFile(const QString& path, FileAccess access,
+                                            TransferType type = TransferType::Binary);
+
+    // Sends a raw command. With `expectData` the command's data connection comes back as a
+    // file to read (LIST); without, the reply is not examined and the result is null, but a
+    // lost connection still throws.
+    std::unique_ptr<CInternetFile> Command(const QString& text, bool expectData,
+                                           TransferType type = TransferType::Ascii);
+
+    // Whether `path` exists and what it is: MLST where offered, else SIZE and MDTM, else the
+    // parent's listing. Nothing when it does not exist; an empty folder exists.
+    std::optional<FtpStat> Stat(const QString& path);
+
+    // Sends QUIT, or gives a healthy idle connection back to its session's pool.
+    void Close();
+
+    bool IsOpen() const;
+    bool IsPassive() const;
+
+private:
+    friend class CInternetSession;
+    friend class CInternetFile;
+    friend class CFtpFileFind;
+    CFtpConnection(std::unique_ptr<FtpControl> control, std::shared_ptr<FtpSessionShared> session);
+
+    std::unique_ptr<FtpControl> control;
+    std::shared_ptr<FtpSessionShared> session;
+};

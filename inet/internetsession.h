@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class CFtpConnection;
+struct FtpSessionShared;
+
+// Limits of the session; tests set them short.
+struct InternetOptions
+{
+    std::chrono::milliseconds connectTimeout{20000};
+    std::chrono::milliseconds replyTimeout{30000};
+    std::chrono::milliseconds dataTimeout{30000};   // a data connection idle this long fails
+    std::chrono::milliseconds acceptTimeout{10000}; // active mode: wait for the server to connect
+    std::chrono::milliseconds poolIdleLimit{60000}; // pooled connections idle longer are dropped
+    int poolPerServer = 4;                          // idle connections kept per server and user
+};
+
+// The Internet session: its options, its wait hook and a pool of idle, logged-in FTP
+// connections. Connections made by the session may outlive it safely; a connection closed
+// after the session is gone is simply closed.
+//
+// Thread rules: GetFtpConnection may run on a worker thread (the program logs in on one);
+// the wait hook is called only on the thread that installed it.
+class CInternetSession
+{
+public:
+    explicit CInternetSession(const InternetOptions& options = {});
+    ~CInternetSession();
+    CInternetSession(const CInternetSession&) = delete;
+    CInternetSession& operator=(const CInternetSession&) = delete;
+
+    // Called about every 50 ms while a call of this session waits on the network, on the
+    // installing thread only. Returning false stops the call with InetErrorKind::Cancelled
+    // (a running transfer is aborted with ABOR first). An empty hook removes it.
+    using WaitHook = std::function<bool()>;
+    void SetWaitHook(WaitHook hook);
+
+    const InternetOptions& Options() const;
+    void SetOptions(const InternetOptions& options);
+
+    // Logs in and returns the connection, or throws CInternetException. `server` is "host",
+    // "host:port", "[v6]" or "[v6]:port"; a port there wins over `port`; port 0 means 21.
+    // An empty user logs in as "anonymous" with the password "anonymous@". Active mode is
+    // the default; when it fails on a connection, that connection turns passive for the
+    // rest of its life. `passive` starts passive with active as the fallback. A pooled idle
+    // connection to the same server, user and password is reused when it is still alive.
+    std::unique_ptr<CFtpConnection> GetFtpConnection(const QString& server, const QString& user,
+                                                     const QString& password, quint16 port = 0,
+                                                     bool passive = false);
+
+    // Closes every pooled connection; connections handed out stay usable.
+    void Close();
+
+    // Number of idle connections in the pool (all servers).
+    int PooledConnectionCount() const;
+
+private:
+    std::shared_ptr<FtpSessionShared> shared;
+};

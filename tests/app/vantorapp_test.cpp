@@ -1,0 +1,156 @@
+// Start-up, the shared state and the settings store.
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "framework/settingsstore.h"
+#include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kRegistryError = QStringLiteral("A Windows Registry Error was encountered.");
+
+void Store(const QString& name, const QString& value)
+{
+    QSettings settings(CSettingsStore::FilePath(), QSettings::IniFormat);
+    settings.setValue(name, value);
+}
+
+QString Stored(const QString& name)
+{
+    QSettings settings(CSettingsStore::FilePath(), QSettings::IniFormat);
+    return settings.value(name).toString();
+}
+
+QString SortFlags()
+{
+    const CVantorApp& app = theApp();
+    return QStringLiteral("%1%2%3%4")
+        .arg(int(app.sortByName))
+        .arg(int(app.sortByExtension))
+        .arg(int(app.sortBySize))
+        .arg(int(app.sortByDate));
+}
+
+} // namespace
+
+TEST(StartUp, FillsThePathsFromTheWorkingDirectory)
+{
+    ASSERT_TRUE(theApp().InitInstance());
+    EXPECT_EQ(theApp().programFolder, TestProgramFolder());
+    EXPECT_EQ(theApp().helpFilePath, TestProgramFolder() + QStringLiteral("Vantor.hlp"));
+    EXPECT_EQ(theApp().profileFilePath, TestProgramFolder() + QStringLiteral("Profiles.dat"));
+    EXPECT_EQ(theApp().secondProfilePath, TestProgramFolder() + QStringLiteral("Profiles.pro"));
+    ASSERT_NE(theApp().MainWindow(), nullptr);
+    EXPECT_TRUE(theApp().MainWindow()->isVisible());
+}
+
+TEST(StartUp, AnEmptyStoreGivesTheDefaults)
+{
+    ASSERT_TRUE(theApp().InitInstance());
+    EXPECT_EQ(theApp().splitterWidth, 320);
+    EXPECT_EQ(theApp().splitterHeight, 240);
+    EXPECT_EQ(theApp().sortType, QStringLiteral("1"));
+    EXPECT_EQ(SortFlags(), QStringLiteral("1000"));
+    EXPECT_FALSE(theApp().useDrivesAB);
+    EXPECT_TRUE(theApp().showCommWindow);
+    EXPECT_TRUE(theApp().ftpSideInUse);
+    // The launcher learns the installed version from the store.
+    EXPECT_EQ(Stored(QStringLiteral("Version")), QStringLiteral("8.77"));
+}
+
+TEST(StartUp, RestoresWhatTheLastRunSaved)
+{
+    theApp().sortType = QStringLiteral("3");
+    theApp().SaveSettings(411, 199);
+
+    ASSERT_TRUE(theApp().InitInstance());
+    EXPECT_EQ(theApp().splitterWidth, 411);
+    EXPECT_EQ(theApp().splitterHeight, 199);
+    EXPECT_EQ(theApp().sortType, QStringLiteral("3"));
+    EXPECT_EQ(SortFlags(), QStringLiteral("0010"));
+}
+
+TEST(StartUp, StoredValuesOutOfRange)
+{
+    struct Case
+    {
+        const char* sortType;
+        const char* width;
+        const char* height;
+        const char* flags;
+        int expectedWidth;
+        int expectedHeight;
+    };
+    const Case cases[] = {
+        {"2", "0", "-5", "0100", 320, 240},      // non-positive sizes fall back
+        {"4", "10001", "99999999999", "0001", 320, 240}, // absurd sizes fall back
+        {"7", "10000", "1", "0000", 10000, 1},    // unknown sort: no flag at all
+        {"", "abc", "", "0000", 320, 240},        // empty sort text, garbage sizes
+        {"1 ", "500", "300", "0000", 500, 300},   // the text must match exactly
+    };
+    for (const Case& c : cases) {
+        QFile::remove(CSettingsStore::FilePath());
+        Store(QStringLiteral("SortType"), QString::fromLatin1(c.sortType));
+        Store(QStringLiteral("SplitterWidth"), QString::fromLatin1(c.width));
+        Store(QStringLiteral("SplitterHeight"), QString::fromLatin1(c.height));
+        ASSERT_TRUE(theApp().InitInstance());
+        EXPECT_EQ(SortFlags(), QString::fromLatin1(c.flags)) << "SortType " << c.sortType;
+        EXPECT_EQ(theApp().splitterWidth, c.expectedWidth) << "width " << c.width;
+        EXPECT_EQ(theApp().splitterHeight, c.expectedHeight) << "height " << c.height;
+        theApp().ResetState();
+    }
+}
+
+TEST(SaveSettings, AStoreThatCannotBeWrittenIsReportedOnce)
+{
+    ASSERT_TRUE(theApp().InitInstance());
+    theApp().ResetState(); // the window saves on its way out; nothing to report yet
+    QFile::remove(CSettingsStore::FilePath());
+    ASSERT_TRUE(QDir().mkpath(CSettingsStore::FilePath()));
+
+    CMessageBoxScript boxes;
+    boxes.Expect(kRegistryError, QStringLiteral("Ardent Vantor"), MsgIcon::Stop);
+    theApp().SaveSettings(500, 400);
+    EXPECT_EQ(boxes.Shown().size(), 1);
+}
+
+TEST(SaveSettings, TheMainWindowSavesWhenItIsDestroyed)
+{
+    ASSERT_TRUE(theApp().InitInstance());
+    theApp().splitterWidth = 333;
+    theApp().splitterHeight = 222;
+    theApp().sortType = QStringLiteral("2");
+    theApp().ResetState();
+    EXPECT_EQ(Stored(QStringLiteral("SplitterWidth")), QStringLiteral("333"));
+    EXPECT_EQ(Stored(QStringLiteral("SortType")), QStringLiteral("2"));
+}
+
+TEST(ResetState, GivesEveryMemberItsInitialValue)
+{
+    ASSERT_TRUE(theApp().InitInstance());
+    CVantorApp& app = theApp();
+    app.busy = app.ftpPanesReset = app.ftpUnavailable = app.resortOnly = true;
+    app.showCommWindow = app.ftpSideInUse = false;
+    app.useDrivesAB = true;
+    app.activeProfileIndex = 3;
+    app.ftpCurrentDir = QStringLiteral("/pub");
+    app.ftpEntries.append(DirEntry{});
+    app.ResetState();
+
+    EXPECT_EQ(app.MainWindow(), nullptr);
+    EXPECT_TRUE(app.programFolder.isEmpty());
+    EXPECT_FALSE(app.busy || app.ftpPanesReset || app.ftpUnavailable || app.resortOnly);
+    EXPECT_TRUE(app.showCommWindow && app.ftpSideInUse);
+    EXPECT_FALSE(app.useDrivesAB);
+    EXPECT_EQ(app.activeProfileIndex, 0);
+    EXPECT_TRUE(app.ftpCurrentDir.isEmpty());
+    EXPECT_TRUE(app.ftpEntries.isEmpty());
+    EXPECT_EQ(app.internetSession, nullptr);
+    EXPECT_EQ(app.ftpConnection, nullptr);
+}

@@ -1,0 +1,188 @@
+#include "panes/mylistview.h"
+
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "app/vantordoc.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "inet/ftpconnection.h"
+#include "panes/dirlistmodel.h"
+#include "panes/listformat.h"
+#include "panes/localfolder.h"
+#include "panes/mytreeview.h"
+
+#include <QCollator>
+#include <QHeaderView>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+void SetStatus(int pane, const QString& text)
+{
+    if (CMainFrame* frame = theApp().mainFrame)
+        frame->SetStatusText(pane, text);
+}
+
+} // namespace
+
+CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
+    : QTreeView(parent)
+    , document(doc)
+    , model(new CDirListModel(doc.smallIcons, this))
+{
+    setModel(model);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true); // a row height measured once: large folders stay fast
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setIconSize(QSize(16, 16));
+    setFrameShape(QFrame::StyledPanel);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+}
+
+CMyListView::~CMyListView() = default;
+
+void CMyListView::OnInitialUpdate(CMyTreeView* tree)
+{
+    rowTree = tree;
+    side = document.listPaneCount++;
+    setObjectName(side == 0 ? QStringLiteral("localList") : QStringLiteral("ftpList"));
+    header()->resizeSection(0, 170);
+    header()->resizeSection(1, 70);
+    header()->resizeSection(2, 130);
+    editingLabel = false;
+    forceLocalDelete = false;
+    forceFtpDelete = false;
+    firstFtpFill = true;
+    if (side == 0 || theApp().ftpSideInUse)
+        rowTree->SelectStartItem();
+}
+
+void CMyListView::RemoveAllItems()
+{
+    model->Clear();
+}
+
+void CMyListView::FillList(const QString& folderPath)
+{
+    if (side == 0) {
+        SetStatus(0, QStringLiteral("Reading Local Directory - Please Wait"));
+        RefreshUi();
+    }
+    path = folderPath;
+    model->Clear();
+    if (!theApp().resortOnly) {
+        entries.clear();
+        ReadFolder();
+    }
+    RebuildRows();
+    if (model->RowCount() > 0)
+        selectionModel()->setCurrentIndex(model->index(0, 0), QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
+    ShowCount();
+    SetStatus(0, QStringLiteral("Ready"));
+    RefreshUi();
+}
+
+void CMyListView::ReadFolder()
+{
+    if (side == 0) {
+        entries = ReadLocalEntries(path);
+        return;
+    }
+    if (firstFtpFill) {
+        // The tree's first read of the server's start folder is still in ftpEntries.
+        firstFtpFill = false;
+    } else {
+        CVantorApp& app = theApp();
+        CCommOperation operation;
+        // Not connected (a failed login): nothing to read, and nothing to show.
+        if (!app.ftpConnection)
+            return;
+        app.ftpConnection->SetCurrentDirectory(path);
+        operation.Dialog().ReadFtpDirectory();
+    }
+    entries = theApp().ftpEntries;
+}
+
+void CMyListView::RebuildRows()
+{
+    const SortKeyKind kind = CurrentSortKeyKind();
+    const QCollator collator = PaneCollator();
+    const int folderIcon = side == 0 ? kIconLocalFolder : kIconFtpFolder;
+    const int fileIcon = side == 0 ? kIconLocalFile : kIconFtpFile;
+
+    // Each key is made once; one sort orders them. The keys go when the sort is done.
+    struct Keyed
+    {
+        QCollatorSortKey key;
+        int entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(static_cast<std::size_t>(entries.size()));
+    for (int i = 0; i < entries.size(); ++i) {
+        const DirEntry& entry = entries[i];
+        if (entry.IsDots())
+            continue;
+        keyed.push_back({collator.sortKey(BuildSortKey(entry, kind)), i});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
+
+    QList<DirListRow> rows;
+    rows.reserve(static_cast<qsizetype>(keyed.size()));
+    for (const Keyed& item : keyed) {
+        const DirEntry& entry = entries[item.entry];
+        DirListRow row;
+        row.entry = item.entry;
+        row.icon = entry.IsFolder() ? folderIcon : fileIcon;
+        row.name = entry.name;
+        row.size = entry.size;
+        row.hasSize = !entry.IsFolder();
+        row.writeTime = entry.writeTime;
+        row.hasDate = true;
+        rows.append(row);
+    }
+    keyed.clear();
+    model->SetRows(std::move(rows));
+}
+
+void CMyListView::ShowCount()
+{
+    const QString count = QString::number(static_cast<unsigned>(model->RowCount()));
+    if (side == 0)
+        SetStatus(1, QStringLiteral("Local: ") + count + QStringLiteral(" Items"));
+    else
+        SetStatus(2, QStringLiteral("FTP: ") + count + QStringLiteral(" Items"));
+}
+
+int CMyListView::ItemCount() const
+{
+    return model->RowCount();
+}
+
+QString CMyListView::ItemName(int row) const
+{
+    return row >= 0 && row < model->RowCount() ? model->Row(row).name : QString();
+}
+
+int CMyListView::ItemIcon(int row) const
+{
+    return row >= 0 && row < model->RowCount() ? model->Row(row).icon : -1;
+}
+
+QList<int> CMyListView::SelectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows(0))
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}

@@ -18,6 +18,9 @@ struct InternetOptions
     std::chrono::milliseconds acceptTimeout{10000}; // active mode: wait for the server to connect
     std::chrono::milliseconds poolIdleLimit{60000}; // pooled connections idle longer are dropped
     int poolPerServer = 4;                          // idle connections kept per server and user
+    // Off: LIST, SIZE and MDTM even where the server offers MLSD and MLST (for servers whose
+    // machine listings are broken).
+    bool useMachineListings = true;
 };
 
 // The Internet session: its options, its wait hook and a pool of idle, logged-in FTP
@@ -61,4 +64,5 @@ public:
 
 private:
     std::shared_ptr<FtpSessionShared> shared;
+    InternetOptions options; // the owner's copy; the connections read the shared one
 };

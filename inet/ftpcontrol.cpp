@@ -69,6 +69,7 @@ std::unique_ptr<FtpControl> FtpControl::Open(std::shared_ptr<FtpSessionShared> s
     control->features = ParseFeatReply(feat);
     if (control->features.utf8)
         control->Execute("OPTS UTF8 ON"); // some servers want it, others ignore it: not checked
+    control->SelectMlstFacts();
     const FtpReply pwd = control->Execute("PWD");
     if (pwd.code == 257)
         control->loginDirectory = ParsePwdReply(pwd.FirstLineText()).value_or(QByteArray());
@@ -96,6 +97,26 @@ void FtpControl::Login(const QString& user, const QString& password)
     if (passReply.Class() != 2)
         throw ReplyError(InetErrorKind::Login, QStringLiteral("The server refused the login"),
                          passReply);
+}
+
+void FtpControl::SelectMlstFacts()
+{
+    if (!features.mlst || features.mlstFacts.isEmpty())
+        return;
+    // The facts the parser reads, where offered; a server that shows only some of them by
+    // default (the permissions are often left out) is asked for all.
+    QByteArray wanted;
+    bool missing = false;
+    for (const QByteArray& fact : features.mlstFacts.split(';')) {
+        const bool shown = fact.endsWith('*');
+        const QByteArray name = (shown ? fact.chopped(1) : fact).toLower();
+        if (name == "type" || name == "size" || name == "modify" || name == "unix.mode") {
+            wanted += name + ';';
+            missing = missing || !shown;
+        }
+    }
+    if (missing)
+        Execute("OPTS MLST " + wanted); // a refusal leaves the server's default facts
 }
 
 void FtpControl::EnsureUsable() const

@@ -108,6 +108,7 @@ private:
                                                QString& failure);
     bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
     void Login(const QString& user, const QString& password);
+    void SelectMlstFacts();
 };
 
 // A CInternetException for a reply of the wrong class.

@@ -254,4 +254,22 @@ TEST_P(CRealServerTest, ALostConnectionFailsEveryLaterCallFast)
     EXPECT_LT(timer.elapsed(), 100);
 }
 
+TEST_P(CRealServerTest, IPv6WorksInBothModes)
+{
+    CFtpServerFixture own({QStringLiteral("--host"), QStringLiteral("::1")});
+    ASSERT_TRUE(own.IsRunning());
+    own.MakeFile(QStringLiteral("down.bin"), PatternBytes(3000, 7));
+    std::unique_ptr<CFtpConnection> c = session->GetFtpConnection(
+        QStringLiteral("[::1]:%1").arg(own.Port()), CFtpServerFixture::kUser,
+        CFtpServerFixture::kPassword, 0, Passive());
+    EXPECT_TRUE(Download(*c, QStringLiteral("down.bin")) == PatternBytes(3000, 7));
+    Upload(*c, QStringLiteral("up.bin"), PatternBytes(2500, 8));
+    QFile up(own.Root() + QStringLiteral("/up.bin"));
+    ASSERT_TRUE(up.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(up.readAll() == PatternBytes(2500, 8));
+    EXPECT_EQ(ListAll(*c).size(), 2u);
+    EXPECT_EQ(c->IsPassive(), Passive());
+    EXPECT_EQ(own.CountCommands(Passive() ? QStringLiteral("EPSV") : QStringLiteral("EPRT")), 3);
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, CRealServerTest, testing::Bool(), ModeName);

@@ -68,6 +68,7 @@ TEST_F(CFakeServerTest, RefusedPortAndEprtTurnTheConnectionPassive)
     EXPECT_EQ(fake.Count("EPRT"), 1);
     EXPECT_EQ(fake.Count("PORT"), 1);
     EXPECT_EQ(fake.Count("PASV"), 2);
+    EXPECT_EQ(fake.Count("TYPE"), 1); // sent only when the type changes
 }
 
 TEST_F(CFakeServerTest, NobodyConnectingInActiveModeTurnsTheConnectionPassive)

@@ -48,6 +48,24 @@ FtpControl& Ready(const std::unique_ptr<FtpControl>& control)
     return *control;
 }
 
+// Whether `to` is `from` in other letter case, with no entry of its exact name: a server
+// that ignores case reports the target as existing although it is the source itself.
+bool OnlyCaseDiffers(FtpControl& c, const QString& from, const QString& to)
+{
+    QString fromParent, fromName, toParent, toName;
+    SplitPath(from, fromParent, fromName);
+    SplitPath(to, toParent, toName);
+    if (fromParent != toParent || fromName.compare(toName, Qt::CaseInsensitive) != 0)
+        return false;
+    const QByteArray exact = c.Argument(toName);
+    for (const FtpListEntry& entry :
+         c.List(toParent.isEmpty() ? QByteArray() : c.Argument(toParent))) {
+        if (entry.rawName == exact)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 CFtpConnection::CFtpConnection(std::unique_ptr<FtpControl> controlConnection,
@@ -119,7 +137,7 @@ bool CFtpConnection::Rename(const QString& from, const QString& to)
         const QByteArray target = c.Argument(to);
         // Many servers rename onto an existing name by replacing what is there; a rename
         // must never destroy a file, so an existing target refuses it.
-        if (source != target && Stat(to))
+        if (source != target && Stat(to) && !OnlyCaseDiffers(c, from, to))
             return false;
         if (c.Execute("RNFR " + source).Class() != 3)
             return false;

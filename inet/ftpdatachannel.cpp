@@ -15,7 +15,10 @@ FtpDataChannel::FtpDataChannel(std::shared_ptr<FtpSessionShared> session, CFtpSo
     , finalReply(std::move(reply))
     , buffer(new char[kBufferSize])
     , waiter(shared.get())
-{}
+{
+    // A server that finished without connecting had nothing to send.
+    atEnd = !socket.IsValid() && finalReply.has_value();
+}
 
 FtpDataChannel::~FtpDataChannel()
 {

@@ -355,3 +355,21 @@ TEST_F(CFakeServerTest, StatFallsBackToTheParentsListing)
     EXPECT_FALSE(c->Stat(QStringLiteral("missing")));
     EXPECT_TRUE(fake.Commands().contains("LIST /pub"));
 }
+
+TEST_F(CFakeServerTest, ARenameOnlyOfLetterCaseWorksWhereTheServerIgnoresCase)
+{
+    fake.SetFeatures({" SIZE"});
+    fake.SetListing("-rw-r--r-- 1 u g 1 Mar 4 2021 a.txt\r\n"
+                    "-rw-r--r-- 1 u g 1 Mar 4 2021 b.txt\r\n");
+    fake.On("SIZE", [](CSession& s, const QByteArray& path) {
+        const QByteArray name = path.toLower();
+        s.Send(name == "a.txt" || name == "b.txt" ? "213 1" : "550 No such file.");
+    });
+    fake.On("RNFR", [](CSession& s, const QByteArray&) { s.Send("350 Ready."); });
+    fake.On("RNTO", [](CSession& s, const QByteArray&) { s.Send("250 Renamed."); });
+    std::unique_ptr<CFtpConnection> c = Get();
+    EXPECT_FALSE(c->Rename(QStringLiteral("a.txt"), QStringLiteral("B.TXT")));
+    EXPECT_TRUE(c->Rename(QStringLiteral("b.txt"), QStringLiteral("B.TXT")));
+    EXPECT_EQ(fake.Count("RNTO"), 1);
+    EXPECT_TRUE(fake.Commands().contains("RNTO B.TXT"));
+}

@@ -87,7 +87,7 @@ void CFtpReplyReader::TakeLine(QByteArrayView line)
     if (!inMultiLine) {
         if (line.isEmpty())
             return; // a stray blank line between replies carries nothing
-        const bool separated = line.size() == 3 || line[3] == ' ' || line[3] == '-';
+        const bool separated = code >= 0 && (line.size() == 3 || line[3] == ' ' || line[3] == '-');
         if (code < 0 || !separated) {
             Fail(QStringLiteral("The server sent something that is not an FTP reply: \"%1\".")
                      .arg(DecodeServerText(line.first(std::min<qsizetype>(line.size(), 80)))));

@@ -70,6 +70,7 @@ TEST(FtpReplyReader, RepliesOfOneAndManyLinesAndBrokenOnes)
         {"unfinished", "220-a\r\n220-b\r\n", {}, false},
         {"no code", "hello\r\n", {}, true},
         {"two digits", "22 hi\r\n", {}, true},
+        {"shorter than a code", "ab\r\n", {}, true},
         {"four digits", "2200 x\r\n", {}, true},
         {"first digit out of range", "600 x\r\n", {}, true},
         {"garbage after a reply", "200 ok\r\nxyz\r\n", {{200, 1}}, true},

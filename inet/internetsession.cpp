@@ -54,20 +54,23 @@ std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const QString
                             .arg(address->port)
                             .arg(loginUser, loginPassword);
 
-    const InternetOptions current = shared->Options();
+    // Only this copy is used from here on: a login on a worker thread may outlast the
+    // session object (a caller that gave up waiting), and its connection then still works.
+    const std::shared_ptr<FtpSessionShared> keep = shared;
+    const InternetOptions current = keep->Options();
     for (;;) {
         CFtpConnectionPool::Controls expired;
-        std::unique_ptr<FtpControl> pooled = shared->pool.Take(key, current.poolIdleLimit, expired);
+        std::unique_ptr<FtpControl> pooled = keep->pool.Take(key, current.poolIdleLimit, expired);
         expired.clear(); // idle that long, the server has likely dropped them already
         if (!pooled)
             break;
         if (pooled->Revive(passive))
-            return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(pooled), shared));
+            return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(pooled), keep));
     }
     std::unique_ptr<FtpControl> control =
-        FtpControl::Open(shared, *address, loginUser, loginPassword, passive);
+        FtpControl::Open(keep, *address, loginUser, loginPassword, passive);
     control->poolKey = key;
-    return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(control), shared));
+    return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(control), keep));
 }
 
 void CInternetSession::Close()

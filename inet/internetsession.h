@@ -25,7 +25,8 @@ struct InternetOptions
 
 // The Internet session: its options, its wait hook and a pool of idle, logged-in FTP
 // connections. Connections made by the session may outlive it safely; a connection closed
-// after the session is gone is simply closed.
+// after the session is gone is simply closed, and a login still running on another thread
+// when the session goes ends with a working connection (or its exception) all the same.
 //
 // Thread rules: GetFtpConnection may run on a worker thread (the program logs in on one);
 // the wait hook is called only on the thread that installed it.

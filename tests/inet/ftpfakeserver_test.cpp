@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <thread>
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using CSession = CFakeFtpServer::CSession;
@@ -372,4 +374,25 @@ TEST_F(CFakeServerTest, ARenameOnlyOfLetterCaseWorksWhereTheServerIgnoresCase)
     EXPECT_TRUE(c->Rename(QStringLiteral("b.txt"), QStringLiteral("B.TXT")));
     EXPECT_EQ(fake.Count("RNTO"), 1);
     EXPECT_TRUE(fake.Commands().contains("RNTO B.TXT"));
+}
+
+TEST_F(CFakeServerTest, ALoginThatOutlastsItsSessionStillGivesAWorkingConnection)
+{
+    fake.OnConnect([](CSession& s) {
+        s.Stall(300ms);
+        s.Send("220 Slow but ready.");
+    });
+    auto* own = new CInternetSession(TestOptions());
+    const QString address = fake.Address();
+    std::unique_ptr<CFtpConnection> late;
+    std::thread worker([&late, own, address] {
+        late = own->GetFtpConnection(address, QStringLiteral("u"), QStringLiteral("p"));
+    });
+    std::this_thread::sleep_for(100ms);
+    delete own; // the caller gave up waiting
+    worker.join();
+    ASSERT_TRUE(late);
+    EXPECT_TRUE(late->SetCurrentDirectory(QStringLiteral("/")));
+    late->Close();
+    EXPECT_EQ(fake.Count("QUIT"), 1); // not pooled into the dead session
 }

@@ -2,21 +2,26 @@
 
 #include "inet/internetexception.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
 class CFtpConnection;
+struct FtpLease;
 
 // One entry of a server listing.
 struct FtpListEntry
 {
-    QString name;         // bare name, never empty, never holding "/", NUL or a control character
+    QString name; // bare name, never empty, never holding "/", NUL or a control character
     quint64 size = 0;
     qint64 writeTime = 0; // UTC seconds since 1970
     bool isDirectory = false;
     bool isNormal = false; // a plain file; links and everything else are not normal
+    int permissions = -1;  // the Unix permission bits (0777) where the listing tells them
+    QByteArray rawName;    // the name's bytes as the server sent them
 };
 
 // A directory search on a connection, with the classic find-first / find-next shape:
@@ -61,4 +66,5 @@ private:
     std::optional<std::size_t> current;
     bool open = false;
     std::optional<CInternetException> lastError;
+    std::shared_ptr<FtpLease> lease; // holds the connection while the search is open
 };

@@ -18,11 +18,15 @@ struct InternetOptions
     std::chrono::milliseconds acceptTimeout{10000}; // active mode: wait for the server to connect
     std::chrono::milliseconds poolIdleLimit{60000}; // pooled connections idle longer are dropped
     int poolPerServer = 4;                          // idle connections kept per server and user
+    // Off: LIST, SIZE and MDTM even where the server offers MLSD and MLST (for servers whose
+    // machine listings are broken).
+    bool useMachineListings = true;
 };
 
 // The Internet session: its options, its wait hook and a pool of idle, logged-in FTP
 // connections. Connections made by the session may outlive it safely; a connection closed
-// after the session is gone is simply closed.
+// after the session is gone is simply closed, and a login still running on another thread
+// when the session goes ends with a working connection (or its exception) all the same.
 //
 // Thread rules: GetFtpConnection may run on a worker thread (the program logs in on one);
 // the wait hook is called only on the thread that installed it.
@@ -61,4 +65,5 @@ public:
 
 private:
     std::shared_ptr<FtpSessionShared> shared;
+    InternetOptions options; // the owner's copy; the connections read the shared one
 };

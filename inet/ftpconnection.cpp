@@ -1,0 +1,261 @@
+#include "inet/ftpconnection.h"
+
+#include "inet/ftpcontrol.h"
+#include "inet/ftpdatachannel.h"
+#include "inet/ftpsessionshared.h"
+#include "inet/internetfile.h"
+#include "inet/listingparser.h"
+
+namespace {
+
+// The bool operations: any failure, a lost connection included, is false.
+template <typename Operation>
+bool Attempt(Operation&& operation)
+{
+    try {
+        return operation();
+    } catch (const CInternetException&) {
+        return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// "a/b/c" -> "a/b" and "c"; "/c" -> "/" and "c"; "c" -> "" and "c".
+void SplitPath(const QString& path, QString& parent, QString& name)
+{
+    QString trimmed = path;
+    while (trimmed.size() > 1 && trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const qsizetype slash = trimmed.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0) {
+        parent.clear();
+        name = trimmed;
+    } else {
+        parent = slash == 0 ? QStringLiteral("/") : trimmed.left(slash);
+        name = trimmed.mid(slash + 1);
+    }
+}
+
+// The control connection, usable and with no transfer running on it.
+FtpControl& Ready(const std::unique_ptr<FtpControl>& control)
+{
+    if (!control)
+        throw CInternetException(InetErrorKind::Closed,
+                                 QStringLiteral("The connection to the server is closed."));
+    control->EnsureUsable();
+    control->EnsureNoOpenFile();
+    return *control;
+}
+
+// Whether `to` is `from` in other letter case, with no entry of its exact name: a server
+// that ignores case reports the target as existing although it is the source itself.
+bool OnlyCaseDiffers(FtpControl& c, const QString& from, const QString& to)
+{
+    QString fromParent, fromName, toParent, toName;
+    SplitPath(from, fromParent, fromName);
+    SplitPath(to, toParent, toName);
+    if (fromParent != toParent || fromName.compare(toName, Qt::CaseInsensitive) != 0)
+        return false;
+    const QByteArray exact = c.Argument(toName);
+    for (const FtpListEntry& entry :
+         c.List(toParent.isEmpty() ? QByteArray() : c.Argument(toParent))) {
+        if (entry.rawName == exact)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CFtpConnection::CFtpConnection(std::unique_ptr<FtpControl> controlConnection,
+                               std::shared_ptr<FtpSessionShared> sessionShared)
+    : control(std::move(controlConnection))
+    , session(std::move(sessionShared))
+{}
+
+CFtpConnection::~CFtpConnection()
+{
+    try {
+        Close();
+    } catch (...) {
+    }
+}
+
+bool CFtpConnection::SetCurrentDirectory(const QString& path)
+{
+    return Attempt([&] {
+        FtpControl& c = Ready(control);
+        return c.Execute("CWD " + c.Argument(path)).Class() == 2;
+    });
+}
+
+bool CFtpConnection::GetCurrentDirectory(QString& directory)
+{
+    return Attempt([&] {
+        FtpControl& c = Ready(control);
+        const FtpReply reply = c.Execute("PWD");
+        if (reply.code != 257)
+            return false;
+        const std::optional<QByteArray> path = ParsePwdReply(reply.FirstLineText());
+        if (!path)
+            return false;
+        directory = session->codec.DecodePath(*path);
+        return true;
+    });
+}
+
+bool CFtpConnection::CreateDirectory(const QString& path)
+{
+    return Attempt([&] {
+        FtpControl& c = Ready(control);
+        return c.Execute("MKD " + c.Argument(path)).Class() == 2;
+    });
+}
+
+bool CFtpConnection::RemoveDirectory(const QString& path)
+{
+    return Attempt([&] {
+        FtpControl& c = Ready(control);
+        return c.Execute("RMD " + c.Argument(path)).Class() == 2;
+    });
+}
+
+bool CFtpConnection::Remove(const QString& path)
+{
+    return Attempt([&] {
+        FtpControl& c = Ready(control);
+        return c.Execute("DELE " + c.Argument(path)).Class() == 2;
+    });
+}
+
+bool CFtpConnection::Rename(const QString& from, const QString& to)
+{
+    return Attempt([&] {
+        FtpControl& c = Ready(control);
+        const QByteArray source = c.Argument(from);
+        const QByteArray target = c.Argument(to);
+        // Many servers rename onto an existing name by replacing what is there; a rename
+        // must never destroy a file, so an existing target refuses it.
+        if (source != target && Stat(to) && !OnlyCaseDiffers(c, from, to))
+            return false;
+        if (c.Execute("RNFR " + source).Class() != 3)
+            return false;
+        return c.Execute("RNTO " + target).Class() == 2;
+    });
+}
+
+std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const QString& path, FileAccess access,
+                                                        TransferType type)
+{
+    FtpControl& c = Ready(control);
+    if (c.lease)
+        c.AcquireLease(true); // throws Busy
+    const QByteArray command = (access == FileAccess::Read ? "RETR " : "STOR ") + c.Argument(path);
+    std::unique_ptr<FtpDataChannel> channel = c.OpenData(command, access, type);
+    channel->Hold(c.AcquireLease(true));
+    return std::unique_ptr<CInternetFile>(new CInternetFile(std::move(channel)));
+}
+
+std::unique_ptr<CInternetFile> CFtpConnection::Command(const QString& text, bool expectData,
+                                                       TransferType type)
+{
+    FtpControl& c = Ready(control);
+    if (text.isEmpty() || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
+        text.contains(QChar(0)))
+        throw CInternetException(InetErrorKind::Protocol,
+                                 QStringLiteral("A command must be one line of text."));
+    const QByteArray line = session->codec.EncodeText(text);
+    if (!expectData) {
+        c.Execute(line); // the reply is the caller's business, as the command is
+        return nullptr;
+    }
+    if (c.lease)
+        c.AcquireLease(true); // throws Busy
+    std::unique_ptr<FtpDataChannel> channel = c.OpenData(line, FileAccess::Read, type);
+    channel->Hold(c.AcquireLease(true));
+    return std::unique_ptr<CInternetFile>(new CInternetFile(std::move(channel)));
+}
+
+std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
+{
+    FtpControl& c = Ready(control);
+    QString parent, name;
+    SplitPath(path, parent, name);
+    if (path.isEmpty() || name == QLatin1String("/") || name.isEmpty())
+        return FtpStat{true, 0, 0}; // the current folder or the root
+    const QByteArray argument = c.Argument(path);
+
+    if (c.UseMachineListings()) {
+        const FtpReply reply = c.Execute("MLST " + argument);
+        if (reply.code == 550 || reply.code == 450)
+            return std::nullopt;
+        for (const QByteArray& line : reply.lines) {
+            if (reply.Class() != 2 || !line.startsWith(' '))
+                continue;
+            if (const std::optional<FtpListEntry> entry =
+                    ParseMlstLine(QByteArrayView(line).sliced(1)))
+                return FtpStat{entry->isDirectory, entry->size, entry->writeTime};
+        }
+        // An MLST that did not work: the other ways below.
+    }
+    if (c.features.size) {
+        c.SetType(TransferType::Binary); // some servers refuse SIZE in ASCII mode
+        const FtpReply size = c.Execute("SIZE " + argument);
+        if (size.code == 213) {
+            if (const std::optional<quint64> bytes = ParseSizeReply(size.FirstLineText())) {
+                FtpStat stat{false, *bytes, 0};
+                if (c.features.mdtm) {
+                    const FtpReply time = c.Execute("MDTM " + argument);
+                    if (time.code == 213)
+                        stat.writeTime = ParseMdtmReply(time.FirstLineText()).value_or(0);
+                }
+                return stat;
+            }
+        }
+        // A folder has no size: the parent's listing tells.
+    }
+    std::vector<FtpListEntry> entries;
+    try {
+        entries = c.List(parent.isEmpty() ? QByteArray() : c.Argument(parent));
+    } catch (const CInternetException& e) {
+        if (e.Kind() == InetErrorKind::Reply && e.ReplyCode() / 100 == 5)
+            return std::nullopt; // the parent does not exist either
+        throw;
+    }
+    const QByteArray rawName = c.Argument(name);
+    for (const FtpListEntry& entry : entries) {
+        if (entry.rawName == rawName)
+            return FtpStat{entry.isDirectory, entry.size, entry.writeTime};
+    }
+    return std::nullopt;
+}
+
+void CFtpConnection::Close()
+{
+    if (!control)
+        return;
+    std::unique_ptr<FtpControl> closing = std::move(control);
+    const InternetOptions options = session->Options();
+    const bool reusable = !closing->lost && !closing->lease && !closing->loginDirectory.isEmpty() &&
+                          !closing->poolKey.isEmpty() && !session->closed &&
+                          options.poolPerServer > 0;
+    if (!reusable) {
+        closing->Quit();
+        return;
+    }
+    const QString key = closing->poolKey;
+    for (std::unique_ptr<FtpControl>& evicted :
+         session->pool.Put(key, std::move(closing), options.poolPerServer, options.poolIdleLimit))
+        evicted->Quit();
+}
+
+bool CFtpConnection::IsOpen() const
+{
+    return control && !control->lost;
+}
+
+bool CFtpConnection::IsPassive() const
+{
+    return control && control->passive;
+}

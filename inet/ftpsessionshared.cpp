@@ -1,0 +1,43 @@
+#include "inet/ftpsessionshared.h"
+
+InternetOptions FtpSessionShared::Options() const
+{
+    std::lock_guard lock(mutex);
+    return options;
+}
+
+void FtpSessionShared::SetOptions(const InternetOptions& value)
+{
+    std::lock_guard lock(mutex);
+    options = value;
+}
+
+void FtpSessionShared::SetWaitHook(CInternetSession::WaitHook value)
+{
+    std::lock_guard lock(mutex);
+    hook = std::move(value);
+    hookThread = std::this_thread::get_id();
+}
+
+bool FtpSessionShared::CallWaitHook()
+{
+    thread_local bool inside = false;
+    if (inside)
+        return true;
+    CInternetSession::WaitHook current;
+    {
+        std::lock_guard lock(mutex);
+        if (!hook || hookThread != std::this_thread::get_id())
+            return true;
+        current = hook;
+    }
+    inside = true;
+    bool goOn = false;
+    try {
+        goOn = current();
+    } catch (...) {
+        goOn = false;
+    }
+    inside = false;
+    return goOn;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "inet/ftpconnectionpool.h"
+#include "inet/ftpnamecodec.h"
+#include "inet/internetsession.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+// What a session shares with the connections it made: options, wait hook, name codec and
+// pool. Held by shared pointer from the session and from every connection, so that a
+// connection may outlive its session. Thread-safe: the program logs in on a worker thread.
+struct FtpSessionShared
+{
+    InternetOptions Options() const;
+    void SetOptions(const InternetOptions& value);
+    // Installs the hook for the calling thread only.
+    void SetWaitHook(CInternetSession::WaitHook value);
+    // Calls the hook when the calling thread installed it; false means stop. A hook that
+    // throws counts as stop; a hook is never entered again from inside itself.
+    bool CallWaitHook();
+
+    CFtpNameCodec codec;
+    CFtpConnectionPool pool;
+    std::atomic<bool> closed{false}; // the session is gone: nothing more goes to the pool
+
+private:
+    mutable std::mutex mutex;
+    InternetOptions options;
+    CInternetSession::WaitHook hook;
+    std::thread::id hookThread;
+};

@@ -1,0 +1,166 @@
+#include "inet/ftpsocket.h"
+
+#include "inet/internetexception.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+int OpenStreamSocket(int family)
+{
+    const int fd = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd >= 0) {
+        const int on = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    return fd;
+}
+
+} // namespace
+
+QString SystemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+CFtpSocket::CFtpSocket(int descriptor)
+    : fd(descriptor)
+{}
+
+CFtpSocket::~CFtpSocket()
+{
+    Close();
+}
+
+CFtpSocket::CFtpSocket(CFtpSocket&& other) noexcept
+    : fd(std::exchange(other.fd, -1))
+{}
+
+CFtpSocket& CFtpSocket::operator=(CFtpSocket&& other) noexcept
+{
+    if (this != &other) {
+        Close();
+        fd = std::exchange(other.fd, -1);
+    }
+    return *this;
+}
+
+void CFtpSocket::Close()
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+void CFtpSocket::ShutdownSend()
+{
+    if (fd >= 0)
+        ::shutdown(fd, SHUT_WR);
+}
+
+CFtpSocket CFtpSocket::Connect(const std::vector<CSocketAddress>& addresses,
+                               CFtpWaiter::Clock::time_point deadline, CFtpWaiter& waiter,
+                               const QString& what)
+{
+    int lastError = ECONNREFUSED;
+    for (const CSocketAddress& address : addresses) {
+        CFtpSocket candidate(OpenStreamSocket(address.Family()));
+        if (!candidate.IsValid()) {
+            lastError = errno;
+            continue;
+        }
+        if (::connect(candidate.fd, address.Data(), address.Length()) == 0)
+            return candidate;
+        if (errno != EINPROGRESS) {
+            lastError = errno;
+            continue;
+        }
+        if (!waiter.Wait(candidate.fd, POLLOUT, deadline))
+            throw CInternetException(InetErrorKind::Timeout,
+                                     QStringLiteral("No answer from %1 in time.").arg(what));
+        int error = 0;
+        socklen_t length = sizeof error;
+        getsockopt(candidate.fd, SOL_SOCKET, SO_ERROR, &error, &length);
+        if (error == 0)
+            return candidate;
+        lastError = error;
+    }
+    throw CInternetException(
+        InetErrorKind::Connect,
+        QStringLiteral("Cannot connect to %1: %2.").arg(what, SystemErrorText(lastError)));
+}
+
+CFtpSocket CFtpSocket::Listen(const CSocketAddress& local)
+{
+    CSocketAddress address = local;
+    address.SetPort(0);
+    CFtpSocket listener(OpenStreamSocket(address.Family()));
+    if (!listener.IsValid())
+        return {};
+    if (::bind(listener.fd, address.Data(), address.Length()) != 0 || ::listen(listener.fd, 4) != 0)
+        return {};
+    return listener;
+}
+
+CFtpSocket CFtpSocket::Accept(CSocketAddress& peer) const
+{
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    const int accepted =
+        ::accept4(fd, reinterpret_cast<sockaddr*>(&storage), &length, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (accepted < 0)
+        return {};
+    peer = CSocketAddress(reinterpret_cast<sockaddr*>(&storage), length);
+    return CFtpSocket(accepted);
+}
+
+CSocketAddress CFtpSocket::LocalAddress() const
+{
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0)
+        return {};
+    return CSocketAddress(reinterpret_cast<sockaddr*>(&storage), length);
+}
+
+CSocketAddress CFtpSocket::PeerAddress() const
+{
+    sockaddr_storage storage{};
+    socklen_t length = sizeof storage;
+    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0)
+        return {};
+    return CSocketAddress(reinterpret_cast<sockaddr*>(&storage), length);
+}
+
+qint64 CFtpSocket::Receive(char* buffer, qint64 count) const
+{
+    for (;;) {
+        const ssize_t got = ::recv(fd, buffer, static_cast<size_t>(count), 0);
+        if (got >= 0)
+            return got;
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? kWouldBlock : kFailed;
+    }
+}
+
+qint64 CFtpSocket::Send(const char* data, qint64 count) const
+{
+    for (;;) {
+        // MSG_NOSIGNAL: a peer that went away is an error to report, not a SIGPIPE.
+        const ssize_t sent = ::send(fd, data, static_cast<size_t>(count), MSG_NOSIGNAL);
+        if (sent >= 0)
+            return sent;
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? kWouldBlock : kFailed;
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "inet/ftpwaiter.h"
+#include "inet/socketaddress.h"
+
+#include <QString>
+
+#include <vector>
+
+// A non-blocking TCP socket that it owns and closes.
+class CFtpSocket
+{
+public:
+    CFtpSocket() = default;
+    explicit CFtpSocket(int fd);
+    ~CFtpSocket();
+    CFtpSocket(CFtpSocket&& other) noexcept;
+    CFtpSocket& operator=(CFtpSocket&& other) noexcept;
+    CFtpSocket(const CFtpSocket&) = delete;
+    CFtpSocket& operator=(const CFtpSocket&) = delete;
+
+    // Connects to the first of `addresses` that accepts before `deadline`. Throws
+    // Connect (refused, unreachable) or Timeout, naming `what`.
+    static CFtpSocket Connect(const std::vector<CSocketAddress>& addresses,
+                              CFtpWaiter::Clock::time_point deadline, CFtpWaiter& waiter,
+                              const QString& what);
+    // Listens on `local`'s host with a port of the system's choice; invalid on failure.
+    static CFtpSocket Listen(const CSocketAddress& local);
+    // Takes a pending connection; invalid when none is there.
+    CFtpSocket Accept(CSocketAddress& peer) const;
+
+    bool IsValid() const { return fd >= 0; }
+    int Fd() const { return fd; }
+    void Close();
+    // Ends the sending direction, so that the peer reads the end of the data.
+    void ShutdownSend();
+
+    CSocketAddress LocalAddress() const;
+    CSocketAddress PeerAddress() const;
+
+    // > 0 bytes moved; 0 the peer ended (Receive only); kWouldBlock; kFailed (errno set).
+    static constexpr qint64 kWouldBlock = -1;
+    static constexpr qint64 kFailed = -2;
+    qint64 Receive(char* buffer, qint64 count) const;
+    qint64 Send(const char* data, qint64 count) const;
+
+private:
+    int fd = -1;
+};
+
+// The text of the last system error.
+QString SystemErrorText(int error);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <chrono>
+
+#include <poll.h>
+
+struct FtpSessionShared;
+
+// The waits of one call on the network: each is bounded by a deadline and keeps the
+// session's wait hook called about every 50 ms, so that the user interface stays painted
+// and can stop the call (CInternetException of kind Cancelled).
+class CFtpWaiter
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::chrono::milliseconds kHookInterval{50};
+
+    // Without `useHook` the hook is not consulted (the clean-up after a stop).
+    explicit CFtpWaiter(FtpSessionShared* shared, bool useHook = true);
+
+    // Until one of `fds` reports an event (true) or `deadline` passes (false).
+    bool Wait(pollfd* fds, nfds_t count, Clock::time_point deadline);
+    bool Wait(int fd, short events, Clock::time_point deadline);
+    // Calls the hook when its interval has passed; throws Cancelled when it says stop.
+    void CheckHook();
+
+private:
+    FtpSessionShared* shared;
+    bool useHook;
+    Clock::time_point lastHook;
+};
+
+// A deadline `limit` from now.
+CFtpWaiter::Clock::time_point DeadlineIn(std::chrono::milliseconds limit);

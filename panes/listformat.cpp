@@ -25,14 +25,6 @@ QString ExtensionFirst(const QString& name)
     return name.mid(dot + 1) + QLatin1Char('.') + name.left(dot);
 }
 
-QString WithoutLeadingZero(const char* text)
-{
-    QString part = QString::fromLatin1(text);
-    if (part.size() > 1 && part.startsWith(QLatin1Char('0')))
-        part.remove(0, 1);
-    return part;
-}
-
 } // namespace
 
 SortKeyKind CurrentSortKeyKind()
@@ -74,15 +66,16 @@ QString FormatDateText(qint64 utcSeconds)
     std::tm local{};
     const std::time_t time = static_cast<std::time_t>(utcSeconds);
     if (localtime_r(&time, &local)) {
+        // Month, day and hour without a leading zero; the minute keeps its own.
+        const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+        month = QString::number(local.tm_mon + 1);
+        day = QString::number(local.tm_mday);
+        year = QStringLiteral("%1").arg((local.tm_year + 1900) % 100, 2, 10, QLatin1Char('0'));
+        hour = QString::number(hour12);
+        minute = QStringLiteral("%1").arg(local.tm_min, 2, 10, QLatin1Char('0'));
         char buffer[16];
-        // Each format is a literal, so the compiler can check it.
-        auto text = [&](std::size_t length) -> const char* { return length ? buffer : ""; };
-        month = WithoutLeadingZero(text(std::strftime(buffer, sizeof buffer, "%m", &local)));
-        day = WithoutLeadingZero(text(std::strftime(buffer, sizeof buffer, "%d", &local)));
-        year = QString::fromLatin1(text(std::strftime(buffer, sizeof buffer, "%y", &local)));
-        hour = WithoutLeadingZero(text(std::strftime(buffer, sizeof buffer, "%I", &local)));
-        minute = QString::fromLatin1(text(std::strftime(buffer, sizeof buffer, "%M", &local)));
-        half = QString::fromLocal8Bit(text(std::strftime(buffer, sizeof buffer, "%p", &local)));
+        if (std::strftime(buffer, sizeof buffer, "%p", &local))
+            half = QString::fromLocal8Bit(buffer);
     }
     return month + QLatin1Char('/') + day + QLatin1Char('/') + year + QLatin1Char(' ') + hour +
            QLatin1Char(':') + minute + QLatin1Char(' ') + half;

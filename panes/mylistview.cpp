@@ -30,9 +30,9 @@ void SetStatus(int pane, const QString& text)
 CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     : QTreeView(parent)
     , document(doc)
-    , model(new CDirListModel(doc.smallIcons, this))
+    , rowsModel(new CDirListModel(doc.smallIcons, this))
 {
-    setModel(model);
+    setModel(rowsModel);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true); // a row height measured once: large folders stay fast
@@ -67,7 +67,7 @@ void CMyListView::OnInitialUpdate(CMyTreeView* tree)
 
 void CMyListView::RemoveAllItems()
 {
-    model->Clear();
+    rowsModel->Clear();
 }
 
 void CMyListView::FillList(const QString& folderPath)
@@ -77,14 +77,14 @@ void CMyListView::FillList(const QString& folderPath)
         RefreshUi();
     }
     path = folderPath;
-    model->Clear();
+    rowsModel->Clear();
     if (!theApp().resortOnly) {
         entries.clear();
         ReadFolder();
     }
     RebuildRows();
-    if (model->RowCount() > 0)
-        selectionModel()->setCurrentIndex(model->index(0, 0), QItemSelectionModel::ClearAndSelect |
+    if (rowsModel->RowCount() > 0)
+        selectionModel()->setCurrentIndex(rowsModel->index(0, 0), QItemSelectionModel::ClearAndSelect |
                                                                   QItemSelectionModel::Rows);
     ShowCount();
     SetStatus(0, QStringLiteral("Ready"));
@@ -131,7 +131,9 @@ void CMyListView::RebuildRows()
         const DirEntry& entry = entries[i];
         if (entry.IsDots())
             continue;
-        keyed.push_back({collator.sortKey(BuildSortKey(entry, kind)), i});
+        // Folded first: not every collation back end honours case insensitivity in its
+        // sort keys (the C locale's does not).
+        keyed.push_back({collator.sortKey(BuildSortKey(entry, kind).toCaseFolded()), i});
     }
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
@@ -151,12 +153,12 @@ void CMyListView::RebuildRows()
         rows.append(row);
     }
     keyed.clear();
-    model->SetRows(std::move(rows));
+    rowsModel->SetRows(std::move(rows));
 }
 
 void CMyListView::ShowCount()
 {
-    const QString count = QString::number(static_cast<unsigned>(model->RowCount()));
+    const QString count = QString::number(static_cast<unsigned>(rowsModel->RowCount()));
     if (side == 0)
         SetStatus(1, QStringLiteral("Local: ") + count + QStringLiteral(" Items"));
     else
@@ -165,17 +167,17 @@ void CMyListView::ShowCount()
 
 int CMyListView::ItemCount() const
 {
-    return model->RowCount();
+    return rowsModel->RowCount();
 }
 
 QString CMyListView::ItemName(int row) const
 {
-    return row >= 0 && row < model->RowCount() ? model->Row(row).name : QString();
+    return row >= 0 && row < rowsModel->RowCount() ? rowsModel->Row(row).name : QString();
 }
 
 int CMyListView::ItemIcon(int row) const
 {
-    return row >= 0 && row < model->RowCount() ? model->Row(row).icon : -1;
+    return row >= 0 && row < rowsModel->RowCount() ? rowsModel->Row(row).icon : -1;
 }
 
 QList<int> CMyListView::SelectedRows() const

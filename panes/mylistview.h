@@ -36,7 +36,7 @@ public:
     int ItemIcon(int row) const;
     // Rows of the selected items, top to bottom.
     QList<int> SelectedRows() const;
-    CDirListModel* Model() const { return model; }
+    CDirListModel* Model() const { return rowsModel; }
     CMyTreeView* RowTree() const { return rowTree; }
 
     int side = 0;
@@ -56,6 +56,6 @@ private:
     void ShowCount();
 
     CVantorDoc& document;
-    CDirListModel* model = nullptr;
+    CDirListModel* rowsModel = nullptr;
     CMyTreeView* rowTree = nullptr;
 };

@@ -171,7 +171,8 @@ void CMyTreeView::SortChildren(QTreeWidgetItem* item)
     const QCollator collator = PaneCollator();
     std::stable_sort(children.begin(), children.end(),
                      [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                         return collator.compare(a->text(0), b->text(0)) < 0;
+                         return collator.compare(a->text(0).toCaseFolded(),
+                                                 b->text(0).toCaseFolded()) < 0;
                      });
     item->addChildren(children);
 }

@@ -123,8 +123,7 @@ TEST(SaveSettings, AStoreThatCannotBeWrittenIsReportedOnce)
 TEST(SaveSettings, TheMainWindowSavesWhenItIsDestroyed)
 {
     ASSERT_TRUE(theApp().InitInstance());
-    theApp().splitterWidth = 333;
-    theApp().splitterHeight = 222;
+    theApp().mainFrame->SetSplitterSizes(333, 222);
     theApp().sortType = QStringLiteral("2");
     theApp().ResetState();
     EXPECT_EQ(Stored(QStringLiteral("SplitterWidth")), QStringLiteral("333"));

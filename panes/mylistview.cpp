@@ -138,12 +138,19 @@ void CMyListView::RebuildRows()
     std::stable_sort(keyed.begin(), keyed.end(),
                      [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
 
+    // Only the order outlives the keys, so the keys and the rows are never held at once.
+    std::vector<int> order;
+    order.reserve(keyed.size());
+    for (const Keyed& item : keyed)
+        order.push_back(item.entry);
+    std::vector<Keyed>().swap(keyed);
+
     QList<DirListRow> rows;
-    rows.reserve(static_cast<qsizetype>(keyed.size()));
-    for (const Keyed& item : keyed) {
-        const DirEntry& entry = entries[item.entry];
+    rows.reserve(static_cast<qsizetype>(order.size()));
+    for (const int index : order) {
+        const DirEntry& entry = entries[index];
         DirListRow row;
-        row.entry = item.entry;
+        row.entry = index;
         row.icon = entry.IsFolder() ? folderIcon : fileIcon;
         row.name = entry.name;
         row.size = entry.size;
@@ -152,7 +159,6 @@ void CMyListView::RebuildRows()
         row.hasDate = true;
         rows.append(row);
     }
-    keyed.clear();
     rowsModel->SetRows(std::move(rows));
 }
 

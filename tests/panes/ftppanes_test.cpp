@@ -153,10 +153,11 @@ TEST(FtpPanes, AFailedConnectionLeavesNoConnection)
     CFtpServerFixture server;
     ProfileRecord profile = ProfileFor(server);
     server.Stop(); // nothing listens there any more
-    CMessageBoxScript boxes;
-    boxes.Expect(kConnectError, QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
-    CProgramRun run(Home(), profile);
+    CProgramRun run(Home(), profile, {kConnectError});
     ASSERT_TRUE(run.Started());
+    ASSERT_EQ(run.Boxes().Shown().size(), 1);
+    EXPECT_EQ(run.Boxes().Shown()[0].caption, QStringLiteral("Error Opening FTP Connection"));
+    EXPECT_EQ(run.Boxes().Shown()[0].icon, MsgIcon::Stop);
     CMyTreeView& tree = *run.Frame().TreePane(1);
     EXPECT_EQ(tree.rootItem->text(0), QStringLiteral("No Connection"));
     EXPECT_EQ(tree.rootItem->childCount(), 0);

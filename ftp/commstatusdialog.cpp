@@ -11,6 +11,7 @@
 #include "ui_commstatusdialog.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 
 #include <algorithm>
 #include <cmath>
@@ -47,6 +48,18 @@ CCommStatusDialog::CCommStatusDialog(QWidget* owner)
 {
     ui->setupUi(this);
     setModal(false);
+    // Room for the widest values in the window's own font: sizes past 4 GB, rates of
+    // gigabytes per second, a whole day.
+    const QFontMetrics metrics(font());
+    const int captionWidth = std::max(metrics.horizontalAdvance(ui->fromLabel->text()),
+                                      metrics.horizontalAdvance(ui->toLabel->text()));
+    ui->fromLabel->setMinimumWidth(captionWidth);
+    ui->toLabel->setMinimumWidth(captionWidth);
+    ui->bytesCopiedText->setMinimumWidth(
+        metrics.horizontalAdvance(QStringLiteral("00000000000 of 00000000000")));
+    ui->bytesPerSecondText->setMinimumWidth(
+        metrics.horizontalAdvance(QStringLiteral("0000000000")));
+    ui->timeText->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00:00:00")));
     // Hidden controls keep their place, so the window neither jumps nor grows when the
     // transfer controls appear.
     for (QWidget* child : findChildren<QWidget*>()) {

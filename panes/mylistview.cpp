@@ -13,6 +13,7 @@
 
 #include <QCollator>
 #include <QHeaderView>
+#include <QLocale>
 
 #include <algorithm>
 #include <vector>
@@ -23,6 +24,44 @@ void SetStatus(int pane, const QString& text)
 {
     if (CMainFrame* frame = theApp().mainFrame)
         frame->SetStatusText(pane, text);
+}
+
+bool KeyLess(const QString& a, const QString& b)
+{
+    return a < b;
+}
+
+bool KeyLess(const QCollatorSortKey& a, const QCollatorSortKey& b)
+{
+    return a.compare(b) < 0;
+}
+
+// The indices of `entries` but "." and "..", in the order of their keys; equal keys keep
+// the listing's order.
+template <typename Key, typename MakeKey>
+std::vector<int> SortedOrder(const QList<DirEntry>& entries, MakeKey makeKey)
+{
+    struct Keyed
+    {
+        Key key;
+        int entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(static_cast<std::size_t>(entries.size()));
+    for (int i = 0; i < entries.size(); ++i) {
+        if (!entries[i].IsDots())
+            keyed.push_back({makeKey(entries[i]), i});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (KeyLess(a.key, b.key))
+            return true;
+        return !KeyLess(b.key, a.key) && a.entry < b.entry;
+    });
+    std::vector<int> order;
+    order.reserve(keyed.size());
+    for (const Keyed& item : keyed)
+        order.push_back(item.entry);
+    return order;
 }
 
 } // namespace
@@ -119,31 +158,19 @@ void CMyListView::RebuildRows()
     const int folderIcon = side == 0 ? kIconLocalFolder : kIconFtpFolder;
     const int fileIcon = side == 0 ? kIconLocalFile : kIconFtpFile;
 
-    // Each key is made once; one sort orders them. The keys go when the sort is done.
-    struct Keyed
-    {
-        QCollatorSortKey key;
-        int entry;
-    };
-    std::vector<Keyed> keyed;
-    keyed.reserve(static_cast<std::size_t>(entries.size()));
-    for (int i = 0; i < entries.size(); ++i) {
-        const DirEntry& entry = entries[i];
-        if (entry.IsDots())
-            continue;
-        // Folded first: not every collation back end honours case insensitivity in its
-        // sort keys (the C locale's does not).
-        keyed.push_back({collator.sortKey(BuildSortKey(entry, kind).toCaseFolded()), i});
-    }
-    std::stable_sort(keyed.begin(), keyed.end(),
-                     [](const Keyed& a, const Keyed& b) { return a.key.compare(b.key) < 0; });
-
-    // Only the order outlives the keys, so the keys and the rows are never held at once.
+    // Each key is made once; one sort orders them, and only the order outlives the keys.
+    // Keys are case-folded first: not every collation back end honours case insensitivity
+    // in its sort keys (the C locale's does not), and in the C locale the folded text is
+    // itself the key, which spares a collation key object per entry.
     std::vector<int> order;
-    order.reserve(keyed.size());
-    for (const Keyed& item : keyed)
-        order.push_back(item.entry);
-    std::vector<Keyed>().swap(keyed);
+    if (QLocale().language() == QLocale::C)
+        order = SortedOrder<QString>(entries, [&](const DirEntry& entry) {
+            return BuildSortKey(entry, kind).toCaseFolded();
+        });
+    else
+        order = SortedOrder<QCollatorSortKey>(entries, [&](const DirEntry& entry) {
+            return collator.sortKey(BuildSortKey(entry, kind).toCaseFolded());
+        });
 
     QList<DirListRow> rows;
     rows.reserve(static_cast<qsizetype>(order.size()));

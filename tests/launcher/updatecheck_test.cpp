@@ -44,11 +44,6 @@ TEST(UpdateServer, Setting)
     }
 }
 
-TEST(UpdateServer, RequestHasTheOneFormTheServerKnows)
-{
-    EXPECT_EQ(CUpdateServer::RequestFor("/test5/maq/vz.cxx"), "GET /test5/maq/vz.cxx HTTP/1.0\n\n");
-}
-
 TEST(VersionCheck, CompareVersions)
 {
     struct Case

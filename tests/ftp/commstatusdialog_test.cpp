@@ -269,7 +269,7 @@ TEST_F(CCommStatusDialogTest, TheWindowCatchesUpWithTheValuesWhenItPolls)
 
     dialog->ShowTransferProgress(4000, QStringLiteral("10240"), 2);
     EXPECT_TRUE(dialog->UpdateProgress(3, 10240));
-    QTest::qWait(CCommStatusDialog::kDisplayIntervalMs + 5);
+    QTest::qWait(CCommStatusDialog::kDisplayIntervalMs + 10);
     EXPECT_TRUE(dialog->PollCancel());
     EXPECT_EQ(LabelText(*dialog, "bytesCopiedText"), QStringLiteral("4000 of 10240"));
     EXPECT_EQ(Child<QProgressBar>(*dialog, "progressBar")->value(), 39);

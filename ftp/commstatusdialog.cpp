@@ -106,7 +106,6 @@ void CCommStatusDialog::Create()
         move(area.center() - QPoint(width() / 2, height() / 2));
     }
     show();
-    raise();
     PumpPendingMessages();
 }
 

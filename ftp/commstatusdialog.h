@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
 
@@ -111,7 +110,7 @@ private:
     bool valuesSet = false;
     int position = 0;
     bool displayStale = false;
-    QElapsedTimer sinceDisplay;
+    qint64 lastDisplayMs = -1; // coarse monotonic time of the last repaint; -1 none yet
 };
 
 // Lets waiting messages of the main window run so that a status text just set is painted

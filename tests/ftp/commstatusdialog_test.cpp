@@ -1,12 +1,15 @@
 // The communication status window: its controls, texts, progress, cancel and messages.
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
+#include "framework/helpwindow.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 #include "inet/internetexception.h"
 #include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testenvironment.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -269,7 +272,7 @@ TEST_F(CCommStatusDialogTest, TheWindowCatchesUpWithTheValuesWhenItPolls)
 
     dialog->ShowTransferProgress(4000, QStringLiteral("10240"), 2);
     EXPECT_TRUE(dialog->UpdateProgress(3, 10240));
-    QTest::qWait(CCommStatusDialog::kDisplayIntervalMs + 5);
+    QTest::qWait(CCommStatusDialog::kDisplayIntervalMs + 10);
     EXPECT_TRUE(dialog->PollCancel());
     EXPECT_EQ(LabelText(*dialog, "bytesCopiedText"), QStringLiteral("4000 of 10240"));
     EXPECT_EQ(Child<QProgressBar>(*dialog, "progressBar")->value(), 39);
@@ -420,6 +423,25 @@ TEST(CCommOperationTest, HideProgramEnablesAndMinimisesTheMainWindow)
     EXPECT_TRUE(frame->isEnabled());
     EXPECT_TRUE(frame->windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(operation.Dialog().cancelRequested); // the action goes on
+}
+
+TEST(CCommOperationTest, HelpOpensTheStatusWindowTopicUsableWhileTheMainWindowIsDisabled)
+{
+    MakeMainFrame();
+    theApp().programFolder = TestProgramFolder();
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VANTOR_PROGRAM_DIR "/Vantor.hlp"),
+                            TestProgramFolder() + QStringLiteral("Vantor.hlp")));
+    {
+        CCommOperation operation;
+        operation.Dialog().ShowTransferControls();
+        QTest::mouseClick(operation.Dialog().findChild<QPushButton*>(QStringLiteral("helpButton")),
+                          Qt::LeftButton);
+        CHelpWindow* help = CHelpWindow::Current();
+        ASSERT_NE(help, nullptr);
+        EXPECT_EQ(help->CurrentTopic(), QStringLiteral("200"));
+        EXPECT_TRUE(help->isEnabled());
+    }
+    delete CHelpWindow::Current();
 }
 
 // Set VANTOR_SCREENSHOT_DIR to a folder to get a picture of the window in mid-transfer.

@@ -77,8 +77,8 @@ void CMainFrame::CreateMenus()
         SortKeyKind kind;
     } sorts[] = {
         {"&Name", "actionSortByName", ResourceId::kSortByName, "Sort By Name", SortKeyKind::Name},
-        {"&Extension", "actionSortByExtension", ResourceId::kSortByExtension,
-         "Sort By Extension", SortKeyKind::Extension},
+        {"&Extension", "actionSortByExtension", ResourceId::kSortByExtension, "Sort By Extension",
+         SortKeyKind::Extension},
         {"&Size", "actionSortBySize", ResourceId::kSortBySize, "Sort By Size", SortKeyKind::Size},
         {"&Date", "actionSortByDate", ResourceId::kSortByDate, "Sort By Date", SortKeyKind::Date},
     };
@@ -91,9 +91,9 @@ void CMainFrame::CreateMenus()
         connect(sortActions[i], &QAction::triggered, this, [this, kind] { OnSortBy(kind); });
     }
     settings->addSeparator();
-    useDrivesAction = AddCommand(settings, QStringLiteral("&Use Drive A (and B)"),
-                                 "actionUseDrivesAB", ResourceId::kUseDrivesAB,
-                                 QStringLiteral("Read files from Drive A and Drive B"));
+    useDrivesAction =
+        AddCommand(settings, QStringLiteral("&Use Drive A (and B)"), "actionUseDrivesAB",
+                   ResourceId::kUseDrivesAB, QStringLiteral("Read files from Drive A and Drive B"));
     useDrivesAction->setCheckable(true);
     connect(useDrivesAction, &QAction::triggered, this, [] { theApp().OnUseDrivesAB(); });
     QAction* refresh = AddCommand(settings, QStringLiteral("&Refresh                 "),
@@ -116,8 +116,8 @@ void CMainFrame::CreateMenus()
     QAction* about = AddCommand(help, QStringLiteral("&About Ardent Vantor..."), "actionAbout",
                                 ResourceId::kAbout, QString());
     connect(about, &QAction::triggered, this, [] { theApp().OnAppAbout(); });
-    QAction* exitAction = AddCommand(help, QStringLiteral("E&xit"), "actionExit",
-                                     ResourceId::kExit, QStringLiteral("Quit the application"));
+    QAction* exitAction = AddCommand(help, QStringLiteral("E&xit"), "actionExit", ResourceId::kExit,
+                                     QStringLiteral("Quit the application"));
     connect(exitAction, &QAction::triggered, this, &QWidget::close);
     // The shortcuts work while the menus are closed.
     addActions({refresh, contents});
@@ -131,7 +131,8 @@ void CMainFrame::CreateStatusPanes()
         auto* label = new QLabel(bar);
         label->setObjectName(QStringLiteral("statusPane%1").arg(pane));
         if (sizing[pane]) {
-            const int width = label->fontMetrics().horizontalAdvance(QString::fromLatin1(sizing[pane]));
+            const int width =
+                label->fontMetrics().horizontalAdvance(QString::fromLatin1(sizing[pane]));
             label->setFixedWidth(width + 2 * label->margin() + 4);
             bar->addPermanentWidget(label);
         } else {

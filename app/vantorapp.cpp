@@ -153,10 +153,10 @@ void CVantorApp::RestoreSettings()
     store.Open();
     if (const std::optional<QString> type = store.ReadText(QStringLiteral("SortType")))
         ApplySortType(*type);
-    splitterWidth = SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterWidth")),
-                                   kDefaultSplitterWidth);
-    splitterHeight = SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterHeight")),
-                                    kDefaultSplitterHeight);
+    splitterWidth =
+        SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterWidth")), kDefaultSplitterWidth);
+    splitterHeight =
+        SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterHeight")), kDefaultSplitterHeight);
     // The launcher compares this with the newest version on the update server.
     store.WriteText(QStringLiteral("Version"), QString::fromLatin1(kVersion));
     store.Close();

@@ -34,7 +34,8 @@ double BestMs(int runs, const std::function<void()>& work)
     for (int i = 0; i < runs; ++i) {
         const auto start = Clock::now();
         work();
-        best = std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        best =
+            std::min(best, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
     return best;
 }
@@ -95,11 +96,11 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const double lsMs = BestMs(3, [&] { Shell(QStringLiteral("ls -l '") + folder + QStringLiteral("' > /dev/null")); });
+    const double lsMs = BestMs(
+        3, [&] { Shell(QStringLiteral("ls -l '") + folder + QStringLiteral("' > /dev/null")); });
     size_t peak = 0;
-    const double localMs = BestMs(3, [&] {
-        peak = PeakHeapDuring([&] { local.FillList(folder + QLatin1Char('/')); });
-    });
+    const double localMs = BestMs(
+        3, [&] { peak = PeakHeapDuring([&] { local.FillList(folder + QLatin1Char('/')); }); });
     const qsizetype count = local.entries.size();
     theApp().resortOnly = true;
     const double resortMs = BestMs(3, [&] { local.FillList(folder + QLatin1Char('/')); });
@@ -107,13 +108,14 @@ int main(int argc, char** argv)
     std::printf("entries %lld: ls -l %.1f ms, fill %.1f ms, resort %.1f ms, peak heap %zu bytes\n",
                 static_cast<long long>(count), lsMs, localMs, resortMs, peak);
 
-    const QString url = QStringLiteral("ftp://user:secret@") + address + ftpFolder + QLatin1Char('/');
-    const double curlMs =
-        BestMs(3, [&] { Shell(QStringLiteral("curl -s -o /dev/null '") + url + QStringLiteral("'")); });
+    const QString url =
+        QStringLiteral("ftp://user:secret@") + address + ftpFolder + QLatin1Char('/');
+    const double curlMs = BestMs(
+        3, [&] { Shell(QStringLiteral("curl -s -o /dev/null '") + url + QStringLiteral("'")); });
     CVantorApp& state = theApp();
     state.internetSession = std::make_unique<CInternetSession>();
-    state.ftpConnection = state.internetSession->GetFtpConnection(
-        address, QStringLiteral("user"), QStringLiteral("secret"));
+    state.ftpConnection = state.internetSession->GetFtpConnection(address, QStringLiteral("user"),
+                                                                  QStringLiteral("secret"));
     CMyListView remote(document);
     remote.side = 1;
     remote.resize(800, 600);

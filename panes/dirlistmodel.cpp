@@ -13,8 +13,7 @@ enum Column { kNameColumn = 0, kSizeColumn = 1, kModifiedColumn = 2, kColumnCoun
 CDirListModel::CDirListModel(const QList<QPixmap>& iconList, QObject* parent)
     : QAbstractTableModel(parent)
     , icons(iconList)
-{
-}
+{}
 
 void CDirListModel::SetRows(QList<DirListRow> newRows)
 {
@@ -64,9 +63,12 @@ QVariant CDirListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
     case Qt::EditRole:
         switch (index.column()) {
-        case kNameColumn: return row.name;
-        case kSizeColumn: return row.hasSize ? FormatSizeText(row.size) : QString();
-        case kModifiedColumn: return row.hasDate ? FormatDateText(row.writeTime) : QString();
+        case kNameColumn:
+            return row.name;
+        case kSizeColumn:
+            return row.hasSize ? FormatSizeText(row.size) : QString();
+        case kModifiedColumn:
+            return row.hasDate ? FormatDateText(row.writeTime) : QString();
         }
         break;
     case Qt::DecorationRole:
@@ -91,9 +93,12 @@ QVariant CDirListModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     if (role == Qt::DisplayRole) {
         switch (section) {
-        case kNameColumn: return QStringLiteral("Name");
-        case kSizeColumn: return QStringLiteral("Size");
-        case kModifiedColumn: return QStringLiteral("Modified");
+        case kNameColumn:
+            return QStringLiteral("Name");
+        case kSizeColumn:
+            return QStringLiteral("Size");
+        case kModifiedColumn:
+            return QStringLiteral("Modified");
         }
     }
     if (role == Qt::TextAlignmentRole && section == kSizeColumn)

@@ -18,10 +18,10 @@ constexpr std::uint32_t kNormalAttribute = 0x80;
 bool IsPseudoFileSystem(const QByteArray& type)
 {
     static const char* const pseudo[] = {
-        "proc", "sysfs", "devtmpfs", "devpts", "tmpfs", "cgroup", "cgroup2", "securityfs",
-        "pstore", "debugfs", "tracefs", "configfs", "fusectl", "mqueue", "hugetlbfs",
-        "bpf", "autofs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs", "ramfs", "squashfs",
-        "overlay", "selinuxfs", "devfs", "none"};
+        "proc",       "sysfs",    "devtmpfs", "devpts",      "tmpfs",    "cgroup",     "cgroup2",
+        "securityfs", "pstore",   "debugfs",  "tracefs",     "configfs", "fusectl",    "mqueue",
+        "hugetlbfs",  "bpf",      "autofs",   "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",
+        "ramfs",      "squashfs", "overlay",  "selinuxfs",   "devfs",    "none"};
     for (const char* name : pseudo) {
         if (type == name)
             return true;
@@ -31,8 +31,8 @@ bool IsPseudoFileSystem(const QByteArray& type)
 
 bool IsRemoteFileSystem(const QByteArray& type)
 {
-    static const char* const remote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs",
-                                         "afs", "9p", "ceph", "glusterfs", "davfs", "sshfs"};
+    static const char* const remote[] = {"nfs", "nfs4", "cifs", "smb3",      "smbfs", "ncpfs",
+                                         "afs", "9p",   "ceph", "glusterfs", "davfs", "sshfs"};
     for (const char* name : remote) {
         if (type == name)
             return true;
@@ -72,7 +72,8 @@ QList<DirEntry> ReadLocalEntries(const QString& folderPath)
     while (dirent* item = readdir(folder)) {
         DirEntry entry;
         entry.name = QFile::decodeName(item->d_name);
-        struct stat info {};
+        struct stat info
+        {};
         // A link counts as what it points to; a dangling one as what it is.
         if (fstatat(folderFd, item->d_name, &info, 0) != 0 &&
             fstatat(folderFd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -105,7 +106,8 @@ QStringList LocalDrives(bool includeRemote)
             return;
         // Like a drive without a medium: a folder we cannot list is left out.
         const QByteArray encoded = QFile::encodeName(path);
-        struct stat info {};
+        struct stat info
+        {};
         if (stat(encoded.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
             access(encoded.constData(), R_OK | X_OK) != 0)
             return;

@@ -123,8 +123,9 @@ void CMyListView::FillList(const QString& folderPath)
     }
     RebuildRows();
     if (rowsModel->RowCount() > 0)
-        selectionModel()->setCurrentIndex(rowsModel->index(0, 0), QItemSelectionModel::ClearAndSelect |
-                                                                  QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(rowsModel->index(0, 0),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
     ShowCount();
     SetStatus(0, QStringLiteral("Ready"));
     RefreshUi();

@@ -169,11 +169,10 @@ void CMyTreeView::SortChildren(QTreeWidgetItem* item)
 {
     QList<QTreeWidgetItem*> children = item->takeChildren();
     const QCollator collator = PaneCollator();
-    std::stable_sort(children.begin(), children.end(),
-                     [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-                         return collator.compare(a->text(0).toCaseFolded(),
-                                                 b->text(0).toCaseFolded()) < 0;
-                     });
+    std::stable_sort(
+        children.begin(), children.end(), [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
+            return collator.compare(a->text(0).toCaseFolded(), b->text(0).toCaseFolded()) < 0;
+        });
     item->addChildren(children);
 }
 

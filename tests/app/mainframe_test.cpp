@@ -1,19 +1,23 @@
 // The main window: menus, splitter, title, settings and the application commands.
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
+#include "framework/helpwindow.h"
 #include "framework/modaldialog.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
-#include "tests/fixtures/testenvironment.h"
 #include "tests/fixtures/programrun.h"
+#include "tests/fixtures/testenvironment.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSplitter>
 #include <QStatusTipEvent>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -149,4 +153,31 @@ TEST(AppCommands, UseDrivesABTogglesAndRefreshesOnlyWhenTurnedOn)
     emit settings->aboutToShow();
     EXPECT_FALSE(drives->isChecked());
     EXPECT_EQ(tree.rootItem, before) << "turning it off waits for the next Refresh";
+}
+
+TEST(MainFrame, DraggingEitherColumnBarMovesBothRows)
+{
+    CProgramRun run(Home());
+    CMainFrame& frame = run.Frame();
+    QSplitter* bottom = frame.findChild<QSplitter*>(QStringLiteral("bottomRow"));
+    QSplitterHandle* handle = bottom->handle(1);
+    const QPoint grip = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+    QTest::mouseMove(handle, grip + QPoint(60, 0));
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(60, 0));
+    EXPECT_EQ(bottom->sizes().front(), 380);
+    EXPECT_EQ(frame.ColumnWidth(), 380) << "the upper row follows the lower one";
+    EXPECT_EQ(frame.TreePane(0)->width(), frame.TreePane(1)->width());
+}
+
+TEST(MainFrame, HelpCommandsOpenTheHelpFile)
+{
+    CProgramRun run(Home());
+    QFile::copy(QStringLiteral(VANTOR_PROGRAM_DIR "/Vantor.hlp"), theApp().helpFilePath);
+    run.Frame().findChild<QAction*>(QStringLiteral("actionHelpSearch"))->trigger();
+    ASSERT_NE(CHelpWindow::Current(), nullptr);
+    EXPECT_EQ(CHelpWindow::Current()->HelpFile(), theApp().helpFilePath);
+    EXPECT_TRUE(CHelpWindow::Current()->SearchShown());
+    run.Frame().findChild<QAction*>(QStringLiteral("actionHelpContents"))->trigger();
+    EXPECT_FALSE(CHelpWindow::Current()->SearchShown());
 }

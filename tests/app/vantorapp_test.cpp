@@ -43,8 +43,7 @@ class AppTest : public testing::Test
 protected:
     AppTest()
     {
-        boxes.Allow(
-            QStringLiteral("The program was unable to connect to the requested FTP site."));
+        boxes.Allow(QStringLiteral("The program was unable to connect to the requested FTP site."));
     }
     CMessageBoxScript boxes;
 };
@@ -104,11 +103,11 @@ TEST_F(StartUp, StoredValuesOutOfRange)
         int expectedHeight;
     };
     const Case cases[] = {
-        {"2", "0", "-5", "0100", 320, 240},      // non-positive sizes fall back
+        {"2", "0", "-5", "0100", 320, 240},              // non-positive sizes fall back
         {"4", "10001", "99999999999", "0001", 320, 240}, // absurd sizes fall back
-        {"7", "10000", "1", "0000", 10000, 1},    // unknown sort: no flag at all
-        {"", "abc", "", "0000", 320, 240},        // empty sort text, garbage sizes
-        {"1 ", "500", "300", "0000", 500, 300},   // the text must match exactly
+        {"7", "10000", "1", "0000", 10000, 1},           // unknown sort: no flag at all
+        {"", "abc", "", "0000", 320, 240},               // empty sort text, garbage sizes
+        {"1 ", "500", "300", "0000", 500, 300},          // the text must match exactly
     };
     for (const Case& c : cases) {
         QFile::remove(CSettingsStore::FilePath());

@@ -24,7 +24,8 @@ QString Home()
     return TestCaseFolder() + QStringLiteral("/home");
 }
 
-ProfileRecord ProfileFor(const CFtpServerFixture& server, const QString& name = QStringLiteral("Test server"))
+ProfileRecord ProfileFor(const CFtpServerFixture& server,
+                         const QString& name = QStringLiteral("Test server"))
 {
     ProfileRecord profile;
     profile.name = name;
@@ -36,7 +37,8 @@ ProfileRecord ProfileFor(const CFtpServerFixture& server, const QString& name = 
 
 int Listings(const CFtpServerFixture& server)
 {
-    return server.CountCommands(QStringLiteral("MLSD")) + server.CountCommands(QStringLiteral("LIST")) +
+    return server.CountCommands(QStringLiteral("MLSD")) +
+           server.CountCommands(QStringLiteral("LIST")) +
            server.CountCommands(QStringLiteral("NLST"));
 }
 
@@ -78,8 +80,8 @@ TEST(FtpPanes, StartUpReadsTheStartFolderOnce)
     EXPECT_EQ(tree.rootItem->text(0), QStringLiteral("/"));
     EXPECT_EQ(CMyTreeView::IconOf(tree.rootItem), kIconFtpRoot);
     EXPECT_FALSE(theApp().ftpUnavailable);
-    EXPECT_EQ(ShownNames(list), (QStringList{"pub", "Upload", "b999.bin", "c1000.bin",
-                                             "empty.txt", "huge.img", "max32.iso"}));
+    EXPECT_EQ(ShownNames(list), (QStringList{"pub", "Upload", "b999.bin", "c1000.bin", "empty.txt",
+                                             "huge.img", "max32.iso"}));
     EXPECT_EQ(list.ItemIcon(0), kIconFtpFolder);
     EXPECT_EQ(list.ItemIcon(2), kIconFtpFile);
     EXPECT_EQ(frame.StatusText(2), QStringLiteral("FTP: 7 Items"));
@@ -93,8 +95,8 @@ TEST(FtpPanes, StartUpReadsTheStartFolderOnce)
 
     // A re-sort works from memory: the server is not asked again.
     frame.findChild<QAction*>(QStringLiteral("actionSortBySize"))->trigger();
-    EXPECT_EQ(ShownNames(list).mid(2), (QStringList{"empty.txt", "b999.bin", "c1000.bin",
-                                                    "max32.iso", "huge.img"}));
+    EXPECT_EQ(ShownNames(list).mid(2),
+              (QStringList{"empty.txt", "b999.bin", "c1000.bin", "max32.iso", "huge.img"}));
     EXPECT_EQ(Listings(server), 1);
 }
 

@@ -32,7 +32,8 @@ QStringList Ordered(QList<DirEntry> entries, SortKeyKind kind)
 {
     const QCollator collator = PaneCollator();
     std::stable_sort(entries.begin(), entries.end(), [&](const DirEntry& a, const DirEntry& b) {
-        return collator.compare(BuildSortKey(a, kind).toCaseFolded(), BuildSortKey(b, kind).toCaseFolded()) < 0;
+        return collator.compare(BuildSortKey(a, kind).toCaseFolded(),
+                                BuildSortKey(b, kind).toCaseFolded()) < 0;
     });
     QStringList names;
     for (const DirEntry& entry : entries)
@@ -74,22 +75,23 @@ TEST(SortKey, ExtensionRuleAndPrefixes)
 TEST(SortKey, OrderUnderEachKey)
 {
     const QList<DirEntry> entries = {
-        File("b.txt", 300, 3000),     File("A.doc", 100, 5000), File("noext", 100, 1000),
-        File(".profile", 5000000000ULL, 2000), File("a.b.c", 20, 4000), File("name.", 0, 500),
-        Folder("zeta", 100),          Folder("Alpha", 900),     File("C10.txt", 300, 3000),
-        File("c9.txt", 300, 3000),
+        File("b.txt", 300, 3000),   File("A.doc", 100, 5000),
+        File("noext", 100, 1000),   File(".profile", 5000000000ULL, 2000),
+        File("a.b.c", 20, 4000),    File("name.", 0, 500),
+        Folder("zeta", 100),        Folder("Alpha", 900),
+        File("C10.txt", 300, 3000), File("c9.txt", 300, 3000),
     };
     EXPECT_EQ(Ordered(entries, SortKeyKind::Name),
               (QStringList{"Alpha", "zeta", ".profile", "a.b.c", "A.doc", "b.txt", "C10.txt",
                            "c9.txt", "name.", "noext"}));
     // Names without an extension, and names ending in ".", come first in their group.
     EXPECT_EQ(Ordered(entries, SortKeyKind::Extension),
-              (QStringList{"Alpha", "zeta", "name.", "noext", "a.b.c", "A.doc", ".profile",
-                           "b.txt", "C10.txt", "c9.txt"}));
+              (QStringList{"Alpha", "zeta", "name.", "noext", "a.b.c", "A.doc", ".profile", "b.txt",
+                           "C10.txt", "c9.txt"}));
     // Folders first (all size 0, so by name); equal sizes by name; 5 GB after 300 bytes.
     EXPECT_EQ(Ordered(entries, SortKeyKind::Size),
-              (QStringList{"Alpha", "zeta", "name.", "a.b.c", "A.doc", "noext", "b.txt",
-                           "C10.txt", "c9.txt", ".profile"}));
+              (QStringList{"Alpha", "zeta", "name.", "a.b.c", "A.doc", "noext", "b.txt", "C10.txt",
+                           "c9.txt", ".profile"}));
     EXPECT_EQ(Ordered(entries, SortKeyKind::Date),
               (QStringList{"zeta", "Alpha", "name.", "noext", ".profile", "b.txt", "C10.txt",
                            "c9.txt", "a.b.c", "A.doc"}));

@@ -5,8 +5,8 @@
 #include "panes/dirlistmodel.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
-#include "tests/fixtures/testenvironment.h"
 #include "tests/fixtures/programrun.h"
+#include "tests/fixtures/testenvironment.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -76,9 +76,8 @@ TEST(LocalList, ShowsTheHomeFolderAtStart)
     EXPECT_EQ(list.path, Home() + QLatin1Char('/'));
 
     // Folders first, "." and ".." never shown, the first item selected.
-    EXPECT_EQ(ShownNames(list),
-              (QStringList{"docs", "Music", "only files", ".profile", "b999.txt", "c1000.dat",
-                           "empty.bin", "huge.img", "max32.iso"}));
+    EXPECT_EQ(ShownNames(list), (QStringList{"docs", "Music", "only files", ".profile", "b999.txt",
+                                             "c1000.dat", "empty.bin", "huge.img", "max32.iso"}));
     EXPECT_EQ(list.SelectedRows(), QList<int>{0});
     EXPECT_EQ(frame.StatusText(1), QStringLiteral("Local: 9 Items"));
     EXPECT_EQ(frame.StatusText(0), QStringLiteral("Ready"));
@@ -89,9 +88,12 @@ TEST(LocalList, ShowsTheHomeFolderAtStart)
     {
         const char* name;
         const char* size;
-    } sizes[] = {{"empty.bin", "0"},         {"b999.txt", "999"},
-                 {"c1000.dat", "1,000"},     {"max32.iso", "4,294,967,295"},
-                 {"huge.img", "5,000,000,000"}, {"docs", ""}};
+    } sizes[] = {{"empty.bin", "0"},
+                 {"b999.txt", "999"},
+                 {"c1000.dat", "1,000"},
+                 {"max32.iso", "4,294,967,295"},
+                 {"huge.img", "5,000,000,000"},
+                 {"docs", ""}};
     for (const auto& s : sizes)
         EXPECT_EQ(Cell(list, RowOf(list, QString::fromLatin1(s.name)), 1).toStdString(), s.size)
             << s.name;
@@ -110,9 +112,8 @@ TEST(LocalList, SortCommandsRebuildFromMemory)
 
     frame.findChild<QAction*>(QStringLiteral("actionSortBySize"))->trigger();
     EXPECT_EQ(theApp().sortType, QStringLiteral("3"));
-    EXPECT_EQ(ShownNames(list),
-              (QStringList{"docs", "Music", "only files", "empty.bin", ".profile", "b999.txt",
-                           "c1000.dat", "max32.iso", "huge.img"}));
+    EXPECT_EQ(ShownNames(list), (QStringList{"docs", "Music", "only files", "empty.bin", ".profile",
+                                             "b999.txt", "c1000.dat", "max32.iso", "huge.img"}));
     EXPECT_EQ(list.SelectedRows(), QList<int>{0});
 
     frame.findChild<QAction*>(QStringLiteral("actionSortByDate"))->trigger();

@@ -78,7 +78,10 @@ QByteArray CLauncherTestbed::InstallerScript(qsizetype size)
                         "stat -c %a \"$0\" > installer.mode\n"
                         "pwd > installer.ran\n"
                         "sleep 0.3\n"
-                        "printf '#!/bin/sh\\necho new > v.started\\n' > v.exe\n"
+                        // The new v.exe marks its start in one step, so that a test
+                        // polling for the mark never reads it half written.
+                        "printf '#!/bin/sh\\necho new > v.started.tmp\\n"
+                        "mv v.started.tmp v.started\\n' > v.exe\n"
                         "chmod 700 v.exe\n"
                         "exit 0\n";
     if (script.size() < size)

@@ -5,8 +5,8 @@
 // One connection profile, in the order of its fields in Profiles.dat.
 struct ProfileRecord
 {
-    QString name;       // shown in the profiles list and the main window's title; required
-    QString address;    // "host", "host:port", "[v6]" or "[v6]:port"; required
+    QString name;    // shown in the profiles list and the main window's title; required
+    QString address; // "host", "host:port", "[v6]" or "[v6]:port"; required
     bool anonymous = false;
     QString userId;     // required unless anonymous
     QString password;   // required unless anonymous; the file keeps it as plain text

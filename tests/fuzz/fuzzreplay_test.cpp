@@ -55,6 +55,6 @@ TEST_P(FuzzReplay, EveryKeptInputRunsCleanThroughItsTarget)
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplay, testing::ValuesIn(kFuzzTargets),
-                         [](const testing::TestParamInfo<FuzzTarget>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<FuzzTarget>& param) {
+                             return std::string(param.param.name);
                          });

@@ -56,6 +56,9 @@ CProfilesDialog::CProfilesDialog(QWidget* parent)
         });
     }
 
+    // Room for both layouts from the start, so that New Profile does not resize the window.
+    resize(sizeHint().expandedTo(size()));
+
     CVantorApp& app = theApp();
     skipValidation = true;
     LoadProfiles(app.profileFilePath, profiles);

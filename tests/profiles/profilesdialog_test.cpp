@@ -2,6 +2,7 @@
 // the boxes they raise, and what reaches the profile file and the application's active
 // profile.
 #include "app/vantorapp.h"
+#include "framework/helpwindow.h"
 #include "framework/modaldialog.h"
 #include "profiles/profilefile.h"
 #include "profiles/profileformat.h"
@@ -476,4 +477,29 @@ TEST_F(ProfilesDialogTest, LongTextsFromTheFileSurviveAStore)
     // Typing stays limited for a profile of ordinary length.
     Type("commentEdit", QString(120, QLatin1Char('x')));
     EXPECT_EQ(Edit("commentEdit")->text().size(), 100);
+}
+
+TEST_F(ProfilesDialogTest, HelpOpensTheProfilesTopicOrNamesTheMissingFile)
+{
+    WriteProfiles({Profile("A", true)}, 0);
+    Open();
+    const QString help = TestProgramFolder() + QStringLiteral("Vantor.hlp");
+    {
+        CMessageBoxScript boxes;
+        boxes.Expect(
+            QStringLiteral("The help file \"%1\" could not be opened: No such file or directory.")
+                .arg(help));
+        Click("helpButton");
+    }
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(VANTOR_FIXTURES_DIR "/../../resources/Vantor.hlp"), help));
+    Click("helpButton");
+    CHelpWindow* window = CHelpWindow::Current();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->HelpFile(), help);
+    EXPECT_EQ(window->CurrentTopic(), QStringLiteral("300"));
+    // Usable while the modal dialog is up, and gone with it.
+    EXPECT_EQ(window->parentWidget(), dialog.get());
+    dialog.reset();
+    EXPECT_EQ(CHelpWindow::Current(), nullptr);
 }

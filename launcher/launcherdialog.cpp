@@ -74,11 +74,8 @@ bool CLauncherDialog::SetUp()
 {
     CSettingsStore store;
     const QString setting = store.ReadText(QStringLiteral("UpdateServer")).value_or(QString());
-    if (!setting.trimmed().isEmpty()) {
-        server = CUpdateServer::FromSetting(setting);
-        if (server)
-            server = CUpdateServer(server->Host(), server->Port(), options.timeouts);
-    }
+    if (!setting.trimmed().isEmpty())
+        server = CUpdateServer::FromSetting(setting, options.timeouts);
     // No server to ask, or one that cannot be reached or understood: the user is never
     // kept from the program by the launcher.
     if (!server) {

@@ -33,7 +33,8 @@ bool IsPlainHost(QStringView host)
 
 } // namespace
 
-std::optional<CUpdateServer> CUpdateServer::FromSetting(const QString& setting)
+std::optional<CUpdateServer> CUpdateServer::FromSetting(const QString& setting,
+                                                        UpdateTimeouts timeouts)
 {
     const QString text = setting.trimmed();
     if (text.startsWith(QLatin1Char('['))) {
@@ -45,25 +46,25 @@ std::optional<CUpdateServer> CUpdateServer::FromSetting(const QString& setting)
         if (!address.contains(QLatin1Char(':')) || !IsPlainHost(address))
             return std::nullopt;
         if (rest.isEmpty())
-            return CUpdateServer(address, 80);
+            return CUpdateServer(address, 80, timeouts);
         if (!rest.startsWith(QLatin1Char(':')))
             return std::nullopt;
         const std::optional<quint16> port = ParsePort(rest.sliced(1));
         if (!port)
             return std::nullopt;
-        return CUpdateServer(address, *port);
+        return CUpdateServer(address, *port, timeouts);
     }
     const qsizetype colon = text.indexOf(QLatin1Char(':'));
     if (colon < 0)
-        return IsPlainHost(text) ? std::optional(CUpdateServer(text, 80)) : std::nullopt;
+        return IsPlainHost(text) ? std::optional(CUpdateServer(text, 80, timeouts)) : std::nullopt;
     // More than one colon without brackets: a bare IPv6 address, which carries no port.
     if (text.indexOf(QLatin1Char(':'), colon + 1) >= 0)
-        return IsPlainHost(text) ? std::optional(CUpdateServer(text, 80)) : std::nullopt;
+        return IsPlainHost(text) ? std::optional(CUpdateServer(text, 80, timeouts)) : std::nullopt;
     const QString host = text.left(colon);
     const std::optional<quint16> port = ParsePort(QStringView(text).sliced(colon + 1));
     if (!IsPlainHost(host) || !port)
         return std::nullopt;
-    return CUpdateServer(host, *port);
+    return CUpdateServer(host, *port, timeouts);
 }
 
 CUpdateServer::CUpdateServer(QString serverHost, quint16 serverPort, UpdateTimeouts serverTimeouts)

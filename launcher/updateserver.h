@@ -34,7 +34,8 @@ public:
     };
 
     // Nothing when the text names no usable server.
-    static std::optional<CUpdateServer> FromSetting(const QString& text);
+    static std::optional<CUpdateServer> FromSetting(const QString& text,
+                                                    UpdateTimeouts timeouts = {});
 
     CUpdateServer(QString host, quint16 port, UpdateTimeouts timeouts = {});
 

@@ -1,25 +1,74 @@
 #pragma once
 
+#include "panes/listformat.h"
+
 #include <QMainWindow>
 
+class CMyListView;
+class CMyTreeView;
 class CVantorDoc;
 class QLabel;
+class QSplitter;
 
-// The program's only top-level window. It owns the document.
+// The program's only top-level window: the menu bar, the status bar with its three panes
+// and the 2 x 2 grid of panes (local tree and list above, FTP tree and list below). It owns
+// the document and the panes, carries the commands that act on the whole program, and
+// reconnects the FTP side when the active profile changes.
 class CMainFrame : public QMainWindow
 {
     Q_OBJECT
 
 public:
     explicit CMainFrame(QWidget* parent = nullptr);
-    ~CMainFrame() override;
+    ~CMainFrame() override; // saves the splitter sizes and the sort choice
+
+    // The panes' first show, in the order local tree, local list, FTP tree, FTP list: the
+    // trees build (the FTP tree connects) and the lists fill.
+    void InitialUpdate();
 
     CVantorDoc* Document() const { return document; }
     // Sets the text of status pane 0, 1 or 2.
     void SetStatusText(int pane, const QString& text);
     QString StatusText(int pane) const;
 
+    // Pane (row, column): row 0 local, row 1 FTP; column 0 tree, column 1 list.
+    CMyTreeView* TreePane(int row) const { return row == 0 ? localTree : ftpTree; }
+    CMyListView* ListPane(int row) const { return row == 0 ? localList : ftpList; }
+    // The width of column 0 and the height of row 0 of the splitter.
+    int ColumnWidth() const;
+    int RowHeight() const;
+    void SetSplitterSizes(int columnWidth, int rowHeight);
+
+    // Commands.
+    void OnProfiles();
+    void OnRefresh();
+    int ReconnectFtpSide();
+    void OnSortBy(SortKeyKind kind);
+    void ResortLists();
+    void OnHelpContents();
+    void OnHelpSearch();
+
+protected:
+    bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    void CreateMenus();
+    void CreateStatusPanes();
+    void CreatePanes();
+    void UpdateSettingsMenu();
+    void KeepColumnsAligned(QSplitter* moved, QSplitter* other);
+
     CVantorDoc* document = nullptr;
+    QSplitter* rows = nullptr;
+    QSplitter* topRow = nullptr;
+    QSplitter* bottomRow = nullptr;
+    CMyTreeView* localTree = nullptr;
+    CMyListView* localList = nullptr;
+    CMyTreeView* ftpTree = nullptr;
+    CMyListView* ftpList = nullptr;
     QLabel* statusPanes[3] = {};
+    QAction* sortActions[4] = {};
+    QAction* useDrivesAction = nullptr;
+    bool aligningColumns = false;
 };

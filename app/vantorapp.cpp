@@ -1,7 +1,9 @@
 #include "app/vantorapp.h"
 
+#include "app/aboutdialog.h"
 #include "app/mainframe.h"
 #include "framework/messagebox.h"
+#include "framework/modaldialog.h"
 #include "framework/programfolder.h"
 #include "framework/settingsstore.h"
 #include "inet/ftpconnection.h"
@@ -122,7 +124,25 @@ bool CVantorApp::InitInstance()
     // Without a window manager (Xvfb) nobody honours "maximised"; start at full size anyway.
     frame->setGeometry(frame->screen()->availableGeometry());
     frame->showMaximized();
+    frame->InitialUpdate();
     return true;
+}
+
+void CVantorApp::OnAppAbout()
+{
+    CAboutDialog dialog(MainWindow());
+    RunModalDialog(dialog);
+}
+
+void CVantorApp::OnUseDrivesAB()
+{
+    if (useDrivesAB) {
+        useDrivesAB = false;
+        return;
+    }
+    useDrivesAB = true;
+    if (mainFrame)
+        mainFrame->OnRefresh();
 }
 
 void CVantorApp::RestoreSettings()
@@ -133,10 +153,10 @@ void CVantorApp::RestoreSettings()
     store.Open();
     if (const std::optional<QString> type = store.ReadText(QStringLiteral("SortType")))
         ApplySortType(*type);
-    splitterWidth = SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterWidth")),
-                                   kDefaultSplitterWidth);
-    splitterHeight = SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterHeight")),
-                                    kDefaultSplitterHeight);
+    splitterWidth =
+        SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterWidth")), kDefaultSplitterWidth);
+    splitterHeight =
+        SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterHeight")), kDefaultSplitterHeight);
     // The launcher compares this with the newest version on the update server.
     store.WriteText(QStringLiteral("Version"), QString::fromLatin1(kVersion));
     store.Close();

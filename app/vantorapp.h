@@ -40,6 +40,12 @@ public:
     // call it between cases; it is the one reset of the program's shared state.
     void ResetState();
 
+    // "About Ardent Vantor": the About dialog, modally.
+    void OnAppAbout();
+    // "Use Drive A (and B)": turning it on lists network and removable volumes in the local
+    // tree at once (through Refresh); turning it off takes effect at the next Refresh.
+    void OnUseDrivesAB();
+
     // The owner of message boxes and the parent of the status windows; null before the main
     // window exists.
     QWidget* MainWindow() const;

@@ -1,6 +1,8 @@
 #pragma once
 
-class CCommStatusDialog;
+#include "ftp/commstatusdialog.h"
+
+#include <QPointer>
 
 // The frame of one action under a communication object: makes the CCommStatusDialog (its
 // window shown while theApp().showCommWindow is set, or always with `alwaysShowWindow`),
@@ -17,5 +19,5 @@ public:
     CCommStatusDialog& Dialog() { return *dialog; }
 
 private:
-    CCommStatusDialog* dialog;
+    QPointer<CCommStatusDialog> dialog;
 };

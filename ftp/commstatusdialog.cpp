@@ -1,28 +1,320 @@
-// Placeholder bodies until the status window lands.
 #include "ftp/commstatusdialog.h"
 
-#include "ftp/commoperation.h"
+#include "app/mainframe.h"
+#include "app/resourceids.h"
+#include "app/vantorapp.h"
+#include "framework/helpwindow.h"
+#include "framework/messagebox.h"
+#include "framework/messagepump.h"
+#include "framework/waitcursor.h"
+#include "inet/internetsession.h"
+#include "ui_commstatusdialog.h"
 
-CCommStatusDialog::CCommStatusDialog(QWidget* mainWindow) : QDialog(mainWindow) {}
-CCommStatusDialog::~CCommStatusDialog() = default;
-void CCommStatusDialog::Create() {}
-void CCommStatusDialog::SetTitleLine(const QString&) {}
-void CCommStatusDialog::SetStatusLine(const QString&) {}
-void CCommStatusDialog::SetConnectLine(const QString&) {}
-void CCommStatusDialog::SetFrom(const QString&) {}
-void CCommStatusDialog::SetTo(const QString&) {}
-void CCommStatusDialog::ShowTransferControls() {}
-void CCommStatusDialog::ShowTransferProgress(quint64, const QString&, qint64) {}
-bool CCommStatusDialog::UpdateProgress(quint64, quint64) { return PollCancel(); }
-bool CCommStatusDialog::PollCancel() { return !cancelRequested; }
-void CCommStatusDialog::ReportCopyError(const CInternetException&) {}
-void CCommStatusDialog::ReportCopyError() {}
-void CCommStatusDialog::ReportConnectError() {}
-bool CCommStatusDialog::CheckNotInsideSource(const QString&, const QString&) { return true; }
-bool CCommStatusDialog::Connect() { return false; }
-void CCommStatusDialog::ReadFtpDirectory() {}
-void CCommStatusDialog::Disconnect() {}
-void RefreshUi() {}
+#include <QCloseEvent>
+#include <QFontMetrics>
 
-CCommOperation::CCommOperation(bool) : dialog(new CCommStatusDialog(nullptr)) {}
-CCommOperation::~CCommOperation() { delete dialog; }
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+const QString kCancelledText =
+    QStringLiteral("The communication session has been cancelled by the user.");
+const QString kCancelledCaption = QStringLiteral("Communication Cancelled");
+const QString kCopyErrorText =
+    QStringLiteral("The program was unable to copy the selected file(s).");
+const QString kCopyErrorCaption = QStringLiteral("Error Copying File");
+const QString kConnectErrorText =
+    QStringLiteral("The program was unable to connect to the requested FTP site.");
+const QString kConnectErrorCaption = QStringLiteral("Error Opening FTP Connection");
+const QString kInsideSourceText =
+    QStringLiteral("The destination folder is the same as the source folder.");
+const QString kInsideSourceCaption = QStringLiteral("Error Copying Folder");
+
+// The communication objects alive now, the newest last. The wait hook serves the newest.
+std::vector<CCommStatusDialog*>& LiveDialogs()
+{
+    static std::vector<CCommStatusDialog*> dialogs;
+    return dialogs;
+}
+
+// Called once per 1000 bytes: the coarse clock costs a few nanoseconds where the precise
+// one costs thirty, and its few milliseconds of resolution are plenty for the display.
+qint64 CoarseMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return static_cast<qint64>(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
+
+} // namespace
+
+CCommStatusDialog::CCommStatusDialog(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+    , ui(std::make_unique<Ui::CommStatusDialog>())
+    , mainWindow(owner)
+{
+    ui->setupUi(this);
+    setModal(false);
+    // Room for the widest values in the window's own font: sizes past 4 GB, rates of
+    // gigabytes per second, a whole day.
+    const QFontMetrics metrics(font());
+    const int captionWidth = std::max(metrics.horizontalAdvance(ui->fromLabel->text()),
+                                      metrics.horizontalAdvance(ui->toLabel->text()));
+    ui->fromLabel->setMinimumWidth(captionWidth);
+    ui->toLabel->setMinimumWidth(captionWidth);
+    ui->bytesCopiedText->setMinimumWidth(
+        metrics.horizontalAdvance(QStringLiteral("00000000000 of 00000000000")));
+    ui->bytesPerSecondText->setMinimumWidth(
+        metrics.horizontalAdvance(QStringLiteral("0000000000")));
+    ui->timeText->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("00:00:00")));
+    // Hidden controls keep their place, so the window neither jumps nor grows when the
+    // transfer controls appear.
+    for (QWidget* child : findChildren<QWidget*>()) {
+        QSizePolicy policy = child->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        child->setSizePolicy(policy);
+    }
+    setFixedSize(std::max(width(), minimumSizeHint().width()), sizeHint().height());
+
+    connect(ui->cancelButton, &QPushButton::clicked, this,
+            &CCommStatusDialog::OnCancelCommunication);
+    connect(ui->hideButton, &QPushButton::clicked, this, &CCommStatusDialog::OnHideProgram);
+    connect(ui->helpButton, &QPushButton::clicked, this, &CCommStatusDialog::OnHelp);
+
+    LiveDialogs().push_back(this);
+    InstallWaitHook();
+}
+
+CCommStatusDialog::~CCommStatusDialog()
+{
+    std::vector<CCommStatusDialog*>& live = LiveDialogs();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    if (live.empty() && theApp().internetSession)
+        theApp().internetSession->SetWaitHook({});
+}
+
+void CCommStatusDialog::Create()
+{
+    CWaitCursor wait;
+    cancelRequested = false;
+    ui->progressBar->setValue(0);
+    if (QWidget* owner = parentWidget()) {
+        const QRect area = owner->frameGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+    PumpPendingMessages();
+}
+
+void CCommStatusDialog::SetTitleLine(const QString& text)
+{
+    ui->titleLine->setText(text);
+}
+
+void CCommStatusDialog::SetStatusLine(const QString& text)
+{
+    FlushDisplay();
+    ui->statusLine->setText(text);
+}
+
+void CCommStatusDialog::SetConnectLine(const QString& text)
+{
+    // Painted at once: the step that follows blocks the user-interface thread.
+    ui->connectLine->setText(text);
+    ui->connectLine->setVisible(true);
+    if (isVisible())
+        ui->connectLine->repaint();
+}
+
+void CCommStatusDialog::SetFrom(const QString& text)
+{
+    FlushDisplay();
+    ui->fromText->setText(text);
+}
+
+void CCommStatusDialog::SetTo(const QString& text)
+{
+    FlushDisplay();
+    ui->toText->setText(text);
+}
+
+void CCommStatusDialog::ShowTransferControls()
+{
+    QWidget* const inOrder[] = {ui->helpButton,          ui->cancelButton, ui->hideButton,
+                                ui->progressBar,         ui->fromLabel,    ui->bytesCopiedLabel,
+                                ui->bytesPerSecondLabel, ui->toLabel,      ui->timeLabel};
+    for (QWidget* control : inOrder)
+        control->setVisible(true);
+    if (isVisible())
+        repaint();
+}
+
+void CCommStatusDialog::ShowTransferProgress(quint64 done, const QString& total, qint64 elapsed)
+{
+    // Called once per 1000 bytes: only the values are kept here; FlushDisplay formats them.
+    bytesDone = done;
+    if (total.constData() != totalText.constData())
+        totalText = total;
+    elapsedSeconds = elapsed;
+    valuesSet = true;
+    displayStale = true;
+}
+
+bool CCommStatusDialog::UpdateProgress(quint64 blockIndex, quint64 totalBytes)
+{
+    if (totalBytes > 0) {
+        const double percent =
+            static_cast<double>(blockIndex + 1) * 1000.0 / static_cast<double>(totalBytes) * 100.0;
+        // Half up; a caller that reports more blocks than the file holds (it grew while
+        // being sent) keeps the bar full instead of leaving the range.
+        position = static_cast<int>(std::min(std::floor(percent + 0.5), 100.0));
+        displayStale = true;
+    }
+    return PollCancel();
+}
+
+bool CCommStatusDialog::PollCancel()
+{
+    const qint64 now = CoarseMilliseconds();
+    if (lastDisplayMs < 0 || now - lastDisplayMs >= kDisplayIntervalMs) {
+        FlushDisplay();
+        PumpPendingMessages();
+        lastDisplayMs = now;
+    }
+    if (!cancelRequested)
+        return true;
+    ShowMessageBox(MessageOwner(), kCancelledText, kCancelledCaption, MsgIcon::Stop);
+    return false;
+}
+
+QString CCommStatusDialog::BytesCopiedText() const
+{
+    if (!valuesSet)
+        return {};
+    return QString::number(bytesDone) + QStringLiteral(" of ") + totalText;
+}
+
+QString CCommStatusDialog::BytesPerSecondText() const
+{
+    if (!valuesSet)
+        return {};
+    // A clock that went backwards gives no rate rather than a negative one.
+    return QString::number(elapsedSeconds > 0 ? bytesDone / static_cast<quint64>(elapsedSeconds)
+                                              : 0);
+}
+
+QString CCommStatusDialog::ElapsedText() const
+{
+    if (!valuesSet)
+        return {};
+    const qint64 seconds = std::max<qint64>(elapsedSeconds, 0);
+    return QStringLiteral("%1:%2:%3")
+        .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
+        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+void CCommStatusDialog::FlushDisplay()
+{
+    if (!displayStale)
+        return;
+    displayStale = false;
+    ui->bytesCopiedText->setText(BytesCopiedText());
+    ui->bytesPerSecondText->setText(BytesPerSecondText());
+    ui->timeText->setText(ElapsedText());
+    ui->progressBar->setValue(position);
+}
+
+void CCommStatusDialog::ReportCopyError(const CInternetException& /*error*/)
+{
+    ReportCopyError();
+}
+
+void CCommStatusDialog::ReportCopyError()
+{
+    ShowMessageBox(MessageOwner(), kCopyErrorText, kCopyErrorCaption, MsgIcon::Stop);
+}
+
+void CCommStatusDialog::ReportConnectError()
+{
+    ShowMessageBox(MessageOwner(), kConnectErrorText, kConnectErrorCaption, MsgIcon::Stop);
+}
+
+bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QString& destination)
+{
+    if (!destination.startsWith(source, Qt::CaseSensitive))
+        return true;
+    ShowMessageBox(this, kInsideSourceText, kInsideSourceCaption, MsgIcon::Stop);
+    return false;
+}
+
+QWidget* CCommStatusDialog::MessageOwner() const
+{
+    return mainWindow ? mainWindow.data() : theApp().MainWindow();
+}
+
+void CCommStatusDialog::OnCancelCommunication()
+{
+    cancelRequested = true;
+}
+
+void CCommStatusDialog::OnHideProgram()
+{
+    if (QWidget* owner = MessageOwner()) {
+        owner->setEnabled(true);
+        owner->showMinimized();
+    }
+}
+
+void CCommStatusDialog::OnHelp()
+{
+    ShowHelpContext(theApp().programFolder + QStringLiteral("Vantor.hlp"),
+                    ResourceId::kHelpCommStatus, this);
+}
+
+void CCommStatusDialog::changeEvent(QEvent* event)
+{
+    // The main window is disabled while the action runs, and Qt passes that on to the
+    // windows it owns; this one must stay usable, or nobody could cancel.
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        setEnabled(true);
+    QDialog::changeEvent(event);
+}
+
+void CCommStatusDialog::closeEvent(QCloseEvent* event)
+{
+    // No close box: the action that made the window ends it.
+    if (event->spontaneous())
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void CCommStatusDialog::reject()
+{
+    // Esc must not hide the window of a running action.
+}
+
+bool CCommStatusDialog::WaitHook()
+{
+    std::vector<CCommStatusDialog*>& live = LiveDialogs();
+    if (!live.empty())
+        live.back()->FlushDisplay();
+    PumpPendingMessages();
+    return live.empty() || !live.back()->cancelRequested;
+}
+
+void CCommStatusDialog::InstallWaitHook()
+{
+    if (theApp().internetSession)
+        theApp().internetSession->SetWaitHook(&CCommStatusDialog::WaitHook);
+}
+
+void RefreshUi()
+{
+    PumpPendingMessages();
+    CWaitCursor::Restore();
+}

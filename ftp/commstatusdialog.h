@@ -1,9 +1,17 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QString>
 
+#include <chrono>
+#include <memory>
+
 class CInternetException;
+class CConnectAttempt;
+namespace Ui {
+class CommStatusDialog;
+}
 
 // The communication object of one user action that reads from the server or copies files
 // to, from or on it. Created on the heap by the action (usually through CCommOperation),
@@ -11,6 +19,9 @@ class CInternetException;
 // the direction, the current file's source and destination, the bytes copied, the rate, the
 // time and a progress bar, with the buttons Cancel Communication, Hide Program and Help; and
 // it carries the network operations of the action as its methods.
+//
+// While any communication object exists, the Internet session's wait hook keeps the windows
+// painted and ends a network call that waits on the server once the user has cancelled.
 class CCommStatusDialog : public QDialog
 {
     Q_OBJECT
@@ -51,7 +62,55 @@ public:
     // Closes and deletes theApp().ftpConnection, then internetSession.
     static void Disconnect();
 
+    // The values of the last block, whether or not the window has been repainted since:
+    // the window takes them over at most every kDisplayInterval.
+    int ProgressPosition() const { return position; }
+    QString BytesCopiedText() const;
+    QString BytesPerSecondText() const;
+    QString ElapsedText() const;
+
+    // The longest Connect waits for the login. Tests shorten it with SetConnectWaitLimit.
+    static constexpr std::chrono::milliseconds kConnectWaitLimit{30000};
+    static void SetConnectWaitLimit(std::chrono::milliseconds limit);
+    static std::chrono::milliseconds ConnectWaitLimit();
+    // How often the progress reaches the screen and waiting input runs during a transfer.
+    static constexpr int kDisplayIntervalMs = 20;
+
     bool cancelRequested = false;
+
+protected:
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void OnCancelCommunication();
+    void OnHideProgram();
+    void OnHelp();
+
+    // Gives the window the values of the last block.
+    void FlushDisplay();
+    // A step of connecting: in the connect line, or in status pane 0 without the window.
+    void ShowConnectStep(const QString& text);
+    QWidget* MessageOwner() const;
+
+    bool WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt);
+    bool EnterStartFolder();
+    static void ConnectWorker(std::shared_ptr<CConnectAttempt> attempt);
+    static bool WaitHook();
+    static void InstallWaitHook();
+
+    std::unique_ptr<Ui::CommStatusDialog> ui;
+    QPointer<QWidget> mainWindow;
+
+    // The last block, as the transfer reported it.
+    quint64 bytesDone = 0;
+    QString totalText;
+    qint64 elapsedSeconds = 0;
+    bool valuesSet = false;
+    int position = 0;
+    bool displayStale = false;
+    qint64 lastDisplayMs = -1; // coarse monotonic time of the last repaint; -1 none yet
 };
 
 // Lets waiting messages of the main window run so that a status text just set is painted

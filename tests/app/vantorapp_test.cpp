@@ -37,9 +37,24 @@ QString SortFlags()
         .arg(int(app.sortByDate));
 }
 
+// Starts happen without a server: the first-run profile's connect failure is allowed.
+class AppTest : public testing::Test
+{
+protected:
+    AppTest()
+    {
+        boxes.Allow(QStringLiteral("The program was unable to connect to the requested FTP site."));
+    }
+    CMessageBoxScript boxes;
+};
+
 } // namespace
 
-TEST(StartUp, FillsThePathsFromTheWorkingDirectory)
+using StartUp = AppTest;
+using SaveSettings = AppTest;
+using ResetState = AppTest;
+
+TEST_F(StartUp, FillsThePathsFromTheWorkingDirectory)
 {
     ASSERT_TRUE(theApp().InitInstance());
     EXPECT_EQ(theApp().programFolder, TestProgramFolder());
@@ -50,7 +65,7 @@ TEST(StartUp, FillsThePathsFromTheWorkingDirectory)
     EXPECT_TRUE(theApp().MainWindow()->isVisible());
 }
 
-TEST(StartUp, AnEmptyStoreGivesTheDefaults)
+TEST_F(StartUp, AnEmptyStoreGivesTheDefaults)
 {
     ASSERT_TRUE(theApp().InitInstance());
     EXPECT_EQ(theApp().splitterWidth, 320);
@@ -64,7 +79,7 @@ TEST(StartUp, AnEmptyStoreGivesTheDefaults)
     EXPECT_EQ(Stored(QStringLiteral("Version")), QStringLiteral("8.77"));
 }
 
-TEST(StartUp, RestoresWhatTheLastRunSaved)
+TEST_F(StartUp, RestoresWhatTheLastRunSaved)
 {
     theApp().sortType = QStringLiteral("3");
     theApp().SaveSettings(411, 199);
@@ -76,7 +91,7 @@ TEST(StartUp, RestoresWhatTheLastRunSaved)
     EXPECT_EQ(SortFlags(), QStringLiteral("0010"));
 }
 
-TEST(StartUp, StoredValuesOutOfRange)
+TEST_F(StartUp, StoredValuesOutOfRange)
 {
     struct Case
     {
@@ -88,11 +103,11 @@ TEST(StartUp, StoredValuesOutOfRange)
         int expectedHeight;
     };
     const Case cases[] = {
-        {"2", "0", "-5", "0100", 320, 240},      // non-positive sizes fall back
+        {"2", "0", "-5", "0100", 320, 240},              // non-positive sizes fall back
         {"4", "10001", "99999999999", "0001", 320, 240}, // absurd sizes fall back
-        {"7", "10000", "1", "0000", 10000, 1},    // unknown sort: no flag at all
-        {"", "abc", "", "0000", 320, 240},        // empty sort text, garbage sizes
-        {"1 ", "500", "300", "0000", 500, 300},   // the text must match exactly
+        {"7", "10000", "1", "0000", 10000, 1},           // unknown sort: no flag at all
+        {"", "abc", "", "0000", 320, 240},               // empty sort text, garbage sizes
+        {"1 ", "500", "300", "0000", 500, 300},          // the text must match exactly
     };
     for (const Case& c : cases) {
         QFile::remove(CSettingsStore::FilePath());
@@ -107,31 +122,30 @@ TEST(StartUp, StoredValuesOutOfRange)
     }
 }
 
-TEST(SaveSettings, AStoreThatCannotBeWrittenIsReportedOnce)
+TEST_F(SaveSettings, AStoreThatCannotBeWrittenIsReportedOnce)
 {
     ASSERT_TRUE(theApp().InitInstance());
     theApp().ResetState(); // the window saves on its way out; nothing to report yet
     QFile::remove(CSettingsStore::FilePath());
     ASSERT_TRUE(QDir().mkpath(CSettingsStore::FilePath()));
 
-    CMessageBoxScript boxes;
-    boxes.Expect(kRegistryError, QStringLiteral("Ardent Vantor"), MsgIcon::Stop);
+    CMessageBoxScript registryBoxes;
+    registryBoxes.Expect(kRegistryError, QStringLiteral("Ardent Vantor"), MsgIcon::Stop);
     theApp().SaveSettings(500, 400);
-    EXPECT_EQ(boxes.Shown().size(), 1);
+    EXPECT_EQ(registryBoxes.Shown().size(), 1);
 }
 
-TEST(SaveSettings, TheMainWindowSavesWhenItIsDestroyed)
+TEST_F(SaveSettings, TheMainWindowSavesWhenItIsDestroyed)
 {
     ASSERT_TRUE(theApp().InitInstance());
-    theApp().splitterWidth = 333;
-    theApp().splitterHeight = 222;
+    theApp().mainFrame->SetSplitterSizes(333, 222);
     theApp().sortType = QStringLiteral("2");
     theApp().ResetState();
     EXPECT_EQ(Stored(QStringLiteral("SplitterWidth")), QStringLiteral("333"));
     EXPECT_EQ(Stored(QStringLiteral("SortType")), QStringLiteral("2"));
 }
 
-TEST(ResetState, GivesEveryMemberItsInitialValue)
+TEST_F(ResetState, GivesEveryMemberItsInitialValue)
 {
     ASSERT_TRUE(theApp().InitInstance());
     CVantorApp& app = theApp();

@@ -1,0 +1,189 @@
+// Connecting to the active profile's server, reading server folders, disconnecting.
+#include "ftp/commstatusdialog.h"
+
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "framework/messagebox.h"
+#include "ftp/connectattempt.h"
+#include "inet/ftpconnection.h"
+#include "inet/ftpfilefind.h"
+#include "inet/internetsession.h"
+
+#include <QCoreApplication>
+
+#include <system_error>
+#include <thread>
+
+namespace {
+
+std::chrono::milliseconds connectWaitLimit = CCommStatusDialog::kConnectWaitLimit;
+
+// While the login runs, the windows are repainted this often; input waits until it is over.
+constexpr std::chrono::milliseconds kPaintSlice{50};
+
+const QString kInitialDirText = QStringLiteral("The selected Initial Directory does not exist.");
+const QString kInitialDirCaption = QStringLiteral("Error with Initial Directory");
+const QString kReadErrorText = QStringLiteral("The program was unable to read the FTP directory.");
+const QString kReadErrorCaption = QStringLiteral("Error Reading FTP Directory");
+
+void ShowInStatusBar(const QString& text)
+{
+    if (CMainFrame* frame = theApp().mainFrame)
+        frame->SetStatusText(0, text);
+    RefreshUi();
+}
+
+} // namespace
+
+void CCommStatusDialog::SetConnectWaitLimit(std::chrono::milliseconds limit)
+{
+    connectWaitLimit = limit;
+}
+
+std::chrono::milliseconds CCommStatusDialog::ConnectWaitLimit()
+{
+    return connectWaitLimit;
+}
+
+void CCommStatusDialog::ShowConnectStep(const QString& text)
+{
+    if (theApp().showCommWindow)
+        SetConnectLine(text);
+    else
+        ShowInStatusBar(text);
+}
+
+bool CCommStatusDialog::Connect()
+{
+    CVantorApp& app = theApp();
+    if (app.ftpConnection) {
+        app.ftpConnection->Close();
+        app.ftpConnection.reset();
+    }
+
+    ShowConnectStep(QStringLiteral("Opening Internet Connection - Please Wait"));
+    app.internetSession = std::make_unique<CInternetSession>();
+    InstallWaitHook();
+
+    ShowConnectStep(QStringLiteral("Connecting to FTP Server - Please Wait"));
+    app.connectDone = false;
+    app.connectFailed = false;
+    // The profile's address may carry its own port ("host:port", "[v6]:port"); port 0 lets
+    // it, or the default port, decide. An empty user logs in anonymously.
+    const ProfileRecord& profile = app.activeProfile;
+    const auto attempt = std::make_shared<CConnectAttempt>(*app.internetSession, profile.address,
+                                                           profile.userId, profile.password);
+    const bool loggedIn = WaitForLogin(attempt);
+    app.connectFailed = !loggedIn;
+    if (!loggedIn) {
+        ReportConnectError();
+        return false;
+    }
+
+    if (app.showCommWindow)
+        SetConnectLine(QStringLiteral("Reading FTP Directory - Please Wait"));
+    return EnterStartFolder();
+}
+
+bool CCommStatusDialog::WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt)
+{
+    CVantorApp& app = theApp();
+    try {
+        std::thread(&CCommStatusDialog::ConnectWorker, attempt).detach();
+    } catch (const std::system_error&) {
+        app.internetSession.reset();
+        return false;
+    }
+    // Only painting runs meanwhile: the main window is disabled and the window offers no
+    // button while connecting, so input would only queue up.
+    const bool ended = attempt->Wait(connectWaitLimit, kPaintSlice, [] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    });
+    app.connectDone = ended;
+    if (!ended) {
+        // The late login must never be used: the worker closes it and the session goes
+        // with it, so the program is plainly not connected.
+        app.internetSession->SetWaitHook({});
+        attempt->Abandon(std::move(app.internetSession));
+        return false;
+    }
+    app.ftpConnection = attempt->TakeConnection();
+    if (attempt->Failed() || !app.ftpConnection) {
+        app.ftpConnection.reset();
+        app.internetSession->Close();
+        app.internetSession.reset();
+        return false;
+    }
+    return true;
+}
+
+void CCommStatusDialog::ConnectWorker(std::shared_ptr<CConnectAttempt> attempt)
+{
+    attempt->Run();
+}
+
+bool CCommStatusDialog::EnterStartFolder()
+{
+    CVantorApp& app = theApp();
+    const QString& initialDir = app.activeProfile.initialDir;
+    if (!initialDir.isEmpty() && !app.ftpConnection->SetCurrentDirectory(initialDir) &&
+        app.ftpConnection->IsOpen())
+        ShowMessageBox(MessageOwner(), kInitialDirText, kInitialDirCaption, MsgIcon::Stop);
+
+    QString current;
+    if (!app.ftpConnection->GetCurrentDirectory(current) || current.isEmpty()) {
+        // Without the server's folder every later path would be a guess: a connection that
+        // cannot tell it (or was lost right after the login) is not used.
+        ReportConnectError();
+        Disconnect();
+        app.connectFailed = true;
+        return false;
+    }
+    app.ftpCurrentDir = current;
+    return true;
+}
+
+void CCommStatusDialog::ReadFtpDirectory()
+{
+    CVantorApp& app = theApp();
+    if (!app.showCommWindow)
+        ShowInStatusBar(QStringLiteral("Reading FTP Directory - Please Wait"));
+
+    app.ftpEntries = QList<DirEntry>();
+    if (!app.ftpConnection)
+        return;
+    CFtpFileFind find(*app.ftpConnection);
+    bool more = find.FindFile(QString(), true);
+    if (!more) {
+        const std::optional<CInternetException>& error = find.LastError();
+        // An empty folder is no failure, and a cancelled read has its own message.
+        if (error && error->Kind() != InetErrorKind::Cancelled)
+            ShowMessageBox(MessageOwner(), kReadErrorText, kReadErrorCaption, MsgIcon::Stop);
+        find.Close();
+        return;
+    }
+    while (more) {
+        more = find.FindNextFile();
+        DirEntry entry;
+        entry.name = find.GetFileName();
+        entry.writeTime = find.GetLastWriteTime();
+        entry.size = find.GetLength();
+        // Everything that is not a plain file (folders, links, devices) counts as a folder.
+        entry.attributes = find.IsNormal() ? 0 : kFolderAttribute;
+        app.ftpEntries.append(entry);
+    }
+    find.Close();
+}
+
+void CCommStatusDialog::Disconnect()
+{
+    CVantorApp& app = theApp();
+    if (app.ftpConnection) {
+        app.ftpConnection->Close();
+        app.ftpConnection.reset();
+    }
+    if (app.internetSession) {
+        app.internetSession->Close();
+        app.internetSession.reset();
+    }
+}

@@ -1,0 +1,114 @@
+#include "ftp/connectattempt.h"
+
+#include "inet/ftpconnection.h"
+#include "inet/internetexception.h"
+#include "inet/internetsession.h"
+
+std::atomic<int> CConnectAttempt::runningWorkers{0};
+
+CConnectAttempt::CConnectAttempt(CInternetSession& loginSession, const QString& serverText,
+                                 const QString& userName, const QString& userPassword)
+    : session(loginSession)
+    , server(serverText)
+    , user(userName)
+    , password(userPassword)
+{}
+
+CConnectAttempt::~CConnectAttempt()
+{
+    if (connection)
+        connection->Close();
+}
+
+void CConnectAttempt::Run()
+{
+    ++runningWorkers;
+    std::unique_ptr<CFtpConnection> made;
+    bool loginFailed = false;
+    try {
+        made = session.GetFtpConnection(server, user, password, 0, false);
+    } catch (const CInternetException&) {
+        loginFailed = true;
+    } catch (const std::exception&) {
+        // Nothing may leave a thread's body; any failure is a failed login.
+        loginFailed = true;
+    }
+    if (!made)
+        loginFailed = true;
+
+    std::unique_ptr<CInternetSession> orphan;
+    {
+        std::lock_guard lock(mutex);
+        if (!abandoned) {
+            connection = std::move(made);
+            failed = loginFailed;
+            done = true;
+            --runningWorkers;
+            finished.notify_all();
+            return;
+        }
+        orphan = std::move(abandonedSession);
+    }
+    // Nobody waits for this login any more: it must never be used.
+    if (made)
+        made->Close();
+    made.reset();
+    orphan.reset();
+    --runningWorkers;
+}
+
+bool CConnectAttempt::Wait(std::chrono::milliseconds limit, std::chrono::milliseconds slice,
+                           const std::function<void()>& whileWaiting)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + limit;
+    std::unique_lock lock(mutex);
+    while (!done) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            return false;
+        finished.wait_until(lock, std::min(deadline, now + slice));
+        if (!done && whileWaiting) {
+            lock.unlock();
+            whileWaiting();
+            lock.lock();
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<CFtpConnection> CConnectAttempt::TakeConnection()
+{
+    std::lock_guard lock(mutex);
+    return std::move(connection);
+}
+
+bool CConnectAttempt::Failed() const
+{
+    std::lock_guard lock(mutex);
+    return failed;
+}
+
+void CConnectAttempt::Abandon(std::unique_ptr<CInternetSession> loginSession)
+{
+    std::unique_ptr<CFtpConnection> late;
+    {
+        std::lock_guard lock(mutex);
+        if (!done) {
+            abandoned = true;
+            abandonedSession = std::move(loginSession);
+            return;
+        }
+        // The login ended between the wait's last look and now: too late all the same.
+        late = std::move(connection);
+    }
+    if (late)
+        late->Close();
+    late.reset();
+    loginSession.reset();
+}
+
+int CConnectAttempt::RunningWorkers()
+{
+    return runningWorkers;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class CFtpConnection;
+class CInternetSession;
+
+// The hand-over between Connect on the user-interface thread and the login on its worker
+// thread. Both hold it by shared pointer, and nothing else passes between them: the worker
+// never touches the application state, so a login that ends after Connect has given up
+// cannot install anything there.
+//
+// The session stays owned by the application while Connect waits. When the wait gives up,
+// Abandon hands the session over to this object, so that the worker's login can finish on
+// it safely; the worker then closes the late connection and lets the session go.
+class CConnectAttempt
+{
+public:
+    CConnectAttempt(CInternetSession& session, const QString& server, const QString& user,
+                    const QString& password);
+    ~CConnectAttempt();
+    CConnectAttempt(const CConnectAttempt&) = delete;
+    CConnectAttempt& operator=(const CConnectAttempt&) = delete;
+
+    // The worker's body: logs in and hands the connection (or the failure) over, or closes
+    // it when nobody waits for it any more.
+    void Run();
+
+    // Waits at most `limit` for the login to end, calling `whileWaiting` every `slice`
+    // meanwhile (without the lock held). True when the worker has handed its result over.
+    bool Wait(std::chrono::milliseconds limit, std::chrono::milliseconds slice,
+              const std::function<void()>& whileWaiting);
+    // After a successful Wait: the logged-in connection, or null when the login failed.
+    std::unique_ptr<CFtpConnection> TakeConnection();
+    bool Failed() const;
+    // Gives up on the login. A login that has ended meanwhile is closed here; one still
+    // running is closed by the worker, which also releases `session`.
+    void Abandon(std::unique_ptr<CInternetSession> session);
+
+    // Workers whose login has not ended yet (tests wait for a discarded login to go).
+    static int RunningWorkers();
+
+private:
+    mutable std::mutex mutex;
+    std::condition_variable finished;
+    CInternetSession& session; // alive until Run has returned (see Abandon)
+    const QString server;
+    const QString user;
+    const QString password;
+
+    bool done = false;
+    bool failed = false;
+    bool abandoned = false;
+    std::unique_ptr<CFtpConnection> connection;
+    std::unique_ptr<CInternetSession> abandonedSession;
+
+    static std::atomic<int> runningWorkers;
+};

@@ -1,0 +1,224 @@
+#include "panes/mylistview.h"
+
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "app/vantordoc.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "inet/ftpconnection.h"
+#include "panes/dirlistmodel.h"
+#include "panes/listformat.h"
+#include "panes/localfolder.h"
+#include "panes/mytreeview.h"
+
+#include <QCollator>
+#include <QHeaderView>
+#include <QLocale>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+void SetStatus(int pane, const QString& text)
+{
+    if (CMainFrame* frame = theApp().mainFrame)
+        frame->SetStatusText(pane, text);
+}
+
+bool KeyLess(const QString& a, const QString& b)
+{
+    return a < b;
+}
+
+bool KeyLess(const QCollatorSortKey& a, const QCollatorSortKey& b)
+{
+    return a.compare(b) < 0;
+}
+
+// The indices of `entries` but "." and "..", in the order of their keys; equal keys keep
+// the listing's order.
+template <typename Key, typename MakeKey>
+std::vector<int> SortedOrder(const QList<DirEntry>& entries, MakeKey makeKey)
+{
+    struct Keyed
+    {
+        Key key;
+        int entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(static_cast<std::size_t>(entries.size()));
+    for (int i = 0; i < entries.size(); ++i) {
+        if (!entries[i].IsDots())
+            keyed.push_back({makeKey(entries[i]), i});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (KeyLess(a.key, b.key))
+            return true;
+        return !KeyLess(b.key, a.key) && a.entry < b.entry;
+    });
+    std::vector<int> order;
+    order.reserve(keyed.size());
+    for (const Keyed& item : keyed)
+        order.push_back(item.entry);
+    return order;
+}
+
+} // namespace
+
+CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
+    : QTreeView(parent)
+    , document(doc)
+    , rowsModel(new CDirListModel(doc.smallIcons, this))
+{
+    setModel(rowsModel);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true); // a row height measured once: large folders stay fast
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    setIconSize(QSize(16, 16));
+    setFrameShape(QFrame::StyledPanel);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+}
+
+CMyListView::~CMyListView() = default;
+
+void CMyListView::OnInitialUpdate(CMyTreeView* tree)
+{
+    rowTree = tree;
+    side = document.listPaneCount++;
+    setObjectName(side == 0 ? QStringLiteral("localList") : QStringLiteral("ftpList"));
+    header()->resizeSection(0, 170);
+    header()->resizeSection(1, 70);
+    header()->resizeSection(2, 130);
+    editingLabel = false;
+    forceLocalDelete = false;
+    forceFtpDelete = false;
+    firstFtpFill = true;
+    if (side == 0 || theApp().ftpSideInUse)
+        rowTree->SelectStartItem();
+}
+
+void CMyListView::RemoveAllItems()
+{
+    rowsModel->Clear();
+}
+
+void CMyListView::FillList(const QString& folderPath)
+{
+    if (side == 0) {
+        SetStatus(0, QStringLiteral("Reading Local Directory - Please Wait"));
+        RefreshUi();
+    }
+    path = folderPath;
+    rowsModel->Clear();
+    if (!theApp().resortOnly) {
+        entries.clear();
+        ReadFolder();
+    }
+    RebuildRows();
+    if (rowsModel->RowCount() > 0)
+        selectionModel()->setCurrentIndex(rowsModel->index(0, 0),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
+    ShowCount();
+    SetStatus(0, QStringLiteral("Ready"));
+    RefreshUi();
+}
+
+void CMyListView::ReadFolder()
+{
+    if (side == 0) {
+        entries = ReadLocalEntries(path);
+        return;
+    }
+    if (firstFtpFill) {
+        // The tree's first read of the server's start folder is still in ftpEntries.
+        firstFtpFill = false;
+    } else {
+        CVantorApp& app = theApp();
+        CCommOperation operation;
+        // Not connected (a failed login): nothing to read, and nothing to show.
+        if (!app.ftpConnection)
+            return;
+        app.ftpConnection->SetCurrentDirectory(path);
+        operation.Dialog().ReadFtpDirectory();
+    }
+    entries = theApp().ftpEntries;
+}
+
+void CMyListView::RebuildRows()
+{
+    const SortKeyKind kind = CurrentSortKeyKind();
+    const QCollator collator = PaneCollator();
+    const int folderIcon = side == 0 ? kIconLocalFolder : kIconFtpFolder;
+    const int fileIcon = side == 0 ? kIconLocalFile : kIconFtpFile;
+
+    // Each key is made once; one sort orders them, and only the order outlives the keys.
+    // Keys are case-folded first: not every collation back end honours case insensitivity
+    // in its sort keys (the C locale's does not), and in the C locale the folded text is
+    // itself the key, which spares a collation key object per entry.
+    std::vector<int> order;
+    if (QLocale().language() == QLocale::C)
+        order = SortedOrder<QString>(entries, [&](const DirEntry& entry) {
+            return BuildSortKey(entry, kind).toCaseFolded();
+        });
+    else
+        order = SortedOrder<QCollatorSortKey>(entries, [&](const DirEntry& entry) {
+            return collator.sortKey(BuildSortKey(entry, kind).toCaseFolded());
+        });
+
+    QList<DirListRow> rows;
+    rows.reserve(static_cast<qsizetype>(order.size()));
+    for (const int index : order) {
+        const DirEntry& entry = entries[index];
+        DirListRow row;
+        row.entry = index;
+        row.icon = entry.IsFolder() ? folderIcon : fileIcon;
+        row.name = entry.name;
+        row.size = entry.size;
+        row.hasSize = !entry.IsFolder();
+        row.writeTime = entry.writeTime;
+        row.hasDate = true;
+        rows.append(row);
+    }
+    rowsModel->SetRows(std::move(rows));
+}
+
+void CMyListView::ShowCount()
+{
+    const QString count = QString::number(static_cast<unsigned>(rowsModel->RowCount()));
+    if (side == 0)
+        SetStatus(1, QStringLiteral("Local: ") + count + QStringLiteral(" Items"));
+    else
+        SetStatus(2, QStringLiteral("FTP: ") + count + QStringLiteral(" Items"));
+}
+
+int CMyListView::ItemCount() const
+{
+    return rowsModel->RowCount();
+}
+
+QString CMyListView::ItemName(int row) const
+{
+    return row >= 0 && row < rowsModel->RowCount() ? rowsModel->Row(row).name : QString();
+}
+
+int CMyListView::ItemIcon(int row) const
+{
+    return row >= 0 && row < rowsModel->RowCount() ? rowsModel->Row(row).icon : -1;
+}
+
+QList<int> CMyListView::SelectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows(0))
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/direntry.h"
+
+#include <QList>
+#include <QTreeView>
+
+class CDirListModel;
+class CMyTreeView;
+class CVantorDoc;
+class QTreeWidgetItem;
+
+// A file list pane: the folders and files of one folder, local (side 0) or on the server
+// (side 1), as a report list with "Name", "Size" and "Modified". The folder tree pane of the
+// same row decides the folder and calls FillList. The pane owns its entries (the listing as
+// read) and the model of its rows.
+class CMyListView : public QTreeView
+{
+    Q_OBJECT
+
+public:
+    CMyListView(CVantorDoc& document, QWidget* parent = nullptr);
+    ~CMyListView() override;
+
+    // The first show: takes the side from the document's counter, sets up the columns and
+    // asks the tree of the same row for its start item, which fills this list.
+    void OnInitialUpdate(CMyTreeView* rowTree);
+
+    // Fills the pane from `folderPath` (ending in "/"); reads the folder unless
+    // theApp().resortOnly is set, then the rows are rebuilt from `entries`.
+    void FillList(const QString& folderPath);
+    void RemoveAllItems();
+
+    int ItemCount() const;
+    QString ItemName(int row) const;
+    int ItemIcon(int row) const;
+    // Rows of the selected items, top to bottom.
+    QList<int> SelectedRows() const;
+    CDirListModel* Model() const { return rowsModel; }
+    CMyTreeView* RowTree() const { return rowTree; }
+
+    int side = 0;
+    QString path;
+    QTreeWidgetItem* treeItem = nullptr;
+    QList<DirEntry> entries;
+    bool firstFtpFill = false;
+    int contextItem = -1;
+    int dropTarget = -1;
+    bool editingLabel = false;
+    bool forceLocalDelete = false;
+    bool forceFtpDelete = false;
+
+private:
+    void ReadFolder();
+    void RebuildRows();
+    void ShowCount();
+
+    CVantorDoc& document;
+    CDirListModel* rowsModel = nullptr;
+    CMyTreeView* rowTree = nullptr;
+};

@@ -1,0 +1,215 @@
+// What a real server will not do on demand: slow logins, odd listings, failed listings,
+// and a stalled reply that the user cancels.
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "ftp/connectattempt.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetsession.h"
+#include "tests/fixtures/fakeftpserver.h"
+#include "tests/fixtures/messageboxscript.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimeZone>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using CSession = CFakeFtpServer::CSession;
+
+namespace {
+
+const QString kConnectError =
+    QStringLiteral("The program was unable to connect to the requested FTP site.");
+
+// Shortens the wait for the login for one test.
+class CConnectWaitLimit
+{
+public:
+    explicit CConnectWaitLimit(std::chrono::milliseconds limit)
+    {
+        CCommStatusDialog::SetConnectWaitLimit(limit);
+    }
+    ~CConnectWaitLimit()
+    {
+        CCommStatusDialog::SetConnectWaitLimit(CCommStatusDialog::kConnectWaitLimit);
+    }
+    CConnectWaitLimit(const CConnectWaitLimit&) = delete;
+    CConnectWaitLimit& operator=(const CConnectWaitLimit&) = delete;
+};
+
+qint64 Utc(int year, int month, int day, int hour = 0, int minute = 0)
+{
+    return QDateTime(QDate(year, month, day), QTime(hour, minute), QTimeZone::utc())
+        .toSecsSinceEpoch();
+}
+
+} // namespace
+
+class CConnectFakeTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        frame = new CMainFrame;
+        theApp().mainFrame = frame;
+        frame->show();
+        ProfileRecord& profile = theApp().activeProfile;
+        profile.name = QStringLiteral("fake");
+        profile.address = fake.Address();
+        profile.userId = QStringLiteral("u");
+        profile.password = QStringLiteral("p");
+    }
+    void TearDown() override
+    {
+        // The connection first: it talks to the fake server, which goes after this.
+        CCommStatusDialog::Disconnect();
+    }
+
+    void SlowLogin(std::chrono::milliseconds delay)
+    {
+        fake.On("PASS", [delay](CSession& s, const QByteArray&) {
+            s.Stall(delay);
+            s.Send("230 Logged in at last.");
+        });
+    }
+
+    CFakeFtpServer fake;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionClosed)
+{
+    CConnectWaitLimit limit(150ms);
+    SlowLogin(700ms);
+    CMessageBoxScript boxes;
+    boxes.Expect(kConnectError, QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
+    {
+        CCommOperation operation;
+        EXPECT_FALSE(operation.Dialog().Connect());
+    }
+    EXPECT_FALSE(theApp().internetSession);
+    EXPECT_FALSE(theApp().ftpConnection);
+    EXPECT_TRUE(theApp().connectFailed);
+
+    // The login ends later; the worker closes it and leaves the program alone.
+    EXPECT_TRUE(QTest::qWaitFor([] { return CConnectAttempt::RunningWorkers() == 0; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([this] { return fake.Count("QUIT") == 1; }, 5000));
+    EXPECT_FALSE(theApp().internetSession);
+    EXPECT_FALSE(theApp().ftpConnection);
+}
+
+TEST_F(CConnectFakeTest, ALoginFasterThanTheLimitIsUsedAtOnce)
+{
+    CConnectWaitLimit limit(10s);
+    SlowLogin(100ms);
+    QElapsedTimer timer;
+    timer.start();
+    {
+        CCommOperation operation;
+        ASSERT_TRUE(operation.Dialog().Connect());
+    }
+    EXPECT_LT(timer.elapsed(), 5000); // far below the limit: nobody waited for it
+    EXPECT_TRUE(theApp().ftpConnection);
+    EXPECT_EQ(theApp().ftpCurrentDir, QStringLiteral("/"));
+    EXPECT_EQ(fake.Count("QUIT"), 0);
+}
+
+TEST_F(CConnectFakeTest, ServerOrderDotsAndAnythingButAFileAsAFolder)
+{
+    fake.SetListing("drwxr-xr-x  2 u g    4096 Mar 01  2021 .\r\n"
+                    "drwxr-xr-x  9 u g    4096 Mar 01  2021 ..\r\n"
+                    "-rw-r--r--  1 u g 6000000000 Jan 02  2020 zeta.iso\r\n"
+                    "lrwxrwxrwx  1 u g       7 Feb 03  2019 link -> target\r\n"
+                    "drwxr-xr-x  2 u g    4096 Mar 04  2018 alpha\r\n"
+                    "-rw-r--r--  1 u g       0 Apr 05  2017 empty.txt\r\n");
+    {
+        CCommOperation operation;
+        ASSERT_TRUE(operation.Dialog().Connect());
+        operation.Dialog().ReadFtpDirectory();
+    }
+    struct Expected
+    {
+        const char* name;
+        std::uint32_t attributes;
+        std::uint64_t size;
+        qint64 writeTime;
+    };
+    const Expected table[] = {
+        {".", kFolderAttribute, 4096, Utc(2021, 3, 1)},
+        {"..", kFolderAttribute, 4096, Utc(2021, 3, 1)},
+        {"zeta.iso", 0, 6'000'000'000ULL, Utc(2020, 1, 2)},
+        {"link", kFolderAttribute, 7, Utc(2019, 2, 3)},
+        {"alpha", kFolderAttribute, 4096, Utc(2018, 3, 4)},
+        {"empty.txt", 0, 0, Utc(2017, 4, 5)},
+    };
+    const QList<DirEntry>& entries = theApp().ftpEntries;
+    ASSERT_EQ(entries.size(), std::size(table));
+    for (std::size_t i = 0; i < std::size(table); ++i) {
+        const DirEntry& got = entries[static_cast<qsizetype>(i)];
+        EXPECT_EQ(got.name, QString::fromLatin1(table[i].name)) << i;
+        EXPECT_EQ(got.attributes, table[i].attributes) << table[i].name;
+        EXPECT_EQ(got.size, table[i].size) << table[i].name;
+        EXPECT_EQ(got.writeTime, table[i].writeTime) << table[i].name;
+    }
+}
+
+TEST_F(CConnectFakeTest, AListingThatFailsSaysSoInsteadOfShowingAnEmptyFolder)
+{
+    fake.On("LIST",
+            [](CSession& s, const QByteArray&) { s.Send("451 Local error in processing."); });
+    CMessageBoxScript boxes;
+    boxes.Expect(QStringLiteral("The program was unable to read the FTP directory."),
+                 QStringLiteral("Error Reading FTP Directory"), MsgIcon::Stop);
+    theApp().ftpEntries.append(DirEntry{0, 0, 0, 0, 1, QStringLiteral("stale")});
+    {
+        CCommOperation operation;
+        ASSERT_TRUE(operation.Dialog().Connect());
+        operation.Dialog().ReadFtpDirectory();
+    }
+    EXPECT_TRUE(theApp().ftpEntries.isEmpty());
+}
+
+TEST_F(CConnectFakeTest, AServerThatCannotTellItsFolderIsNotUsed)
+{
+    fake.On("PWD", [](CSession& s, const QByteArray&) { s.Send("500 Unknown command."); });
+    CMessageBoxScript boxes;
+    boxes.Expect(kConnectError);
+    {
+        CCommOperation operation;
+        EXPECT_FALSE(operation.Dialog().Connect());
+    }
+    EXPECT_FALSE(theApp().ftpConnection);
+    EXPECT_FALSE(theApp().internetSession);
+}
+
+TEST_F(CConnectFakeTest, CancelEndsACallThatWaitsOnAStalledServer)
+{
+    fake.On("CWD", [](CSession& s, const QByteArray&) {
+        s.Stall(20s);
+        s.Send("250 Ok.");
+    });
+    CCommOperation operation(true);
+    CCommStatusDialog& dialog = operation.Dialog();
+    ASSERT_TRUE(dialog.Connect());
+    dialog.ShowTransferControls();
+    auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("cancelButton"));
+    ASSERT_TRUE(cancel);
+    QTimer::singleShot(150, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(theApp().ftpConnection->SetCurrentDirectory(QStringLiteral("/stalled")));
+    EXPECT_LT(timer.elapsed(), 10000); // ended by the click, not by the server
+    EXPECT_TRUE(dialog.cancelRequested);
+
+    CMessageBoxScript boxes;
+    boxes.Expect(QStringLiteral("The communication session has been cancelled by the user."),
+                 QStringLiteral("Communication Cancelled"), MsgIcon::Stop);
+    EXPECT_FALSE(dialog.PollCancel());
+}

@@ -1,6 +1,8 @@
 // The update server's responses as the network may deliver them. Whatever the blocks, the
-// reader must come to the same end, and the body it hands out is exactly the announced one.
+// reader must come to the same end, and the body it hands out is exactly the announced one;
+// a complete body then goes where the version answer goes.
 #include "launcher/httpresponsereader.h"
+#include "launcher/versioncheck.h"
 #include "tests/fuzz/fuzzcheck.h"
 #include "tests/fuzz/fuzztargets.h"
 
@@ -74,6 +76,12 @@ int FuzzHttpResponse(const uint8_t* data, size_t size)
                   "a complete body of another length than announced");
         FuzzCheck(whole.body.size() <= options.maxBodyBytes, "a body over the limit");
         FuzzCheck(whole.status == 200, "a complete body of a status other than 200");
+        if (const std::optional<QString> version = VersionFromBody(whole.body)) {
+            FuzzCheck(CompareVersions(*version, *version) == 0, "a version unequal to itself");
+            const std::optional<int> order = CompareVersions(*version, u"8.77");
+            const std::optional<int> reverse = CompareVersions(u"8.77", *version);
+            FuzzCheck(order && reverse && *order == -*reverse, "versions that do not compare");
+        }
     }
     return 0;
 }

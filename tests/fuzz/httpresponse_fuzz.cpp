@@ -28,7 +28,8 @@ Outcome Read(QByteArrayView bytes, CHttpResponseReader::Options options, qsizety
     qsizetype at = 0;
     for (int turn = 0; at < bytes.size(); ++turn) {
         const qsizetype wanted = turn % 2 == 0 ? first : second;
-        const qsizetype take = wanted == 0 ? bytes.size() - at : std::min(wanted, bytes.size() - at);
+        const qsizetype take =
+            wanted == 0 ? bytes.size() - at : std::min(wanted, bytes.size() - at);
         const QByteArrayView block = bytes.sliced(at, take);
         const QByteArrayView body = reader.Feed(block);
         if (!body.isEmpty()) {
@@ -57,8 +58,8 @@ int FuzzHttpResponse(const uint8_t* data, size_t size)
     CHttpResponseReader::Options options;
     options.lengthRequired = (data[0] & 1) != 0;
     // Small limits as well, so that a body over them is reached.
-    constexpr qint64 kLimits[] = {CHttpResponseReader::kMaxContentLength, 0, 1, 16, 100, 1000,
-                                  4096, 65536};
+    constexpr qint64 kLimits[] = {
+        CHttpResponseReader::kMaxContentLength, 0, 1, 16, 100, 1000, 4096, 65536};
     options.maxBodyBytes = kLimits[(data[0] >> 1) & 7];
     const QByteArrayView bytes(reinterpret_cast<const char*>(data) + 3, qsizetype(size - 3));
 

@@ -69,7 +69,8 @@ int FuzzProfileFile(const uint8_t* data, size_t size)
     // Lone surrogates of the 16-bit form have no UTF-8 to be written as.
     if (file.damaged || file.profiles.isEmpty() || !AllTextIsUtf16(file.profiles))
         return 0;
-    const ProfileFileContent again = DecodeProfileFile(EncodeProfileFile(file.profiles, file.reserved));
+    const ProfileFileContent again =
+        DecodeProfileFile(EncodeProfileFile(file.profiles, file.reserved));
     FuzzCheck(!again.damaged && again.profiles == file.profiles && again.reserved == file.reserved,
               "profiles that do not survive a save");
     return 0;

@@ -59,7 +59,9 @@ void CFtpReplyReader::Feed(QByteArrayView bytes)
         pending.remove(0, pendingStart);
         pendingStart = 0;
     }
-    if (!Failed() && pending.size() > kMaxLineLength)
+    // A CR at the end may be the first half of the line end; it does not count to the line.
+    const qsizetype partLength = pending.size() - (pending.endsWith('\r') ? 1 : 0);
+    if (!Failed() && partLength > kMaxLineLength)
         Fail(QStringLiteral("The server sent a reply line of more than 64 KiB."));
 }
 

@@ -393,9 +393,10 @@ std::optional<FtpListEntry> ParseFacts(QByteArrayView line, bool nameIsPath)
                 octal = octal.sliced(2);
             int bits = 0;
             bool valid = !octal.isEmpty() && octal.size() <= 6;
-            for (const char c : octal) {
-                valid = valid && c >= '0' && c <= '7';
-                bits = bits * 8 + (c - '0');
+            // Stops at the first bad digit: a long value must not run the sum past an int.
+            for (qsizetype i = 0; valid && i < octal.size(); ++i) {
+                valid = octal[i] >= '0' && octal[i] <= '7';
+                bits = bits * 8 + (octal[i] - '0');
             }
             if (valid)
                 entry.permissions = bits & 0777;

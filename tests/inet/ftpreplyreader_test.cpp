@@ -96,6 +96,31 @@ TEST(FtpReplyReader, RepliesOfOneAndManyLinesAndBrokenOnes)
     }
 }
 
+TEST(FtpReplyReader, ALineOfTheLargestSizeIsReadHoweverItsLineEndArrives)
+{
+    const QByteArray line = "220 " + QByteArray(CFtpReplyReader::kMaxLineLength - 4, 'x');
+    const QByteArray bytes = line + "\r\n";
+    // Whole; cut between CR and LF; cut before the CR.
+    for (const qsizetype cut : {bytes.size(), bytes.size() - 1, bytes.size() - 2}) {
+        CFtpReplyReader reader;
+        reader.Feed(QByteArrayView(bytes).first(cut));
+        reader.Feed(QByteArrayView(bytes).sliced(cut));
+        EXPECT_FALSE(reader.Failed()) << "cut at " << cut << ": " << reader.Error().toStdString();
+        const std::optional<FtpReply> reply = reader.Next();
+        ASSERT_TRUE(reply) << "cut at " << cut;
+        EXPECT_EQ(reply->lines, QList<QByteArray>{line}) << "cut at " << cut;
+    }
+
+    // One byte more is refused, wherever the cut.
+    const QByteArray over = "220 " + QByteArray(CFtpReplyReader::kMaxLineLength - 3, 'x') + "\r\n";
+    for (const qsizetype cut : {over.size(), over.size() - 1, over.size() - 2}) {
+        CFtpReplyReader reader;
+        reader.Feed(QByteArrayView(over).first(cut));
+        reader.Feed(QByteArrayView(over).sliced(cut));
+        EXPECT_TRUE(reader.Failed()) << "cut at " << cut;
+    }
+}
+
 TEST(FtpReplyReader, TextDropsTheCodes)
 {
     CFtpReplyReader reader;

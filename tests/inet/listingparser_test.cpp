@@ -208,6 +208,18 @@ TEST(ListingParser, MlsdLines)
     CheckTable(rows, [](QByteArrayView line) { return ParseMlsdLine(line); });
 }
 
+TEST(ListingParser, ModeFactsThatAreNoPermissionsAreIgnoredHoweverLong)
+{
+    // The long one once ran an int past its range (the sanitizer build stops on that).
+    for (const char* line : {"type=file;unix.mode=0o12345670123456701234; f",
+                             "type=file;unix.mode=77777777777777777777777777; f",
+                             "type=file;unix.mode=9; f", "type=file;unix.mode=; f"}) {
+        const std::optional<FtpListEntry> entry = ParseMlsdLine(line);
+        ASSERT_TRUE(entry) << line;
+        EXPECT_EQ(entry->permissions, -1) << line;
+    }
+}
+
 TEST(ListingParser, MlstNamesArePathsOfWhichTheLastPartCounts)
 {
     const std::vector<Row> rows = {

@@ -178,7 +178,7 @@ TEST(FtpReplyParsers, PwdPasvEpsvSizeMdtm)
     const EpsvCase epsv[] = {
         {"Entering Extended Passive Mode (|||6446|)", 6446},
         {"Entering Extended Passive Mode (!!!6446!)", 6446},
-        {"ok (|1|10.0.0.1|6446|)", 6446},
+        {"ok (|1|127.0.0.9|6446|)", 6446},
         {"(|||0|)", 0},
         {"(|||70000|)", 0},
         {"(|||6446|", 0},

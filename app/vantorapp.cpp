@@ -44,7 +44,6 @@ CVantorApp::CVantorApp(int& argc, char** argv)
 {
     theInstance = this;
     setApplicationName(QStringLiteral("Vantor"));
-    setApplicationDisplayName(QString::fromLatin1(kProgramTitle));
     setApplicationVersion(QString::fromLatin1(kVersion));
     setQuitOnLastWindowClosed(true);
 }

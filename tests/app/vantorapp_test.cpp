@@ -65,6 +65,14 @@ TEST_F(StartUp, FillsThePathsFromTheWorkingDirectory)
     EXPECT_TRUE(theApp().MainWindow()->isVisible());
 }
 
+// A display name of its own would be appended by the desktop to every window title
+// ("Ardent Vantor - Site — Ardent Vantor"); the titles are the program's to set.
+TEST_F(StartUp, LeavesTheWindowTitlesAsTheyAreSet)
+{
+    ASSERT_TRUE(theApp().InitInstance());
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QGuiApplication::applicationName());
+}
+
 TEST_F(StartUp, AnEmptyStoreGivesTheDefaults)
 {
     ASSERT_TRUE(theApp().InitInstance());

@@ -7,9 +7,9 @@
 #include <cstring>
 
 CFtpDataChannel::CFtpDataChannel(std::shared_ptr<FtpSessionShared> session,
-                               std::shared_ptr<FtpControlLink> controlLink,
-                               std::unique_ptr<CFtpStream> dataStream, FileAccess access,
-                               std::optional<FtpReply> reply)
+                                 std::shared_ptr<FtpControlLink> controlLink,
+                                 std::unique_ptr<CFtpStream> dataStream, FileAccess access,
+                                 std::optional<FtpReply> reply)
     : shared(std::move(session))
     , link(std::move(controlLink))
     , stream(std::move(dataStream))

@@ -23,8 +23,8 @@ public:
 
     // `stream` is null when the server finished without connecting.
     CFtpDataChannel(std::shared_ptr<FtpSessionShared> session, std::shared_ptr<FtpControlLink> link,
-                   std::unique_ptr<CFtpStream> stream, FileAccess direction,
-                   std::optional<FtpReply> finalReply);
+                    std::unique_ptr<CFtpStream> stream, FileAccess direction,
+                    std::optional<FtpReply> finalReply);
     ~CFtpDataChannel();
     CFtpDataChannel(const CFtpDataChannel&) = delete;
     CFtpDataChannel& operator=(const CFtpDataChannel&) = delete;

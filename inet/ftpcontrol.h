@@ -108,6 +108,8 @@ private:
     bool Receive(CFtpWaiter& waiter, FtpDeadline deadline);
     // A reply already received, if any.
     std::optional<FtpReply> TakeReply();
+    // The next reply if one comes before `deadline`; a time-out here loses nothing.
+    std::optional<FtpReply> PollReply(CFtpWaiter& waiter, FtpDeadline deadline);
     bool HasBufferedReply() const;
 
     void Login(const QString& user, const QString& password);

@@ -50,6 +50,10 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
                                                const QString& password, bool passive)
 {
     auto control = std::make_unique<CFtpControl>(session);
+    control->server = server;
+    control->loginUser = user;
+    control->loginPassword = password;
+    control->modeKey = QStringLiteral("%1:%2").arg(server.host.toLower()).arg(server.port);
     const InternetOptions options = session->Options();
     CFtpWaiter waiter(session.get());
     const auto deadline = DeadlineIn(options.connectTimeout);
@@ -58,7 +62,7 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
         CFtpPlainStream::Over(CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server)));
     control->peer = control->stream->PeerAddress();
     control->local = control->stream->LocalAddress();
-    control->passive = passive;
+    control->passive = control->StartMode(passive);
 
     FtpReply greeting = control->ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (greeting.code == 120) // "ready in a moment"
@@ -368,6 +372,32 @@ void CFtpControl::AbortTransfer(bool finalReplyPending)
     }
 }
 
+bool CFtpControl::StartMode(bool requestedPassive) const
+{
+    return shared->WorkingPassiveMode(modeKey).value_or(requestedPassive ||
+                                                        !shared->Options().preferActive);
+}
+
+void CFtpControl::Reconnect(const QByteArray& directory)
+{
+    std::unique_ptr<CFtpControl> fresh = Open(shared, server, loginUser, loginPassword, passive);
+    stream = std::move(fresh->stream);
+    peer = fresh->peer;
+    local = fresh->local;
+    reader = std::move(fresh->reader);
+    features = fresh->features;
+    currentType.reset();
+    lost = false;
+    lostReason.clear();
+    if (!directory.isEmpty()) {
+        const FtpReply reply = Execute("CWD " + directory);
+        if (reply.Class() != 2)
+            throw ReplyError(InetErrorKind::Reply,
+                             QStringLiteral("A fresh connection could not go back to the folder"),
+                             reply);
+    }
+}
+
 bool CFtpControl::CanBePooled() const
 {
     return !lost && !IsClaimed() && !loginDirectory.isEmpty() && !poolKey.isEmpty();
@@ -383,7 +413,7 @@ bool CFtpControl::Revive(bool requestedPassive)
         if (Execute("CWD " + loginDirectory).Class() != 2)
             return false;
         if (!modeSwitched)
-            passive = requestedPassive;
+            passive = StartMode(requestedPassive);
         return true;
     } catch (const CInternetException&) {
         return false;

@@ -40,7 +40,8 @@ public:
     CFtpControl(const CFtpControl&) = delete;
     CFtpControl& operator=(const CFtpControl&) = delete;
 
-    // Connects, logs in, reads FEAT and the login folder. Throws CInternetException.
+    // Connects, logs in, reads FEAT and the login folder. `passive`: passive mode first
+    // where the session knows no working mode for the server. Throws CInternetException.
     static std::unique_ptr<CFtpControl> Open(std::shared_ptr<FtpSessionShared> session,
                                              const FtpServerAddress& server, const QString& user,
                                              const QString& password, bool passive);
@@ -119,6 +120,10 @@ private:
     std::unique_ptr<CFtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
                                                 QString& failure);
     bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
+    // The mode to start with: the one that worked with this server, else as asked.
+    bool StartMode(bool requestedPassive) const;
+    // Replaces a lost connection by a fresh login, back in `directory` where known.
+    void Reconnect(const QByteArray& directory);
     std::unique_ptr<CFtpDataChannel> MakeChannel(CFtpSocket socket, FileAccess direction,
                                                  std::optional<FtpReply> finalReply);
 
@@ -137,6 +142,10 @@ private:
     bool epsvRefused = false;
     bool eprtRefused = false;
     QByteArray loginDirectory;
+    FtpServerAddress server;
+    QString loginUser;
+    QString loginPassword;
+    QString modeKey; // the server, as the session remembers its working mode
     QString poolKey;
     quint64 claimId = 0; // 0: nothing holds the connection
     bool claimForFile = false;

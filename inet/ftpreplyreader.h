@@ -15,7 +15,7 @@ struct FtpReply
     QList<QByteArray> lines; // every line as it arrived, without its line end
 
     int Class() const { return code / 100; }
-    // The text after the code of every line, joined by "\n"; UTF-8 where valid, else Latin-1.
+    // The text after the code of every line, joined by "\n"; UTF-8 where valid, else Windows-1252.
     QString Text() const;
     // The first line after its code ("257 "), as bytes.
     QByteArray FirstLineText() const;

@@ -142,6 +142,12 @@ TEST(ListingParser, UnixLines)
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 \xd0\x9f\xd1\x80\xd0\xb8.txt",
          Expected{"При.txt", 1, old, false, true}},
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 caf\xe9", Expected{"café", 1, old, false, true}},
+        // Not UTF-8: the Windows character set, which a server without UTF8 likely speaks.
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 Bob\x92s report.doc",
+         Expected{"Bob’s report.doc", 1, old, false, true}},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 price \x80.txt",
+         Expected{"price €.txt", 1, old, false, true}},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 odd\x81", Expected{"odd\u0081", 1, old, false, true}},
         {"total 42", std::nullopt},
         {"", std::nullopt},
         {"\r\n", std::nullopt},
@@ -153,7 +159,8 @@ TEST(ListingParser, UnixLines)
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 a/b", std::nullopt},
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 ", std::nullopt},
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 bad\x01name", std::nullopt},
-        {"-rw-r--r-- 1 u g 1 Mar 4 2021 c1\xc2\x9b", std::nullopt},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 c1\xc2\x9b", Expected{"c1\u009b", 1, old, false, true}},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 del\x7f", std::nullopt},
         {"-rwxrwxrwz 1 u g 1 Mar 4 2021 badmode", std::nullopt},
     };
     CheckTable(rows, [](QByteArrayView line) { return ParseListLine(line, kNow); });

@@ -5,13 +5,16 @@
 #include "inet/ftpdatachannel.h"
 #include "inet/ftpplainstream.h"
 #include "inet/ftpsessionshared.h"
-#include "inet/listingparser.h"
+#include "inet/listingreader.h"
 
 #include <QDateTime>
 
 namespace {
 
-constexpr qint64 kListingLimit = 256LL * 1024 * 1024;
+// Past these a listing is given up: a folder that big, or a server that sends lines
+// without end, would eat the machine.
+constexpr qint64 kUnreadableLinesPerEntry = 2;
+constexpr qint64 kListingChunk = 64 * 1024;
 
 } // namespace
 
@@ -253,10 +256,25 @@ std::vector<FtpListEntry> CFtpControl::List(const QByteArray& folder)
     // run beside it.
     if (!IsClaimed())
         channel->Hold(Claim(true));
-    const QByteArray data = channel->ReadAll(kListingLimit);
+    CListingReader listing(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
+                           QDateTime::currentSecsSinceEpoch());
+    const std::size_t limit = shared->Options().listingEntryLimit;
+    const std::unique_ptr<char[]> chunk(new char[kListingChunk]);
+    for (qint64 got; (got = channel->Read(chunk.get(), kListingChunk)) > 0;) {
+        listing.Feed(QByteArrayView(chunk.get(), got));
+        if (listing.EntryCount() > limit ||
+            listing.LineCount() > kUnreadableLinesPerEntry * static_cast<qint64>(limit))
+            channel->Abort(CInternetException(
+                InetErrorKind::Protocol,
+                QStringLiteral("The folder lists more than %L1 entries, more than can be shown.")
+                    .arg(limit)));
+    }
     channel->Close();
-    std::vector<FtpListEntry> entries = ParseListing(
-        data, mlsd ? ListingFormat::Mlsd : ListingFormat::List, QDateTime::currentSecsSinceEpoch());
+    listing.Finish();
+    if (listing.NothingReadable())
+        throw CInternetException(InetErrorKind::Protocol,
+                                 QStringLiteral("The server's listing could not be read."));
+    std::vector<FtpListEntry> entries = listing.TakeEntries();
     for (const FtpListEntry& entry : entries)
         shared->codec.Learn(entry);
     return entries;

@@ -24,6 +24,9 @@ struct InternetOptions
     // Data connections try active mode first where the session knows no working mode for
     // the server yet (a server on the same host or network); otherwise passive goes first.
     bool preferActive = false;
+    // A listing of more entries than this is refused with a clear error rather than
+    // filling the memory.
+    std::size_t listingEntryLimit = 2'000'000;
 };
 
 // The Internet session: its options, its wait hook and a pool of idle, logged-in FTP

@@ -275,3 +275,54 @@ TEST_F(CServerQuirksTest, PassiveGoesFirstAndTheModeThatWorkedIsRememberedPerSer
     EXPECT_TRUE(other.GetFtpConnection(fake.Address(), QStringLiteral("u"), QStringLiteral("p"))
                     ->IsPassive());
 }
+
+TEST_F(CServerQuirksTest, AListingIsReadAsItComesAndOneThatCannotBeReadIsAnError)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray listing;
+        int entries;         // -1: an error
+        InetErrorKind error; // when it is one
+    };
+    QByteArray many;
+    for (int i = 0; i < 30; ++i)
+        many += "-rw-r--r-- 1 u g 1 Mar 4 2021 f" + QByteArray::number(i) + "\r\n";
+    const Case cases[] = {
+        {"an empty folder", "", 0, {}},
+        {"an empty folder by ls", "total 0\r\n", 0, {}},
+        {"nothing readable", "this is not\r\na listing at all\r\n", -1, InetErrorKind::Protocol},
+        {"one readable line among others",
+         "garbage\r\n-rw-r--r-- 1 u g 1 Mar 4 2021 ok\r\n",
+         1,
+         {}},
+        {"a line of 100 KiB is left out",
+         "-rw-r--r-- 1 u g 1 Mar 4 2021 " + QByteArray(100 * 1024, 'x') +
+             "\r\n-rw-r--r-- 1 u g 1 Mar 4 2021 after\r\n",
+         1,
+         {}},
+        {"more entries than the limit", many, -1, InetErrorKind::Protocol},
+    };
+    InternetOptions options = TestOptions();
+    options.listingEntryLimit = 20;
+    session.SetOptions(options);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.SetListing(c.listing);
+        std::unique_ptr<CFtpConnection> connection = Get();
+        CFtpFileFind find(*connection);
+        int count = 0;
+        for (bool more = find.FindFile(); more; ++count)
+            more = find.FindNextFile();
+        if (c.entries < 0) {
+            ASSERT_TRUE(find.LastError());
+            EXPECT_EQ(find.LastError()->Kind(), c.error);
+        } else {
+            EXPECT_FALSE(find.LastError());
+            EXPECT_EQ(count, c.entries);
+        }
+        find.Close();
+        // Whatever the listing, the connection goes on.
+        EXPECT_TRUE(connection->SetCurrentDirectory(QStringLiteral("/")));
+    }
+}

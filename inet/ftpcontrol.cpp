@@ -374,8 +374,8 @@ void CFtpControl::AbortTransfer(bool finalReplyPending)
 
 bool CFtpControl::StartMode(bool requestedPassive) const
 {
-    return shared->WorkingPassiveMode(modeKey).value_or(requestedPassive ||
-                                                        !shared->Options().preferActive);
+    return shared->Facts(modeKey).passive.value_or(requestedPassive ||
+                                                   !shared->Options().preferActive);
 }
 
 void CFtpControl::Reconnect(const QByteArray& directory)

@@ -360,7 +360,7 @@ TEST_F(CFakeServerTest, StatFallsBackToTheParentsListing)
     ASSERT_TRUE(file);
     EXPECT_EQ(file->size, 42u);
     EXPECT_FALSE(c->Stat(QStringLiteral("missing")));
-    EXPECT_TRUE(fake.Commands().contains("LIST /pub"));
+    EXPECT_TRUE(fake.Commands().contains("LIST -a /pub"));
 }
 
 TEST_F(CFakeServerTest, ARenameOnlyOfLetterCaseWorksWhereTheServerIgnoresCase)

@@ -326,3 +326,34 @@ TEST_F(CServerQuirksTest, AListingIsReadAsItComesAndOneThatCannotBeReadIsAnError
         EXPECT_TRUE(connection->SetCurrentDirectory(QStringLiteral("/")));
     }
 }
+
+TEST_F(CServerQuirksTest, HiddenFilesAreAskedForWhereTheServerTakesListDashA)
+{
+    enum class Server { TakesIt, RefusesIt, ReadsItAsAName };
+    for (const Server kind : {Server::TakesIt, Server::RefusesIt, Server::ReadsItAsAName}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        CFakeFtpServer server;
+        server.On("LIST", [kind](CSession& s, const QByteArray& argument) {
+            const QByteArray visible = "-rw-r--r-- 1 u g 1 Mar 4 2021 index.html\r\n";
+            if (!argument.startsWith("-a"))
+                s.Transfer(visible);
+            else if (kind == Server::TakesIt)
+                s.Transfer("-rw-r--r-- 1 u g 1 Mar 4 2021 .htaccess\r\n" + visible);
+            else if (kind == Server::RefusesIt)
+                s.Send("501 No options here.");
+            else
+                s.Transfer(""); // no file called "-a"
+        });
+        CInternetSession own(TestOptions());
+        for (int connection = 0; connection < 2; ++connection) {
+            std::unique_ptr<CFtpConnection> c =
+                own.GetFtpConnection(server.Address(), QStringLiteral("u"), QStringLiteral("p"));
+            const std::vector<FtpListEntry> entries = ListAll(*c);
+            EXPECT_EQ(entries.size(), kind == Server::TakesIt ? 2u : 1u);
+            EXPECT_EQ(FindEntry(entries, QStringLiteral(".htaccess")) != nullptr,
+                      kind == Server::TakesIt);
+        }
+        // What the server does with "-a" is learned once.
+        EXPECT_EQ(server.Count("LIST"), kind == Server::TakesIt ? 2 : 3);
+    }
+}

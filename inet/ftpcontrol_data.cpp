@@ -274,8 +274,10 @@ std::vector<FtpListEntry> CFtpControl::List(const QByteArray& folder)
 
 std::vector<FtpListEntry> CFtpControl::ReadListing(const QByteArray& command, ListingFormat format)
 {
+    // Listings come as lines in either type: they keep the one in force, so that a TYPE goes
+    // only where files and listings alternate.
     std::unique_ptr<CFtpDataChannel> channel =
-        OpenData(command, FileAccess::Read, TransferType::Ascii);
+        OpenData(command, FileAccess::Read, currentType.value_or(TransferType::Ascii));
     // An open search on this connection has its entries already; a listing for Stat may
     // run beside it.
     if (!IsClaimed())

@@ -339,7 +339,7 @@ TEST_F(CFakeServerTest, AServerThatHangsUpClosesTheConnection)
 TEST_F(CFakeServerTest, APooledConnectionThatDiedIsReplacedByAFreshLogin)
 {
     std::unique_ptr<CFtpConnection> first = Get();
-    fake.On("NOOP", [](CSession& s, const QByteArray&) { s.Close(); });
+    fake.On("CWD", [](CSession& s, const QByteArray&) { s.Close(); });
     first->Close();
     ASSERT_EQ(session.PooledConnectionCount(), 1);
     std::unique_ptr<CFtpConnection> second = Get();

@@ -357,3 +357,60 @@ TEST_F(CServerQuirksTest, HiddenFilesAreAskedForWhereTheServerTakesListDashA)
         EXPECT_EQ(server.Count("LIST"), kind == Server::TakesIt ? 2 : 3);
     }
 }
+
+TEST_F(CServerQuirksTest, NothingIsSentThatIsNotNeeded)
+{
+    fake.SetFile("/f", QByteArray(1000, 'f'));
+    fake.SetListing("-rw-r--r-- 1 u g 1000 Mar 4 2021 f\r\n");
+    std::unique_ptr<CFtpConnection> c = Get();
+    for (int round = 0; round < 2; ++round) {
+        ListAll(*c);
+        // Exactly the announced size read, then closed: the data is at its end.
+        std::unique_ptr<CInternetFile> file = c->OpenFile(QStringLiteral("/f"), FileAccess::Read);
+        char block[1000];
+        ASSERT_EQ(file->Read(block, sizeof block), 1000);
+        file->Close();
+    }
+    c->Close();
+    std::unique_ptr<CFtpConnection> pooled = Get(); // the same connection again
+    EXPECT_TRUE(pooled->SetCurrentDirectory(QStringLiteral("/")));
+    EXPECT_EQ(fake.Count("USER"), 1);
+    EXPECT_EQ(fake.Count("ABOR"), 0);
+    EXPECT_EQ(fake.Count("TYPE"), 2); // A for the first listing, I for the files
+    EXPECT_EQ(fake.Count("NOOP"), 0); // the pooled one's CWD proves it alive
+}
+
+TEST_F(CServerQuirksTest, TheCleanUpAfterAStopKeepsTheWindowsPainted)
+{
+    fake.On("RETR", [](CSession& s, const QByteArray&) {
+        s.Send("150 Opening data connection.");
+        const int data = s.OpenData();
+        s.SendData(data, QByteArray(1000, 'x'));
+        for (int i = 0; i < 50 && s.IsOpen(); ++i) {
+            if (!s.ReadCommand(100ms).toUpper().startsWith("ABOR"))
+                continue;
+            close(data);
+            s.Stall(300ms); // a slow answer to ABOR
+            s.Send("426 Aborted.");
+            s.Send("226 Abort done.");
+            return;
+        }
+        close(data);
+    });
+    std::unique_ptr<CFtpConnection> c = Get();
+    std::unique_ptr<CInternetFile> file = c->OpenFile(QStringLiteral("/f"), FileAccess::Read);
+    char block[1000];
+    ASSERT_EQ(file->Read(block, sizeof block), 1000);
+    std::atomic<int> callsAfterStop{0};
+    bool stopped = false;
+    session.SetWaitHook([&] {
+        if (stopped)
+            ++callsAfterStop;
+        stopped = true;
+        return false;
+    });
+    EXPECT_EQ(KindThrown([&] { file->Read(block, sizeof block); }), InetErrorKind::Cancelled);
+    session.SetWaitHook({});
+    EXPECT_GE(callsAfterStop, 2); // about every 50 ms of the slow ABOR
+    EXPECT_TRUE(c->SetCurrentDirectory(QStringLiteral("/")));
+}

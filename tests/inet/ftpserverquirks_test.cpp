@@ -4,7 +4,12 @@
 #include "tests/fixtures/qtprint.h"
 #include "tests/inet/inettesting.h"
 
+#include "inet/ftpsocket.h"
+#include "inet/internetexception.h"
 #include "inet/internetfile.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <unistd.h>
 
@@ -413,4 +418,37 @@ TEST_F(CServerQuirksTest, TheCleanUpAfterAStopKeepsTheWindowsPainted)
     session.SetWaitHook({});
     EXPECT_GE(callsAfterStop, 2); // about every 50 ms of the slow ABOR
     EXPECT_TRUE(c->SetCurrentDirectory(QStringLiteral("/")));
+}
+
+TEST_F(CServerQuirksTest, AnAddressThatDoesNotAnswerDoesNotKeepTheNextFromBeingTried)
+{
+    // A listener whose queue is full lets further connection attempts hang unanswered.
+    const int deaf = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(deaf, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(deaf, 0), 0);
+    socklen_t length = sizeof address;
+    getsockname(deaf, reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<CFtpSocket> filling;
+    CFtpWaiter waiter(nullptr);
+    const CSocketAddress deafAddress(reinterpret_cast<sockaddr*>(&address), length);
+    for (int i = 0; i < 4; ++i) {
+        try {
+            filling.push_back(CFtpSocket::Connect({deafAddress}, DeadlineIn(200ms), waiter,
+                                                  QStringLiteral("deaf")));
+        } catch (const CInternetException&) {
+            break; // the queue is full: this one hung
+        }
+    }
+    sockaddr_in live = address;
+    live.sin_port = htons(fake.Port());
+    const CSocketAddress liveAddress(reinterpret_cast<sockaddr*>(&live), sizeof live);
+    CFtpSocket connected;
+    EXPECT_NO_THROW(connected = CFtpSocket::Connect({deafAddress, liveAddress}, DeadlineIn(2000ms),
+                                                    waiter, QStringLiteral("the server")));
+    EXPECT_TRUE(connected.IsValid());
+    EXPECT_EQ(connected.PeerAddress().Port(), fake.Port());
+    close(deaf);
 }

@@ -1,6 +1,7 @@
 #include "inet/ftpcontrol.h"
 
 #include "inet/ftpdatachannel.h"
+#include "inet/ftpplainstream.h"
 #include "inet/ftpsessionshared.h"
 #include "inet/ftptext.h"
 
@@ -31,28 +32,29 @@ CInternetException ReplyError(InetErrorKind kind, const QString& what, const Ftp
                               reply.code, text);
 }
 
-FtpControl::FtpControl(std::shared_ptr<FtpSessionShared> session)
+CFtpControl::CFtpControl(std::shared_ptr<FtpSessionShared> session)
     : shared(std::move(session))
+    , link(std::make_shared<FtpControlLink>(FtpControlLink{this}))
 {}
 
-FtpControl::~FtpControl()
+CFtpControl::~CFtpControl()
 {
-    if (lease)
-        lease->control = nullptr;
+    link->control = nullptr;
 }
 
-std::unique_ptr<FtpControl> FtpControl::Open(std::shared_ptr<FtpSessionShared> session,
-                                             const FtpServerAddress& server, const QString& user,
-                                             const QString& password, bool passive)
+std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared> session,
+                                               const FtpServerAddress& server, const QString& user,
+                                               const QString& password, bool passive)
 {
-    auto control = std::make_unique<FtpControl>(session);
+    auto control = std::make_unique<CFtpControl>(session);
     const InternetOptions options = session->Options();
     CFtpWaiter waiter(session.get());
     const auto deadline = DeadlineIn(options.connectTimeout);
     const std::vector<CSocketAddress> addresses = ResolveHost(server, deadline, waiter);
-    control->socket = CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server));
-    control->peer = control->socket.PeerAddress();
-    control->local = control->socket.LocalAddress();
+    control->stream =
+        CFtpPlainStream::Over(CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server)));
+    control->peer = control->stream->PeerAddress();
+    control->local = control->stream->LocalAddress();
     control->passive = passive;
 
     FtpReply greeting = control->ReadReply(waiter, DeadlineIn(options.replyTimeout));
@@ -76,7 +78,7 @@ std::unique_ptr<FtpControl> FtpControl::Open(std::shared_ptr<FtpSessionShared> s
     return control;
 }
 
-void FtpControl::Login(const QString& user, const QString& password)
+void CFtpControl::Login(const QString& user, const QString& password)
 {
     const QByteArray userBytes = user.toUtf8();
     const QByteArray passwordBytes = password.toUtf8();
@@ -99,7 +101,7 @@ void FtpControl::Login(const QString& user, const QString& password)
                          passReply);
 }
 
-void FtpControl::SelectMlstFacts()
+void CFtpControl::SelectMlstFacts()
 {
     if (!features.mlst || features.mlstFacts.isEmpty())
         return;
@@ -119,7 +121,7 @@ void FtpControl::SelectMlstFacts()
         Execute("OPTS MLST " + wanted); // a refusal leaves the server's default facts
 }
 
-void FtpControl::EnsureUsable() const
+void CFtpControl::EnsureUsable() const
 {
     if (lost)
         throw CInternetException(
@@ -127,34 +129,37 @@ void FtpControl::EnsureUsable() const
             QStringLiteral("The connection to the server is closed (%1).").arg(lostReason));
 }
 
-void FtpControl::EnsureNoOpenFile() const
+void CFtpControl::EnsureNoOpenFile() const
 {
-    if (lease && lease->forFile)
+    if (IsClaimed() && claimForFile)
         throw CInternetException(InetErrorKind::Busy,
                                  QStringLiteral("A file transfer is running on this connection."));
 }
 
-std::shared_ptr<FtpLease> FtpControl::AcquireLease(bool forFile)
+void CFtpControl::EnsureFree() const
 {
-    if (lease)
+    if (IsClaimed())
         throw CInternetException(InetErrorKind::Busy,
-                                 lease->forFile
+                                 claimForFile
                                      ? QStringLiteral("A file is open on this connection.")
                                      : QStringLiteral("A search is open on this connection."));
-    lease = std::make_shared<FtpLease>(FtpLease{this, forFile});
-    return lease;
 }
 
-void FtpControl::ReleaseLease(const std::shared_ptr<FtpLease>& held)
+CFtpClaim CFtpControl::Claim(bool forFile)
 {
-    if (!held)
-        return;
-    if (held->control && held->control->lease == held)
-        held->control->lease.reset();
-    held->control = nullptr;
+    EnsureFree();
+    claimId = ++lastClaimId;
+    claimForFile = forFile;
+    return CFtpClaim(link, claimId);
 }
 
-QByteArray FtpControl::Argument(const QString& path) const
+void CFtpControl::EndClaim(quint64 id)
+{
+    if (id != 0 && id == claimId)
+        claimId = 0;
+}
+
+QByteArray CFtpControl::Argument(const QString& path) const
 {
     if (path.isEmpty())
         throw CInternetException(InetErrorKind::Protocol, QStringLiteral("The name is empty."));
@@ -165,22 +170,23 @@ QByteArray FtpControl::Argument(const QString& path) const
     return shared->codec.EncodePath(path);
 }
 
-QByteArray FtpControl::SafePathArgument(const QByteArray& argument)
+QByteArray CFtpControl::SafePathArgument(const QByteArray& argument)
 {
     // ls-based servers read a leading "-" as options.
     return argument.startsWith('-') ? "./" + argument : argument;
 }
 
-void FtpControl::MarkLost(const QString& reason)
+void CFtpControl::MarkLost(const QString& reason)
 {
     if (!lost) {
         lost = true;
         lostReason = reason;
     }
-    socket.Close();
+    if (stream)
+        stream->Close();
 }
 
-void FtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
+void CFtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
 {
     EnsureUsable();
     const QByteArray bytes = line + "\r\n";
@@ -188,22 +194,22 @@ void FtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
     qint64 at = 0;
     try {
         while (at < bytes.size()) {
-            const qint64 sent = socket.Send(bytes.constData() + at, bytes.size() - at);
+            const qint64 sent =
+                stream->Write(bytes.constData() + at, bytes.size() - at, waiter, deadline);
             if (sent > 0) {
                 at += sent;
-            } else if (sent == CFtpSocket::kWouldBlock) {
-                if (!waiter.Wait(socket.Fd(), POLLOUT, deadline)) {
-                    MarkLost(QStringLiteral("time-out"));
-                    throw CInternetException(InetErrorKind::Timeout,
-                                             QStringLiteral("The server takes no more commands."));
-                }
-            } else {
-                const QString why = SystemErrorText(errno);
-                MarkLost(why);
-                throw CInternetException(
-                    InetErrorKind::Closed,
-                    QStringLiteral("The connection to the server broke: %1.").arg(why));
+                continue;
             }
+            if (sent == CFtpStream::kTimedOut) {
+                MarkLost(QStringLiteral("time-out"));
+                throw CInternetException(InetErrorKind::Timeout,
+                                         QStringLiteral("The server takes no more commands."));
+            }
+            const QString why = stream->ErrorText();
+            MarkLost(why);
+            throw CInternetException(
+                InetErrorKind::Closed,
+                QStringLiteral("The connection to the server broke: %1.").arg(why));
         }
     } catch (const CInternetException& e) {
         if (e.Kind() == InetErrorKind::Cancelled)
@@ -212,19 +218,19 @@ void FtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
     }
 }
 
-void FtpControl::ReceiveIntoReader()
+bool CFtpControl::Receive(CFtpWaiter& waiter, FtpDeadline deadline)
 {
     char buffer[16384];
-    const qint64 got = socket.Receive(buffer, sizeof buffer);
-    if (got == CFtpSocket::kWouldBlock)
-        return;
+    const qint64 got = stream->Read(buffer, sizeof buffer, waiter, deadline);
+    if (got == CFtpStream::kTimedOut)
+        return false;
     if (got == 0) {
         MarkLost(QStringLiteral("closed by the server"));
         throw CInternetException(InetErrorKind::Closed,
                                  QStringLiteral("The server closed the connection."));
     }
     if (got < 0) {
-        const QString why = SystemErrorText(errno);
+        const QString why = stream->ErrorText();
         MarkLost(why);
         throw CInternetException(
             InetErrorKind::Closed,
@@ -235,24 +241,34 @@ void FtpControl::ReceiveIntoReader()
         MarkLost(QStringLiteral("not an FTP reply"));
         throw CInternetException(InetErrorKind::Protocol, reader.Error());
     }
+    return true;
 }
 
-FtpReply FtpControl::ReadReply(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point deadline)
+std::optional<FtpReply> CFtpControl::TakeReply()
+{
+    std::optional<FtpReply> reply = reader.Next();
+    if (reply && reply->code == 421) // the server is closing the connection
+        MarkLost(QStringLiteral("closed by the server: %1").arg(reply->Text()));
+    return reply;
+}
+
+bool CFtpControl::HasBufferedReply() const
+{
+    return reader.HasReply() || reader.HasPartialReply() || stream->HasBufferedInput();
+}
+
+FtpReply CFtpControl::ReadReply(CFtpWaiter& waiter, FtpDeadline deadline)
 {
     EnsureUsable();
     try {
         for (;;) {
-            if (std::optional<FtpReply> reply = reader.Next()) {
-                if (reply->code == 421) // the server is closing the connection
-                    MarkLost(QStringLiteral("closed by the server: %1").arg(reply->Text()));
+            if (std::optional<FtpReply> reply = TakeReply())
                 return std::move(*reply);
-            }
-            if (!waiter.Wait(socket.Fd(), POLLIN, deadline)) {
+            if (!Receive(waiter, deadline)) {
                 MarkLost(QStringLiteral("time-out"));
                 throw CInternetException(InetErrorKind::Timeout,
                                          QStringLiteral("The server did not answer in time."));
             }
-            ReceiveIntoReader();
         }
     } catch (const CInternetException& e) {
         if (e.Kind() == InetErrorKind::Cancelled)
@@ -261,11 +277,8 @@ FtpReply FtpControl::ReadReply(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point
     }
 }
 
-FtpReply FtpControl::Execute(const QByteArray& command)
+FtpReply CFtpControl::ReadFinalReply(CFtpWaiter& waiter, FtpDeadline deadline)
 {
-    CFtpWaiter waiter(shared.get());
-    SendLine(command, waiter);
-    const auto deadline = DeadlineIn(shared->Options().replyTimeout);
     for (;;) {
         FtpReply reply = ReadReply(waiter, deadline);
         if (reply.Class() != 1)
@@ -273,7 +286,20 @@ FtpReply FtpControl::Execute(const QByteArray& command)
     }
 }
 
-void FtpControl::SetType(TransferType type)
+FtpReply CFtpControl::Execute(const QByteArray& command)
+{
+    CFtpWaiter waiter(shared.get());
+    SendLine(command, waiter);
+    return ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
+}
+
+FtpReply CFtpControl::FinalReply()
+{
+    CFtpWaiter waiter(shared.get());
+    return ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
+}
+
+void CFtpControl::SetType(TransferType type)
 {
     if (currentType == type)
         return;
@@ -284,18 +310,7 @@ void FtpControl::SetType(TransferType type)
     currentType = type;
 }
 
-FtpReply FtpControl::ReadTransferReply()
-{
-    CFtpWaiter waiter(shared.get());
-    const auto deadline = DeadlineIn(shared->Options().replyTimeout);
-    for (;;) {
-        FtpReply reply = ReadReply(waiter, deadline);
-        if (reply.Class() != 1)
-            return reply;
-    }
-}
-
-void FtpControl::AbortTransfer(bool finalReplyPending)
+void CFtpControl::AbortTransfer(bool finalReplyPending)
 {
     if (lost)
         return;
@@ -317,8 +332,7 @@ void FtpControl::AbortTransfer(bool finalReplyPending)
             if (seen >= expected)
                 return;
             const auto grace = std::min(DeadlineIn(std::chrono::milliseconds(100)), deadline);
-            if (!reader.HasReply() && !reader.HasPartialReply() &&
-                !waiter.Wait(socket.Fd(), POLLIN, grace))
+            if (!HasBufferedReply() && !Receive(waiter, grace))
                 return;
         }
         MarkLost(QStringLiteral("out of step after an abort"));
@@ -327,7 +341,12 @@ void FtpControl::AbortTransfer(bool finalReplyPending)
     }
 }
 
-bool FtpControl::Revive(bool requestedPassive)
+bool CFtpControl::CanBePooled() const
+{
+    return !lost && !IsClaimed() && !loginDirectory.isEmpty() && !poolKey.isEmpty();
+}
+
+bool CFtpControl::Revive(bool requestedPassive)
 {
     try {
         if (lost || loginDirectory.isEmpty())
@@ -344,7 +363,7 @@ bool FtpControl::Revive(bool requestedPassive)
     }
 }
 
-void FtpControl::Quit()
+void CFtpControl::Quit()
 {
     if (lost)
         return;

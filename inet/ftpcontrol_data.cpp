@@ -3,6 +3,7 @@
 #include "inet/ftpcontrol.h"
 
 #include "inet/ftpdatachannel.h"
+#include "inet/ftpplainstream.h"
 #include "inet/ftpsessionshared.h"
 #include "inet/listingparser.h"
 
@@ -14,15 +15,15 @@ constexpr qint64 kListingLimit = 256LL * 1024 * 1024;
 
 } // namespace
 
-std::unique_ptr<FtpDataChannel> FtpControl::OpenData(const QByteArray& command,
-                                                     FileAccess direction, TransferType type)
+std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command,
+                                                      FileAccess direction, TransferType type)
 {
     EnsureUsable();
     EnsureNoOpenFile();
     SetType(type);
     for (int attempt = 0;; ++attempt) {
         QString failure;
-        std::unique_ptr<FtpDataChannel> channel = passive ? OpenPassive(command, direction, failure)
+        std::unique_ptr<CFtpDataChannel> channel = passive ? OpenPassive(command, direction, failure)
                                                           : OpenActive(command, direction, failure);
         if (channel)
             return channel;
@@ -38,8 +39,8 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenData(const QByteArray& command,
     }
 }
 
-std::unique_ptr<FtpDataChannel> FtpControl::OpenPassive(const QByteArray& command,
-                                                        FileAccess direction, QString& failure)
+std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& command,
+                                                         FileAccess direction, QString& failure)
 {
     std::optional<quint16> port;
     const bool v4 = [this] {
@@ -85,9 +86,9 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenPassive(const QByteArray& comman
     SendLine(command, waiter);
     const FtpReply reply = ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (reply.Class() == 1)
-        return std::make_unique<FtpDataChannel>(shared, std::move(data), direction, std::nullopt);
+        return MakeChannel(std::move(data), direction, std::nullopt);
     if (reply.Class() == 2) // done without a preliminary reply: the data is there already
-        return std::make_unique<FtpDataChannel>(shared, std::move(data), direction, reply);
+        return MakeChannel(std::move(data), direction, reply);
     if (reply.code == 425) {
         failure = QStringLiteral("%1 %2").arg(reply.code).arg(reply.Text());
         return nullptr;
@@ -96,7 +97,7 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenPassive(const QByteArray& comman
                      reply);
 }
 
-bool FtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& failure)
+bool CFtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& failure)
 {
     unsigned char v4[4];
     const bool isV4 = listening.IPv4Bytes(v4);
@@ -131,8 +132,8 @@ bool FtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& fa
     return false;
 }
 
-std::unique_ptr<FtpDataChannel> FtpControl::OpenActive(const QByteArray& command,
-                                                       FileAccess direction, QString& failure)
+std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& command,
+                                                        FileAccess direction, QString& failure)
 {
     CFtpSocket listener = CFtpSocket::Listen(local);
     if (!listener.IsValid()) {
@@ -152,9 +153,7 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenActive(const QByteArray& command
     try {
         for (;;) {
             if (!first) {
-                if (std::optional<FtpReply> reply = reader.Next()) {
-                    if (reply->code == 421)
-                        MarkLost(QStringLiteral("closed by the server: %1").arg(reply->Text()));
+                if (std::optional<FtpReply> reply = TakeReply()) {
                     if (reply->code == 425) {
                         failure = QStringLiteral("%1 %2").arg(reply->code).arg(reply->Text());
                         return nullptr;
@@ -175,28 +174,30 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenActive(const QByteArray& command
                     data = std::move(pending);
                 break;
             }
-            pollfd items[2] = {{socket.Fd(), POLLIN, 0}, {listener.Fd(), POLLIN, 0}};
-            const nfds_t count = data.IsValid() ? 1 : 2;
-            if (!waiter.Wait(items, count, data.IsValid() ? replyDeadline : acceptDeadline)) {
-                if (data.IsValid()) {
+            if (data.IsValid()) {
+                if (!Receive(waiter, replyDeadline)) {
                     MarkLost(QStringLiteral("time-out"));
                     throw CInternetException(InetErrorKind::Timeout,
                                              QStringLiteral("The server did not answer in time."));
                 }
+                continue;
+            }
+            pollfd items[2] = {{stream->Fd(), POLLIN, 0}, {listener.Fd(), POLLIN, 0}};
+            if (!stream->HasBufferedInput() && !waiter.Wait(items, 2, acceptDeadline)) {
                 AbortTransfer(!first || first->Class() == 1);
                 failure = QStringLiteral("the server did not connect within %1 s")
                               .arg(options.acceptTimeout.count() / 1000.0);
                 return nullptr;
             }
-            if (count == 2 && (items[1].revents & POLLIN)) {
+            if (items[1].revents & POLLIN) {
                 CSocketAddress from;
                 CFtpSocket accepted = listener.Accept(from);
                 // Only the server may deliver the data; anyone else is turned away.
                 if (accepted.IsValid() && from.SameHost(peer))
                     data = std::move(accepted);
             }
-            if (items[0].revents)
-                ReceiveIntoReader();
+            if (items[0].revents || stream->HasBufferedInput())
+                Receive(waiter, FtpDeadline());
         }
     } catch (const CInternetException& e) {
         if (e.Kind() == InetErrorKind::Cancelled && !lost)
@@ -206,25 +207,36 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenActive(const QByteArray& command
     std::optional<FtpReply> done;
     if (first->Class() == 2)
         done = std::move(first);
-    return std::make_unique<FtpDataChannel>(shared, std::move(data), direction, std::move(done));
+    return MakeChannel(std::move(data), direction, std::move(done));
 }
 
-bool FtpControl::UseMachineListings() const
+std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, FileAccess direction,
+                                                         std::optional<FtpReply> finalReply)
+{
+    std::unique_ptr<CFtpStream> data;
+    if (socket.IsValid())
+        data = CFtpPlainStream::Over(std::move(socket));
+    return std::make_unique<CFtpDataChannel>(shared, link, std::move(data), direction,
+                                            std::move(finalReply));
+}
+
+bool CFtpControl::UseMachineListings() const
 {
     return features.mlst && shared->Options().useMachineListings;
 }
 
-std::vector<FtpListEntry> FtpControl::List(const QByteArray& folder)
+std::vector<FtpListEntry> CFtpControl::List(const QByteArray& folder)
 {
     const bool mlsd = UseMachineListings();
     QByteArray command = mlsd ? "MLSD" : "LIST";
     if (!folder.isEmpty())
         command += ' ' + SafePathArgument(folder);
-    std::unique_ptr<FtpDataChannel> channel =
+    std::unique_ptr<CFtpDataChannel> channel =
         OpenData(command, FileAccess::Read, TransferType::Ascii);
     // An open search on this connection has its entries already; a listing for Stat may
-    // run beside it, holding a lease of its own that the connection does not count.
-    channel->Hold(lease ? std::make_shared<FtpLease>(FtpLease{this, true}) : AcquireLease(true));
+    // run beside it.
+    if (!IsClaimed())
+        channel->Hold(Claim(true));
     const QByteArray data = channel->ReadAll(kListingLimit);
     channel->Close();
     std::vector<FtpListEntry> entries = ParseListing(
@@ -234,20 +246,27 @@ std::vector<FtpListEntry> FtpControl::List(const QByteArray& folder)
     return entries;
 }
 
-std::optional<FtpListEntry> FtpControl::Mlst(const QByteArray& path)
+FtpMlstAnswer CFtpControl::Mlst(const QByteArray& path)
 {
+    FtpMlstAnswer answer;
+    if (!UseMachineListings())
+        return answer;
     const FtpReply reply = Execute("MLST " + path);
-    if (reply.code == 550 || reply.code == 450)
-        return std::nullopt;
-    if (reply.Class() != 2)
-        throw ReplyError(InetErrorKind::Reply, QStringLiteral("The server refused MLST"), reply);
-    for (const QByteArray& line : reply.lines) {
-        if (line.startsWith(' ')) {
-            std::optional<FtpListEntry> entry = ParseMlstLine(QByteArrayView(line).sliced(1));
-            if (entry)
-                shared->codec.Learn(*entry);
-            return entry;
-        }
+    if (reply.code == 550 || reply.code == 450) {
+        answer.state = FtpMlstAnswer::State::Missing;
+        return answer;
     }
-    return std::nullopt;
+    if (reply.Class() != 2)
+        return answer;
+    for (const QByteArray& line : reply.lines) {
+        if (!line.startsWith(' '))
+            continue;
+        if (std::optional<FtpListEntry> entry = ParseMlstLine(QByteArrayView(line).sliced(1))) {
+            shared->codec.Learn(*entry);
+            answer.state = FtpMlstAnswer::State::Found;
+            answer.entry = std::move(*entry);
+        }
+        break;
+    }
+    return answer;
 }

@@ -1,32 +1,35 @@
 #pragma once
 
+#include "inet/ftpclaim.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpreplyreader.h"
-#include "inet/ftpsocket.h"
+#include "inet/ftpstream.h"
 #include "inet/ftpwaiter.h"
 #include "inet/internetexception.h"
 
 #include <memory>
 #include <optional>
 
-struct FtpLease;
 struct FtpSessionShared;
 
-// The data connection of one transfer and its buffer. It holds its control connection
-// busy through a lease from the moment it opens until Close has the final reply. The
+// The data connection of one transfer and its buffer. A file's channel holds its control
+// connection busy (a claim) from the moment it opens until Close has the final reply. The
 // buffer makes the program's 1000-byte calls cost a system call only every kBufferSize
 // bytes.
-struct FtpDataChannel
+class CFtpDataChannel
 {
+public:
     static constexpr qint64 kBufferSize = 256 * 1024;
 
-    FtpDataChannel(std::shared_ptr<FtpSessionShared> session, CFtpSocket dataSocket,
-                   FileAccess direction, std::optional<FtpReply> finalReply);
-    ~FtpDataChannel();
-    FtpDataChannel(const FtpDataChannel&) = delete;
-    FtpDataChannel& operator=(const FtpDataChannel&) = delete;
+    // `stream` is null when the server finished without connecting.
+    CFtpDataChannel(std::shared_ptr<FtpSessionShared> session, std::shared_ptr<FtpControlLink> link,
+                   std::unique_ptr<CFtpStream> stream, FileAccess direction,
+                   std::optional<FtpReply> finalReply);
+    ~CFtpDataChannel();
+    CFtpDataChannel(const CFtpDataChannel&) = delete;
+    CFtpDataChannel& operator=(const CFtpDataChannel&) = delete;
 
-    void Hold(std::shared_ptr<FtpLease> held) { lease = std::move(held); }
+    void Hold(CFtpClaim held) { claim = std::move(held); }
 
     qint64 Read(void* target, qint64 count);
     void Write(const void* data, qint64 count);
@@ -38,8 +41,9 @@ struct FtpDataChannel
     QByteArray ReadAll(qint64 limit);
 
 private:
-    FtpControl* Control() const;
+    CFtpControl* Control() const;
     void EnsureOpen() const;
+    void CloseStream();
     qint64 ReceiveSome(char* target, qint64 count);
     void Flush();
     // Gives the transfer up after `failure`: the server is told (ABOR) or its verdict is
@@ -48,8 +52,9 @@ private:
     void Release();
 
     std::shared_ptr<FtpSessionShared> shared;
-    std::shared_ptr<FtpLease> lease;
-    CFtpSocket socket;
+    std::shared_ptr<FtpControlLink> link;
+    CFtpClaim claim;
+    std::unique_ptr<CFtpStream> stream;
     FileAccess direction;
     std::optional<FtpReply> finalReply;
     std::unique_ptr<char[]> buffer;

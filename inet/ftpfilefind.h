@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inet/ftpclaim.h"
 #include "inet/internetexception.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class CFtpConnection;
-struct FtpLease;
 
 // One entry of a server listing.
 struct FtpListEntry
@@ -66,5 +66,5 @@ private:
     std::optional<std::size_t> current;
     bool open = false;
     std::optional<CInternetException> lastError;
-    std::shared_ptr<FtpLease> lease; // holds the connection while the search is open
+    CFtpClaim claim; // holds the connection while the search is open
 };

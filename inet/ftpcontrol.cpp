@@ -44,18 +44,23 @@ CFtpControl::~CFtpControl()
 
 std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared> session,
                                                const FtpServerAddress& server, const QString& user,
-                                               const QString& password, bool passive)
+                                               const QString& password, bool passive,
+                                               FtpSecurity security)
 {
     auto control = std::make_unique<CFtpControl>(session);
     const InternetOptions options = session->Options();
     CFtpWaiter waiter(session.get());
     const auto deadline = DeadlineIn(options.connectTimeout);
     const std::vector<CSocketAddress> addresses = ResolveHost(server, deadline, waiter);
-    control->stream =
-        CFtpPlainStream::Over(CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server)));
-    control->peer = control->stream->PeerAddress();
-    control->local = control->stream->LocalAddress();
+    CFtpSocket socket = CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server));
+    control->server = server;
+    control->peer = socket.PeerAddress();
+    control->local = socket.LocalAddress();
     control->passive = passive;
+    if (security == FtpSecurity::Implicit)
+        control->StartTls(std::move(socket), waiter);
+    else
+        control->stream = CFtpPlainStream::Over(std::move(socket));
 
     FtpReply greeting = control->ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (greeting.code == 120) // "ready in a moment"
@@ -65,7 +70,9 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
             InetErrorKind::Connect,
             QStringLiteral("The server %1 turned the connection down").arg(ServerName(server)),
             greeting);
+    control->NegotiateTls(security, waiter);
     control->Login(user, password);
+    control->ProtectData();
 
     const FtpReply feat = control->Execute("FEAT");
     control->features = ParseFeatReply(feat);

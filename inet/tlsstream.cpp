@@ -10,6 +10,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -79,13 +80,13 @@ QString VerifyProblem(long result)
 
 } // namespace
 
-CTlsStream::CTlsStream(std::shared_ptr<CTlsContext> shared, int socketFd, const QString& host,
-                       Role role)
+CTlsStream::CTlsStream(std::shared_ptr<CTlsContext> shared, CFtpSocket connected,
+                       const QString& host, Role role)
     : context(std::move(shared))
+    , socket(std::move(connected))
     , ssl(SSL_new(context->Handle()))
-    , fd(socketFd)
 {
-    if (!ssl || SSL_set_fd(ssl, fd) != 1) {
+    if (!ssl || SSL_set_fd(ssl, socket.Fd()) != 1) {
         SSL_free(ssl);
         ssl = nullptr;
         throw CInternetException(InetErrorKind::Security,
@@ -114,31 +115,33 @@ CTlsStream::~CTlsStream()
     SSL_free(ssl);
 }
 
-void CTlsStream::Handshake(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point deadline,
-                           const QString& what)
+void CTlsStream::Handshake(CFtpWaiter& waiter, FtpDeadline deadline, const QString& what)
 {
     for (;;) {
         ERR_clear_error();
-        const int result = SSL_connect(ssl);
-        if (result == 1)
+        errno = 0;
+        const qint64 outcome = Outcome(SSL_connect(ssl));
+        if (outcome > 0)
             return;
-        const int kind = SSL_get_error(ssl, result);
-        if (kind == SSL_ERROR_WANT_READ || kind == SSL_ERROR_WANT_WRITE) {
-            if (!waiter.Wait(fd, kind == SSL_ERROR_WANT_READ ? POLLIN : POLLOUT, deadline))
+        if (outcome == kWouldBlock) {
+            if (!waiter.Wait(socket.Fd(), wanted, deadline))
                 throw CInternetException(
                     InetErrorKind::Timeout,
                     QStringLiteral("%1 did not complete the TLS handshake in time.").arg(what));
             continue;
         }
-        Failure(result);
+        if (error.isEmpty())
+            error = QStringLiteral("the server closed the connection");
         throw CInternetException(
             InetErrorKind::Security,
             QStringLiteral("No TLS connection could be made with %1: %2.").arg(what, error));
     }
 }
 
-qint64 CTlsStream::Failure(int result)
+qint64 CTlsStream::Outcome(int result)
 {
+    if (result == 1)
+        return 1;
     const int kind = SSL_get_error(ssl, result);
     switch (kind) {
     case SSL_ERROR_WANT_READ:
@@ -155,7 +158,7 @@ qint64 CTlsStream::Failure(int result)
             error = QStringLiteral("the server closed the connection");
             return 0;
         }
-        error = QString::fromLocal8Bit(std::strerror(errno));
+        error = SystemErrorText(errno);
         return kFailed;
     default:
         if (ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
@@ -169,51 +172,86 @@ qint64 CTlsStream::Failure(int result)
     }
 }
 
-qint64 CTlsStream::Receive(char* buffer, qint64 count)
+qint64 CTlsStream::Read(char* buffer, qint64 count, CFtpWaiter& waiter, FtpDeadline deadline)
 {
-    if (cleanEnd)
-        return 0;
-    ERR_clear_error();
-    errno = 0;
-    size_t got = 0;
-    const int result = SSL_read_ex(ssl, buffer, static_cast<size_t>(count), &got);
-    if (result == 1)
-        return static_cast<qint64>(got);
-    return Failure(result);
+    for (;;) {
+        if (cleanEnd)
+            return 0;
+        ERR_clear_error();
+        errno = 0;
+        size_t got = 0;
+        const int result = SSL_read_ex(ssl, buffer, static_cast<size_t>(count), &got);
+        if (result == 1)
+            return static_cast<qint64>(got);
+        const qint64 outcome = Outcome(result);
+        if (outcome != kWouldBlock)
+            return outcome;
+        if (!waiter.Wait(socket.Fd(), wanted, deadline))
+            return kTimedOut;
+    }
 }
 
-qint64 CTlsStream::Send(const char* data, qint64 count)
+qint64 CTlsStream::Write(const char* data, qint64 count, CFtpWaiter& waiter, FtpDeadline deadline)
 {
-    ERR_clear_error();
-    errno = 0;
-    size_t sent = 0;
-    const int result = SSL_write_ex(ssl, data, static_cast<size_t>(count), &sent);
-    if (result == 1)
-        return static_cast<qint64>(sent);
-    const qint64 failure = Failure(result);
-    return failure == 0 ? kFailed : failure; // an ended stream takes nothing more
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        size_t sent = 0;
+        const int result = SSL_write_ex(ssl, data, static_cast<size_t>(count), &sent);
+        if (result == 1)
+            return static_cast<qint64>(sent);
+        const qint64 outcome = Outcome(result);
+        if (outcome == 0) {
+            error = QStringLiteral("the server ended the connection");
+            return kFailed; // an ended stream takes nothing more
+        }
+        if (outcome != kWouldBlock)
+            return outcome;
+        if (!waiter.Wait(socket.Fd(), wanted, deadline))
+            return kTimedOut;
+    }
 }
 
-bool CTlsStream::HasBuffered() const
+bool CTlsStream::HasBufferedInput() const
 {
     return SSL_pending(ssl) > 0;
 }
 
-bool CTlsStream::Shutdown(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point deadline)
+bool CTlsStream::Shutdown(CFtpWaiter& waiter, FtpDeadline deadline)
 {
     for (;;) {
         ERR_clear_error();
         const int result = SSL_shutdown(ssl);
         if (result >= 0)
-            return true; // ours is sent; the server's is not awaited
+            break; // ours is sent; the server's is not awaited
         const int kind = SSL_get_error(ssl, result);
         if (kind != SSL_ERROR_WANT_WRITE && kind != SSL_ERROR_WANT_READ)
             return false;
-        if (!waiter.Wait(fd, kind == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN, deadline))
+        if (!waiter.Wait(socket.Fd(), kind == SSL_ERROR_WANT_WRITE ? POLLOUT : POLLIN, deadline))
             return false;
     }
+    socket.ShutdownSend();
+    // The server may have sent something we never read (TLS 1.3 session tickets come on
+    // every connection). Closing over unread input resets the connection, and a reset can
+    // throw away data the server has not read yet: so read on until the server ends too,
+    // which it does once it has all of ours.
+    const FtpDeadline drainUntil =
+        std::min(deadline, DeadlineIn(std::chrono::milliseconds(kDrainLimitMs)));
+    char scratch[4096];
+    for (;;) {
+        ERR_clear_error();
+        errno = 0;
+        size_t got = 0;
+        const int result = SSL_read_ex(ssl, scratch, sizeof scratch, &got);
+        if (result == 1)
+            continue;
+        const qint64 outcome = Outcome(result);
+        if (outcome != kWouldBlock)
+            return true;
+        if (!waiter.Wait(socket.Fd(), wanted, drainUntil))
+            return true;
+    }
 }
-
 QString CTlsStream::ProtocolName() const
 {
     switch (SSL_version(ssl)) {

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "inet/ftpwaiter.h"
+#include "inet/ftpsocket.h"
+#include "inet/ftpstream.h"
 #include "inet/tlscertificate.h"
 
 #include <QString>
@@ -10,43 +11,41 @@
 class CTlsContext;
 typedef struct ssl_st SSL;
 
-// TLS over a connected non-blocking socket that someone else owns and closes (the
-// CFtpSocket it was made for). Receive and Send keep the socket's shape: bytes moved,
-// kWouldBlock, kFailed, and Receive's 0 at the end; after kWouldBlock, WaitEvents says
-// whether to wait for reading or writing, and buffered plain text (HasBuffered) must be
-// read before waiting at all.
-class CTlsStream
+// TLS over a connected TCP socket that it owns: the control connection after AUTH TLS
+// (or from the first byte), and every data connection of a protected control connection.
+class CTlsStream : public CFtpStream
 {
 public:
     enum class Role { Control, Data };
 
     // `host` is the server's name as the user gave it: sent as SNI (names only) and the
     // name the certificate must carry. A data stream resumes the context's newest session.
-    CTlsStream(std::shared_ptr<CTlsContext> context, int fd, const QString& host, Role role);
-    ~CTlsStream();
-    CTlsStream(const CTlsStream&) = delete;
-    CTlsStream& operator=(const CTlsStream&) = delete;
+    CTlsStream(std::shared_ptr<CTlsContext> context, CFtpSocket socket, const QString& host,
+               Role role);
+    ~CTlsStream() override;
 
     // Runs the handshake. Throws Security (no TLS, garbage, refused), Timeout or Cancelled.
-    void Handshake(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point deadline,
-                   const QString& what);
+    void Handshake(CFtpWaiter& waiter, FtpDeadline deadline, const QString& what);
 
-    static constexpr qint64 kWouldBlock = -1;
-    static constexpr qint64 kFailed = -2;
-    qint64 Receive(char* buffer, qint64 count);
-    qint64 Send(const char* data, qint64 count);
-    short WaitEvents() const { return wanted; }
-    bool HasBuffered() const;
-    // After Receive returned 0: whether the server ended with a close_notify (true) or
-    // just dropped the connection, which may have cut the data short.
+    int Fd() const override { return socket.Fd(); }
+    bool IsOpen() const override { return socket.IsValid(); }
+    bool HasBufferedInput() const override;
+    // 0 at the end of the data: a close_notify, or a connection simply ended (see
+    // EndedCleanly).
+    qint64 Read(char* buffer, qint64 count, CFtpWaiter& waiter, FtpDeadline deadline) override;
+    qint64 Write(const char* data, qint64 count, CFtpWaiter& waiter, FtpDeadline deadline) override;
+    // Sends close_notify, so that the server knows the data is complete, ends the sending
+    // direction, and reads on until the server ends as well (a few seconds at most).
+    bool Shutdown(CFtpWaiter& waiter, FtpDeadline deadline) override;
+    void Reset() override { socket.Reset(); }
+    void Close() override { socket.Close(); }
+    QString ErrorText() const override { return error; }
+    CSocketAddress LocalAddress() const override { return socket.LocalAddress(); }
+    CSocketAddress PeerAddress() const override { return socket.PeerAddress(); }
+
+    // Whether the server ended the data with a close_notify, rather than just dropping the
+    // connection, which may have cut it short.
     bool EndedCleanly() const { return cleanEnd; }
-    // Why the last call failed.
-    const QString& ErrorText() const { return error; }
-
-    // Sends close_notify, so that the server knows the data is complete. Does not wait
-    // for the server's own. False when it could not be sent before `deadline`.
-    bool Shutdown(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point deadline);
-
     // "TLS 1.3", "TLS 1.2".
     QString ProtocolName() const;
     bool SessionReused() const;
@@ -54,11 +53,13 @@ public:
     TlsCertificateInfo PeerCertificate() const;
 
 private:
-    qint64 Failure(int result);
+    static constexpr qint64 kWouldBlock = -3;
+    static constexpr int kDrainLimitMs = 3000;
+    qint64 Outcome(int result);
 
     std::shared_ptr<CTlsContext> context;
+    CFtpSocket socket;
     SSL* ssl = nullptr;
-    int fd;
     short wanted = 0;
     bool cleanEnd = false;
     QString error;

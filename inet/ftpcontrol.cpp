@@ -15,6 +15,9 @@ using namespace std::chrono_literals;
 // stays quick even on a stalled server.
 constexpr std::chrono::milliseconds kCleanupLimit = 3000ms;
 constexpr std::chrono::milliseconds kQuitLimit = 1000ms;
+// How long the replies to ABOR are let come in before NOOP is sent, and how long a reply
+// close behind NOOP's is looked for.
+constexpr std::chrono::milliseconds kAbortSettle = 250ms;
 
 QString ServerName(const FtpServerAddress& server)
 {
@@ -284,6 +287,16 @@ FtpReply CFtpControl::ReadReply(CFtpWaiter& waiter, FtpDeadline deadline)
     }
 }
 
+std::optional<FtpReply> CFtpControl::PollReply(CFtpWaiter& waiter, FtpDeadline deadline)
+{
+    for (;;) {
+        if (std::optional<FtpReply> reply = TakeReply())
+            return reply;
+        if (!Receive(waiter, deadline))
+            return std::nullopt;
+    }
+}
+
 FtpReply CFtpControl::ReadFinalReply(CFtpWaiter& waiter, FtpDeadline deadline)
 {
     for (;;) {
@@ -324,23 +337,37 @@ void CFtpControl::AbortTransfer(bool finalReplyPending)
     // The stop has been asked for already: the clean-up does not ask again.
     CFtpWaiter waiter(shared.get(), false);
     const auto limit = std::min(shared->Options().replyTimeout, kCleanupLimit);
-    const auto deadline = DeadlineIn(limit);
     try {
+        // A transfer still running ends with 426 and then ABOR's 226; one that had ended has
+        // its 226 and then ABOR's 225 or 226 (RFC 959). Servers differ: some answer once for
+        // both, some send a 426 alone, and some throw away what arrived together with ABOR.
+        // So the replies are let settle first, and NOOP's 200 then marks the point where
+        // the connection is in step again.
         SendLine("ABOR", waiter);
+        const int expected = finalReplyPending ? 2 : 1;
+        int seen = 0;
+        ReadReply(waiter, DeadlineIn(limit));
+        for (seen = 1; seen < expected; ++seen) {
+            if (!PollReply(waiter, DeadlineIn(kAbortSettle)))
+                break;
+        }
         SendLine("NOOP", waiter);
-        // Up to the transfer's final reply, ABOR's, and then NOOP's 200. Servers differ in
-        // which of the first two they send, so a 200 that comes early gets a short grace
-        // for a reply still behind it.
-        const int expected = finalReplyPending ? 3 : 2;
-        for (int seen = 1; seen <= expected + 2; ++seen) {
-            const FtpReply reply = ReadReply(waiter, deadline);
-            if (reply.code != 200)
-                continue;
-            if (seen >= expected)
-                return;
-            const auto grace = std::min(DeadlineIn(std::chrono::milliseconds(100)), deadline);
-            if (!HasBufferedReply() && !Receive(waiter, grace))
-                return;
+        const auto deadline = DeadlineIn(limit);
+        FtpReply reply = ReadReply(waiter, deadline);
+        for (int late = 0; late < expected + 2; ++late) {
+            if (reply.code == 200) {
+                // Every reply of the abort came before NOOP: this 200 is NOOP's. Else a
+                // reply close behind it means it was the abort's.
+                if (seen >= expected)
+                    return;
+                std::optional<FtpReply> next =
+                    PollReply(waiter, std::min(DeadlineIn(kAbortSettle), deadline));
+                if (!next)
+                    return;
+                reply = std::move(*next);
+            } else {
+                reply = ReadReply(waiter, deadline);
+            }
         }
         MarkLost(QStringLiteral("out of step after an abort"));
     } catch (const CInternetException&) {

@@ -82,7 +82,7 @@ public:
     // Opens the data connection for `command` (RETR, STOR, LIST, MLSD...) in the
     // connection's mode, falling back to the other mode once for the connection's life.
     std::unique_ptr<CFtpDataChannel> OpenData(const QByteArray& command, FileAccess direction,
-                                             TransferType type);
+                                              TransferType type);
     // After a transfer was given up: ABOR, then NOOP, and the replies drained up to the
     // NOOP's, so that the connection is in step again (else it is lost).
     void AbortTransfer(bool finalReplyPending);
@@ -92,6 +92,9 @@ public:
     bool UseMachineListings() const;
     // MLST of one path, where the server offers it.
     FtpMlstAnswer Mlst(const QByteArray& path);
+    // Asks what the links among `entries` (listed from `folder`, "" for the current one)
+    // lead to, where the listing did not tell.
+    void LearnLinkTargets(const QByteArray& folder, std::vector<FtpListEntry>& entries);
 
     const QString& PoolKey() const { return poolKey; }
     void SetPoolKey(const QString& key) { poolKey = key; }
@@ -113,6 +116,8 @@ private:
     bool Receive(CFtpWaiter& waiter, FtpDeadline deadline);
     // A reply already received, if any.
     std::optional<FtpReply> TakeReply();
+    // The next reply if one comes before `deadline`; a time-out here loses nothing.
+    std::optional<FtpReply> PollReply(CFtpWaiter& waiter, FtpDeadline deadline);
     bool HasBufferedReply() const;
 
     void Login(const QString& user, const QString& password);
@@ -126,12 +131,12 @@ private:
     QString TrustKey() const;
     void SelectMlstFacts();
     std::unique_ptr<CFtpDataChannel> OpenPassive(const QByteArray& command, FileAccess direction,
-                                                QString& failure);
+                                                 QString& failure);
     std::unique_ptr<CFtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
-                                               QString& failure);
+                                                QString& failure);
     bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
     std::unique_ptr<CFtpDataChannel> MakeChannel(CFtpSocket socket, FileAccess direction,
-                                                std::optional<FtpReply> finalReply);
+                                                 std::optional<FtpReply> finalReply);
 
     std::shared_ptr<FtpSessionShared> shared;
     std::shared_ptr<FtpControlLink> link;

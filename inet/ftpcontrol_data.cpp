@@ -16,15 +16,16 @@ constexpr qint64 kListingLimit = 256LL * 1024 * 1024;
 } // namespace
 
 std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command,
-                                                      FileAccess direction, TransferType type)
+                                                       FileAccess direction, TransferType type)
 {
     EnsureUsable();
     EnsureNoOpenFile();
     SetType(type);
     for (int attempt = 0;; ++attempt) {
         QString failure;
-        std::unique_ptr<CFtpDataChannel> channel = passive ? OpenPassive(command, direction, failure)
-                                                          : OpenActive(command, direction, failure);
+        std::unique_ptr<CFtpDataChannel> channel = passive
+                                                       ? OpenPassive(command, direction, failure)
+                                                       : OpenActive(command, direction, failure);
         if (channel)
             return channel;
         EnsureUsable();
@@ -40,7 +41,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command
 }
 
 std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& command,
-                                                         FileAccess direction, QString& failure)
+                                                          FileAccess direction, QString& failure)
 {
     std::optional<quint16> port;
     const bool v4 = [this] {
@@ -133,7 +134,7 @@ bool CFtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& f
 }
 
 std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& command,
-                                                        FileAccess direction, QString& failure)
+                                                         FileAccess direction, QString& failure)
 {
     CFtpSocket listener = CFtpSocket::Listen(local);
     if (!listener.IsValid()) {
@@ -211,7 +212,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
 }
 
 std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, FileAccess direction,
-                                                         std::optional<FtpReply> finalReply)
+                                                          std::optional<FtpReply> finalReply)
 {
     std::unique_ptr<CFtpStream> data;
     if (socket.IsValid() && tlsContext)
@@ -219,7 +220,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, Fil
     else if (socket.IsValid())
         data = CFtpPlainStream::Over(std::move(socket));
     return std::make_unique<CFtpDataChannel>(shared, link, std::move(data), direction,
-                                            std::move(finalReply));
+                                             std::move(finalReply));
 }
 
 bool CFtpControl::UseMachineListings() const

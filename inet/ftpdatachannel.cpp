@@ -7,9 +7,9 @@
 #include <cstring>
 
 CFtpDataChannel::CFtpDataChannel(std::shared_ptr<FtpSessionShared> session,
-                               std::shared_ptr<FtpControlLink> controlLink,
-                               std::unique_ptr<CFtpStream> dataStream, FileAccess access,
-                               std::optional<FtpReply> reply)
+                                 std::shared_ptr<FtpControlLink> controlLink,
+                                 std::unique_ptr<CFtpStream> dataStream, FileAccess access,
+                                 std::optional<FtpReply> reply)
     : shared(std::move(session))
     , link(std::move(controlLink))
     , stream(std::move(dataStream))
@@ -50,7 +50,9 @@ void CFtpDataChannel::Release()
 void CFtpDataChannel::Fail(const CInternetException& failure, bool serverStillSending)
 {
     closed = true;
-    CloseStream();
+    // Broken off, never ended: the server must not take what it has for the whole.
+    if (stream)
+        stream->Reset();
     CInternetException reason = failure;
     if (CFtpControl* control = Control(); control && !finalReply) {
         if (serverStillSending) {
@@ -219,11 +221,7 @@ void CFtpDataChannel::Close()
     }
     if (direction == FileAccess::Read && !atEnd) {
         // Closed before the end: the server is told to stop, and the connection stays usable.
-        closed = true;
-        CloseStream();
-        if (!finalReply)
-            control->AbortTransfer(true);
-        Release();
+        Abandon();
         return;
     }
     if (direction == FileAccess::Write) {
@@ -247,8 +245,25 @@ void CFtpDataChannel::Close()
                          QStringLiteral("The server reports a failed transfer"), *reply);
 }
 
+void CFtpDataChannel::Abandon() noexcept
+{
+    if (closed)
+        return;
+    closed = true;
+    if (stream)
+        stream->Reset();
+    if (CFtpControl* control = Control(); control && !finalReply)
+        control->AbortTransfer(true);
+    Release();
+}
+
 void CFtpDataChannel::CloseQuietly() noexcept
 {
+    if (direction == FileAccess::Write) {
+        // An upload that was not closed did not end well: it must not be stored as whole.
+        Abandon();
+        return;
+    }
     try {
         Close();
     } catch (...) {

@@ -23,8 +23,8 @@ public:
 
     // `stream` is null when the server finished without connecting.
     CFtpDataChannel(std::shared_ptr<FtpSessionShared> session, std::shared_ptr<FtpControlLink> link,
-                   std::unique_ptr<CFtpStream> stream, FileAccess direction,
-                   std::optional<FtpReply> finalReply);
+                    std::unique_ptr<CFtpStream> stream, FileAccess direction,
+                    std::optional<FtpReply> finalReply);
     ~CFtpDataChannel();
     CFtpDataChannel(const CFtpDataChannel&) = delete;
     CFtpDataChannel& operator=(const CFtpDataChannel&) = delete;
@@ -34,8 +34,11 @@ public:
     qint64 Read(void* target, qint64 count);
     void Write(const void* data, qint64 count);
     void Close();
-    // Close for a destructor: never throws.
+    // Close for a destructor: never throws. An upload that was not closed is abandoned.
     void CloseQuietly() noexcept;
+    // Gives the transfer up: the data connection is reset (never a clean end of the data,
+    // which a server would take for a complete file) and the server is told (ABOR).
+    void Abandon() noexcept;
 
     // All the rest of the data (listings), at most `limit` bytes. Throws past it.
     QByteArray ReadAll(qint64 limit);

@@ -89,8 +89,9 @@ bool CFtpFileFind::FindFile(const QString& pattern, bool /*reload*/)
         if (mlst.state == FtpMlstAnswer::State::Found) {
             entries.push_back(std::move(mlst.entry));
         } else if (mlst.state == FtpMlstAnswer::State::Unknown) {
-            std::vector<FtpListEntry> listed =
-                control->List(folder.isEmpty() ? QByteArray() : control->Argument(folder));
+            const QByteArray folderArgument =
+                folder.isEmpty() ? QByteArray() : control->Argument(folder);
+            std::vector<FtpListEntry> listed = control->List(folderArgument);
             if (pick.isEmpty()) {
                 entries = std::move(listed);
             } else {
@@ -99,6 +100,7 @@ bool CFtpFileFind::FindFile(const QString& pattern, bool /*reload*/)
                         entries.push_back(std::move(entry));
                 }
             }
+            control->LearnLinkTargets(folderArgument, entries);
         }
         if (entries.empty())
             return false;
@@ -150,6 +152,11 @@ bool CFtpFileFind::IsNormal() const
 bool CFtpFileFind::IsDirectory() const
 {
     return Current().isDirectory;
+}
+
+bool CFtpFileFind::IsLink() const
+{
+    return Current().isLink;
 }
 
 bool CFtpFileFind::IsDots() const

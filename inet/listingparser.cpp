@@ -186,6 +186,7 @@ std::optional<FtpListEntry> ParseUnixLine(QByteArrayView line, qint64 now)
     entry.permissions = permissions;
     entry.isDirectory = type == 'd';
     entry.isNormal = type == '-';
+    entry.isLink = type == 'l';
     const bool device = type == 'c' || type == 'b';
 
     // The date is the anchor: the size stands before it and the name after it, whatever
@@ -376,6 +377,7 @@ std::optional<FtpListEntry> ParseFacts(QByteArrayView line, bool nameIsPath)
             const QByteArray kind = value.toByteArray().toLower();
             entry.isNormal = kind == "file";
             entry.isDirectory = kind == "dir" || kind == "cdir" || kind == "pdir";
+            entry.isLink = kind.startsWith("os.unix=slink") || kind.startsWith("os.unix=symlink");
             if (kind == "cdir")
                 dots = ".";
             else if (kind == "pdir")

@@ -27,6 +27,7 @@ struct Expected
     bool isDirectory;
     bool isNormal;
     int permissions = -1;
+    bool isLink = false;
 };
 
 struct Row
@@ -43,7 +44,8 @@ std::string Show(const std::optional<FtpListEntry>& e)
            QDateTime::fromSecsSinceEpoch(e->writeTime, QTimeZone::utc())
                .toString(Qt::ISODate)
                .toStdString() +
-           (e->isDirectory ? " dir" : "") + (e->isNormal ? " normal" : "") + " perms=" +
+           (e->isDirectory ? " dir" : "") + (e->isNormal ? " normal" : "") +
+           (e->isLink ? " link" : "") + " perms=" +
            (e->permissions < 0 ? "-" : QString::number(e->permissions, 8).toStdString());
 }
 
@@ -58,6 +60,7 @@ std::optional<FtpListEntry> Make(const std::optional<Expected>& x)
     e.isDirectory = x->isDirectory;
     e.isNormal = x->isNormal;
     e.permissions = x->permissions;
+    e.isLink = x->isLink;
     return e;
 }
 
@@ -67,7 +70,7 @@ bool Same(const std::optional<FtpListEntry>& a, const std::optional<FtpListEntry
         return !a && !b;
     return a->name == b->name && a->size == b->size && a->writeTime == b->writeTime &&
            a->isDirectory == b->isDirectory && a->isNormal == b->isNormal &&
-           (b->permissions < 0 || a->permissions == b->permissions);
+           a->isLink == b->isLink && (b->permissions < 0 || a->permissions == b->permissions);
 }
 
 template <typename Parse>
@@ -108,9 +111,9 @@ TEST(ListingParser, UnixLines)
         {"-rw-------    1 1000     1000           77 Feb 29  2020 numeric.txt",
          Expected{"numeric.txt", 77, Utc(2020, 2, 29), false, true, 0600}},
         {"lrwxrwxrwx    1 user     group           9 Mar  4  2021 link -> plain.txt",
-         Expected{"link", 9, old, false, false, 0777}},
+         Expected{"link", 9, old, false, false, 0777, true}},
         {"lrwxrwxrwx 1 u g 3 Mar 4 2021 my link -> target dir",
-         Expected{"my link", 3, old, false, false}},
+         Expected{"my link", 3, old, false, false, -1, true}},
         {"crw-rw-rw-    1 root     root       1,   3 Jan  1  2020 null",
          Expected{"null", 0, Utc(2020, 1, 1), false, false, 0666}},
         {"brw-rw----    1 root     disk       8,0 Jan  1  2020 sda",
@@ -191,7 +194,8 @@ TEST(ListingParser, MlsdLines)
          Expected{"folder", 4096, when, true, false}},
         {"type=cdir;modify=20210304050600; /home/user", Expected{".", 0, when, true, false}},
         {"type=pdir;modify=20210304050600; /home", Expected{"..", 0, when, true, false}},
-        {"type=OS.unix=slink:/target;size=6; link", Expected{"link", 6, 0, false, false}},
+        {"type=OS.unix=slink:/target;size=6; link", Expected{"link", 6, 0, false, false, -1, true}},
+        {"type=OS.unix=symlink;size=6; other", Expected{"other", 6, 0, false, false, -1, true}},
         {"Type=File;Size=5;Modify=20210304050600.123; Mixed Case.txt",
          Expected{"Mixed Case.txt", 5, when, false, true}},
         {"type=file;size=1; name; with; semicolons",

@@ -54,7 +54,7 @@ void CFtpControl::StartTls(CFtpSocket socket, CFtpWaiter& waiter)
     auto tls = std::make_unique<CTlsStream>(tlsContext, std::move(socket), server.host,
                                             CTlsStream::Role::Control);
     tls->Handshake(waiter, DeadlineIn(shared->Options().connectTimeout),
-                   QStringLiteral("The server %1").arg(TrustKey()));
+                   QStringLiteral("the server %1").arg(TrustKey()));
     CheckCertificate(*tls);
     securityName = tls->ProtocolName();
     stream = std::move(tls);
@@ -118,7 +118,7 @@ std::unique_ptr<CFtpStream> CFtpControl::SecureData(CFtpSocket socket, bool fina
     CFtpWaiter waiter(shared.get());
     try {
         tls->Handshake(waiter, DeadlineIn(shared->Options().connectTimeout),
-                       QStringLiteral("The data connection"));
+                       QStringLiteral("the data connection"));
         // The data must come from the server the user trusted, not from whoever reached
         // the data port first.
         if (tls->PeerCertificate().fingerprint != certificateFingerprint)

@@ -2,12 +2,63 @@
 
 #include "inet/internetexception.h"
 
+#include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstdint>
+
 namespace {
 
-int ControlIndex()
+// OpenSSL's own socket BIO writes with write(), and a server that went away would end the
+// program with SIGPIPE; this one sends with MSG_NOSIGNAL, so it becomes an error to report.
+int SocketOf(BIO* bio)
+{
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(BIO_get_data(bio)));
+}
+
+int SocketWrite(BIO* bio, const char* data, int length)
+{
+    BIO_clear_retry_flags(bio);
+    const ssize_t sent = ::send(SocketOf(bio), data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        BIO_set_retry_write(bio);
+    return static_cast<int>(sent);
+}
+
+int SocketRead(BIO* bio, char* buffer, int length)
+{
+    BIO_clear_retry_flags(bio);
+    const ssize_t got = ::recv(SocketOf(bio), buffer, static_cast<size_t>(length), 0);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        BIO_set_retry_read(bio);
+    return static_cast<int>(got);
+}
+
+long SocketControl(BIO*, int command, long, void*)
+{
+    return command == BIO_CTRL_FLUSH ? 1 : 0;
+}
+
+BIO_METHOD* SocketMethod()
+{
+    static BIO_METHOD* const method = [] {
+        BIO_METHOD* made =
+            BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "vantor socket");
+        if (made) {
+            BIO_meth_set_write(made, SocketWrite);
+            BIO_meth_set_read(made, SocketRead);
+            BIO_meth_set_ctrl(made, SocketControl);
+        }
+        return made;
+    }();
+    return method;
+}
+
+int ContextIndex()
 {
     static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
     return index;
@@ -39,16 +90,23 @@ CTlsContext::~CTlsContext()
     SSL_CTX_free(context);
 }
 
-void CTlsContext::KeepSessionsOf(SSL* ssl)
+bool CTlsContext::Attach(SSL* ssl, int fd)
 {
-    SSL_set_ex_data(ssl, ControlIndex(), this);
+    BIO* bio = SocketMethod() ? BIO_new(SocketMethod()) : nullptr;
+    if (!bio)
+        return false;
+    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)));
+    BIO_set_init(bio, 1);
+    SSL_set_bio(ssl, bio, bio);
+    SSL_set_ex_data(ssl, ContextIndex(), this);
+    return true;
 }
 
 int CTlsContext::OnNewSession(SSL* ssl, SSL_SESSION* session)
 {
-    auto* self = static_cast<CTlsContext*>(SSL_get_ex_data(ssl, ControlIndex()));
+    auto* self = static_cast<CTlsContext*>(SSL_get_ex_data(ssl, ContextIndex()));
     if (!self)
-        return 0; // a data connection's own tickets are not what the server wants back
+        return 0;
     std::lock_guard lock(self->mutex);
     SSL_SESSION_free(self->newest);
     self->newest = session;

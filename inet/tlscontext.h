@@ -7,10 +7,11 @@ typedef struct ssl_st SSL;
 typedef struct ssl_session_st SSL_SESSION;
 
 // The TLS settings of one control connection and the data connections it opens: TLS 1.2
-// and 1.3 only, the system's certificate store, and the newest session the control
-// connection was given. Data connections resume that session: many servers refuse a data
-// connection that does not, and under TLS 1.3 only a ticket the server sent after the
-// handshake will do, so each new ticket replaces the one before.
+// and 1.3 only, the system's certificate store, and the newest session the server gave
+// any of them. Data connections resume that session: many servers refuse a data
+// connection that does not. Under TLS 1.3 a session comes as a ticket after the handshake,
+// and servers may take each ticket only once, so every new ticket (the control
+// connection's first, then those each data connection brings) replaces the one before.
 class CTlsContext
 {
 public:
@@ -21,11 +22,12 @@ public:
 
     SSL_CTX* Handle() const { return context; }
 
-    // Marks `ssl` as the control connection, whose new sessions are kept.
-    void KeepSessionsOf(SSL* ssl);
+    // Puts `ssl` over the socket `fd` and keeps the sessions it is given. False when
+    // OpenSSL cannot.
+    bool Attach(SSL* ssl, int fd);
     // The newest resumable session with a reference for the caller, or null.
     SSL_SESSION* TakeNewestSession() const;
-    // Sessions the control connection has received so far.
+    // Sessions received so far.
     int SessionsReceived() const;
 
 private:

@@ -86,7 +86,7 @@ CTlsStream::CTlsStream(std::shared_ptr<CTlsContext> shared, CFtpSocket connected
     , socket(std::move(connected))
     , ssl(SSL_new(context->Handle()))
 {
-    if (!ssl || SSL_set_fd(ssl, socket.Fd()) != 1) {
+    if (!ssl || !context->Attach(ssl, socket.Fd())) {
         SSL_free(ssl);
         ssl = nullptr;
         throw CInternetException(InetErrorKind::Security,
@@ -102,11 +102,11 @@ CTlsStream::CTlsStream(std::shared_ptr<CTlsContext> shared, CFtpSocket connected
     } else {
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.constData());
     }
-    if (role == Role::Control) {
-        context->KeepSessionsOf(ssl);
-    } else if (SSL_SESSION* session = context->TakeNewestSession()) {
-        SSL_set_session(ssl, session);
-        SSL_SESSION_free(session);
+    if (role == Role::Data) {
+        if (SSL_SESSION* session = context->TakeNewestSession()) {
+            SSL_set_session(ssl, session);
+            SSL_SESSION_free(session);
+        }
     }
 }
 
@@ -121,13 +121,15 @@ void CTlsStream::Handshake(CFtpWaiter& waiter, FtpDeadline deadline, const QStri
         ERR_clear_error();
         errno = 0;
         const qint64 outcome = Outcome(SSL_connect(ssl));
-        if (outcome > 0)
+        if (outcome > 0) {
+            established = true;
             return;
+        }
         if (outcome == kWouldBlock) {
             if (!waiter.Wait(socket.Fd(), wanted, deadline))
                 throw CInternetException(
                     InetErrorKind::Timeout,
-                    QStringLiteral("%1 did not complete the TLS handshake in time.").arg(what));
+                    QStringLiteral("No TLS handshake with %1 in time.").arg(what));
             continue;
         }
         if (error.isEmpty())
@@ -159,6 +161,7 @@ qint64 CTlsStream::Outcome(int result)
             return 0;
         }
         error = SystemErrorText(errno);
+        broken = true;
         return kFailed;
     default:
         if (ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING) {
@@ -168,6 +171,7 @@ qint64 CTlsStream::Outcome(int result)
         error = OpenSslErrorText();
         if (error.isEmpty())
             error = QStringLiteral("TLS error %1").arg(kind);
+        broken = true;
         return kFailed;
     }
 }
@@ -210,6 +214,15 @@ qint64 CTlsStream::Write(const char* data, qint64 count, CFtpWaiter& waiter, Ftp
         if (!waiter.Wait(socket.Fd(), wanted, deadline))
             return kTimedOut;
     }
+}
+
+void CTlsStream::Close()
+{
+    if (established && !broken && socket.IsValid()) {
+        ERR_clear_error();
+        SSL_shutdown(ssl); // once: a socket that cannot take it now is closed all the same
+    }
+    socket.Close();
 }
 
 bool CTlsStream::HasBufferedInput() const

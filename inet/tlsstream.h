@@ -38,7 +38,9 @@ public:
     // direction, and reads on until the server ends as well (a few seconds at most).
     bool Shutdown(CFtpWaiter& waiter, FtpDeadline deadline) override;
     void Reset() override { socket.Reset(); }
-    void Close() override { socket.Close(); }
+    // Says goodbye with a close_notify where the connection is still sound (without
+    // waiting), then closes: some servers keep a session resumable only after a clean end.
+    void Close() override;
     QString ErrorText() const override { return error; }
     CSocketAddress LocalAddress() const override { return socket.LocalAddress(); }
     CSocketAddress PeerAddress() const override { return socket.PeerAddress(); }
@@ -62,5 +64,7 @@ private:
     SSL* ssl = nullptr;
     short wanted = 0;
     bool cleanEnd = false;
+    bool established = false;
+    bool broken = false;
     QString error;
 };

@@ -300,3 +300,35 @@ TEST(FtpTlsHandshake, ServersThatBreakTheHandshakeEndCleanlyWithinTheTimeOut)
     }
     EXPECT_EQ(garbage.Count("PASS") + stalled.Count("PASS"), 0);
 }
+
+TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicket)
+{
+    // The server takes each TLS 1.3 ticket once and refuses a data connection that does
+    // not resume: reusing the control connection's first ticket fails from the second
+    // data connection on.
+    for (const char* version : {"1.2", "1.3"}) {
+        CFtpServerFixture server(FixtureTls::Explicit,
+                                 {QStringLiteral("--tls-reuse-required"),
+                                  QStringLiteral("--tls-max"), QString::fromLatin1(version)});
+        ASSERT_TRUE(server.IsRunning());
+        for (const bool passive : {true, false}) {
+            SCOPED_TRACE(std::string("TLS ") + version + (passive ? " passive" : " active"));
+            server.ClearLog();
+            CInternetSession session(TestOptions());
+            session.SetCertificateHook(
+                [](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
+            std::unique_ptr<CFtpConnection> connection = session.GetFtpConnection(
+                QStringLiteral("ftpes://") + server.Address(), CFtpServerFixture::kUser,
+                CFtpServerFixture::kPassword, 0, passive);
+            EXPECT_EQ(connection->SecurityName(), QStringLiteral("TLS ") + QLatin1String(version));
+            const QByteArray data = PatternBytes(70000, passive ? 3 : 4);
+            Upload(*connection, QStringLiteral("reuse.bin"), data);
+            EXPECT_TRUE(Download(*connection, QStringLiteral("reuse.bin")) == data);
+            EXPECT_TRUE(FindEntry(ListAll(*connection), QStringLiteral("reuse.bin")));
+            EXPECT_TRUE(Download(*connection, QStringLiteral("reuse.bin")) == data);
+            connection->Close();
+            EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(), 4);
+            EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), 0);
+        }
+    }
+}

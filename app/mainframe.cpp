@@ -142,9 +142,9 @@ void CMainFrame::CreateStatusPanes()
     }
     securityPane = new QLabel(bar);
     securityPane->setObjectName(QStringLiteral("securityPane"));
-    securityPane->setMinimumWidth(securityPane->fontMetrics().horizontalAdvance(
-                                      QStringLiteral("Not encrypted ")) +
-                                  2 * securityPane->margin() + 4);
+    securityPane->setMinimumWidth(
+        securityPane->fontMetrics().horizontalAdvance(QStringLiteral("Not encrypted ")) +
+        2 * securityPane->margin() + 4);
     securityPane->setToolTip(
         QStringLiteral("Whether the connection to the FTP server is encrypted"));
     bar->addPermanentWidget(securityPane);

@@ -81,9 +81,8 @@ CCertificateDialog::CCertificateDialog(const TlsCertificateInfo& certificate, QW
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    QPushButton* trust =
-        AddButton(QStringLiteral("Trust this certificate for this server"), "trustButton",
-                  kTrustAlways);
+    QPushButton* trust = AddButton(QStringLiteral("Trust this certificate for this server"),
+                                   "trustButton", kTrustAlways);
     QPushButton* once =
         AddButton(QStringLiteral("Connect this time only"), "onceButton", kTrustOnce);
     QPushButton* cancel = AddButton(QStringLiteral("Cancel"), "cancelButton", Rejected);

@@ -31,10 +31,9 @@ void CFtpControl::NegotiateTls(FtpSecurity security, CFtpWaiter& waiter)
         return;
     }
     if (security == FtpSecurity::Explicit)
-        throw ReplyError(InetErrorKind::Security,
-                         QStringLiteral("The server %1 offers no encryption (AUTH TLS)")
-                             .arg(TrustKey()),
-                         reply);
+        throw ReplyError(
+            InetErrorKind::Security,
+            QStringLiteral("The server %1 offers no encryption (AUTH TLS)").arg(TrustKey()), reply);
     // A bare address goes plain only with a server that never spoke TLS to us: one that
     // did and now refuses is what someone in between would make of it.
     const CTlsTrustStore store(shared->Options().trustStorePath);
@@ -93,9 +92,9 @@ void CFtpControl::CheckCertificate(const CTlsStream& tls)
     case TlsTrustAnswer::Refuse:
         break;
     }
-    throw CInternetException(InetErrorKind::Security,
-                             QStringLiteral("The certificate of the server %1 was not accepted.")
-                                 .arg(TrustKey()));
+    throw CInternetException(
+        InetErrorKind::Security,
+        QStringLiteral("The certificate of the server %1 was not accepted.").arg(TrustKey()));
 }
 
 void CFtpControl::ProtectData()

@@ -7,7 +7,6 @@
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 
-
 #include <arpa/inet.h>
 
 #include <algorithm>

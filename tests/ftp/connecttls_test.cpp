@@ -60,7 +60,8 @@ protected:
         CScopedModalHandler handler([&](QDialog& dialog) {
             DialogSeen shown;
             shown.title = dialog.windowTitle();
-            shown.fingerprint = dialog.findChild<QLabel*>(QStringLiteral("fingerprintLabel"))->text();
+            shown.fingerprint =
+                dialog.findChild<QLabel*>(QStringLiteral("fingerprintLabel"))->text();
             shown.problem = dialog.findChild<QLabel*>(QStringLiteral("problemLabel"))->text();
             for (QPushButton* candidate : dialog.findChildren<QPushButton*>()) {
                 if (candidate->isDefault())
@@ -105,8 +106,8 @@ TEST_F(CConnectTlsTest, TrustingTheCertificateLogsInAndTheNextConnectAsksNothing
 
 TEST_F(CConnectTlsTest, CancelSendsNoPasswordAndAChangedCertificateDefaultsToCancel)
 {
-    ASSERT_TRUE(CTlsTrustStore().Trust(QStringLiteral("127.0.0.1"), server->Port(),
-                                       QByteArray(64, 'c')));
+    ASSERT_TRUE(
+        CTlsTrustStore().Trust(QStringLiteral("127.0.0.1"), server->Port(), QByteArray(64, 'c')));
     CMessageBoxScript boxes;
     boxes.Expect(QStringLiteral("The certificate of the server 127.0.0.1:%1 was not accepted.")
                      .arg(server->Port()),

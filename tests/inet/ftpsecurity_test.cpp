@@ -92,7 +92,8 @@ TEST(TlsTrustStore, KeepsOneFingerprintPerServerAndPortAcrossInstances)
     EXPECT_FALSE(again.Fingerprint(QStringLiteral("other"), 21));
 
     // Only the user may read whom they trust.
-    struct stat info{};
+    struct stat info
+    {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     // Replaced in one step: no temporary file is left beside it.

@@ -156,8 +156,9 @@ TEST_F(CFtpTlsTest, UnknownCertificateIsAskedAboutBeforeThePasswordAndTrustIsKep
     questions.answer = TlsTrustAnswer::TrustAlways;
     questions.server = explicitServer;
     std::unique_ptr<CInternetSession> session = Session(questions);
-    session->GetFtpConnection(explicitServer->Address(), CFtpServerFixture::kUser,
-                              CFtpServerFixture::kPassword)
+    session
+        ->GetFtpConnection(explicitServer->Address(), CFtpServerFixture::kUser,
+                           CFtpServerFixture::kPassword)
         ->Close();
     ASSERT_EQ(questions.asked.size(), 1u);
     const TlsCertificateInfo& asked = questions.asked.front();
@@ -205,7 +206,8 @@ TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndItsSecondConnections
 TEST_F(CFtpTlsTest, ChangedCertificateWarnsAndARefusalSendsNoLogin)
 {
     const QByteArray earlier(64, 'a');
-    ASSERT_TRUE(CTlsTrustStore().Trust(QStringLiteral("127.0.0.1"), implicitServer->Port(), earlier));
+    ASSERT_TRUE(
+        CTlsTrustStore().Trust(QStringLiteral("127.0.0.1"), implicitServer->Port(), earlier));
     CertificateQuestions questions;
     questions.answer = TlsTrustAnswer::Refuse;
     EXPECT_EQ(KindThrown([&] {
@@ -285,7 +287,8 @@ TEST(FtpTlsHandshake, ServersThatBreakTheHandshakeEndCleanlyWithinTheTimeOut)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CInternetSession session(TestOptions());
-        session.SetCertificateHook([](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
+        session.SetCertificateHook(
+            [](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
         if (c.cancel)
             session.SetWaitHook([] { return false; });
         QElapsedTimer timer;

@@ -79,6 +79,9 @@ CTlsContext::CTlsContext()
     SSL_CTX_set_verify(context, SSL_VERIFY_NONE, nullptr);
     SSL_CTX_set_default_verify_paths(context);
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    // Several records per system call on a transfer, rather than two calls per record.
+    SSL_CTX_set_read_ahead(context, 1);
+    SSL_CTX_set_default_read_buffer_len(context, 64 * 1024);
     SSL_CTX_set_session_cache_mode(context,
                                    SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
     SSL_CTX_sess_set_new_cb(context, &CTlsContext::OnNewSession);

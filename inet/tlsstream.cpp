@@ -226,7 +226,8 @@ void CTlsStream::Close()
 
 bool CTlsStream::HasBufferedInput() const
 {
-    return SSL_pending(ssl) > 0;
+    // Read-ahead bytes count too: they sit where a poll on the socket cannot see them.
+    return SSL_has_pending(ssl) == 1;
 }
 
 bool CTlsStream::Shutdown(CFtpWaiter& waiter, FtpDeadline deadline)

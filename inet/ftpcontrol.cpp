@@ -51,15 +51,19 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
                                                FtpSecurity security)
 {
     auto control = std::make_unique<CFtpControl>(session);
+    control->server = server;
+    control->security = security;
+    control->loginUser = user;
+    control->loginPassword = password;
+    control->modeKey = QStringLiteral("%1:%2").arg(server.host.toLower()).arg(server.port);
     const InternetOptions options = session->Options();
     CFtpWaiter waiter(session.get());
     const auto deadline = DeadlineIn(options.connectTimeout);
     const std::vector<CSocketAddress> addresses = ResolveHost(server, deadline, waiter);
     CFtpSocket socket = CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server));
-    control->server = server;
     control->peer = socket.PeerAddress();
     control->local = socket.LocalAddress();
-    control->passive = passive;
+    control->passive = control->StartMode(passive);
     if (security == FtpSecurity::Implicit)
         control->StartTls(std::move(socket), waiter);
     else
@@ -375,6 +379,37 @@ void CFtpControl::AbortTransfer(bool finalReplyPending)
     }
 }
 
+bool CFtpControl::StartMode(bool requestedPassive) const
+{
+    return shared->WorkingPassiveMode(modeKey).value_or(requestedPassive ||
+                                                        !shared->Options().preferActive);
+}
+
+void CFtpControl::Reconnect(const QByteArray& directory)
+{
+    std::unique_ptr<CFtpControl> fresh =
+        Open(shared, server, loginUser, loginPassword, passive, security);
+    stream = std::move(fresh->stream);
+    // The data connections resume the fresh connection's TLS session.
+    tlsContext = fresh->tlsContext;
+    certificateFingerprint = fresh->certificateFingerprint;
+    securityName = fresh->securityName;
+    peer = fresh->peer;
+    local = fresh->local;
+    reader = std::move(fresh->reader);
+    features = fresh->features;
+    currentType.reset();
+    lost = false;
+    lostReason.clear();
+    if (!directory.isEmpty()) {
+        const FtpReply reply = Execute("CWD " + directory);
+        if (reply.Class() != 2)
+            throw ReplyError(InetErrorKind::Reply,
+                             QStringLiteral("A fresh connection could not go back to the folder"),
+                             reply);
+    }
+}
+
 bool CFtpControl::CanBePooled() const
 {
     return !lost && !IsClaimed() && !loginDirectory.isEmpty() && !poolKey.isEmpty();
@@ -390,7 +425,7 @@ bool CFtpControl::Revive(bool requestedPassive)
         if (Execute("CWD " + loginDirectory).Class() != 2)
             return false;
         if (!modeSwitched)
-            passive = requestedPassive;
+            passive = StartMode(requestedPassive);
         return true;
     } catch (const CInternetException&) {
         return false;

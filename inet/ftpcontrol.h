@@ -44,8 +44,9 @@ public:
     CFtpControl& operator=(const CFtpControl&) = delete;
 
     // Connects, sets up TLS as `security` asks, logs in, reads FEAT and the login folder.
-    // Throws CInternetException. The password goes out only once the server's certificate
-    // is trusted.
+    // `passive`: passive mode first where the session knows no working mode for the
+    // server. Throws CInternetException. The password goes out only once the server's
+    // certificate is trusted.
     static std::unique_ptr<CFtpControl> Open(std::shared_ptr<FtpSessionShared> session,
                                              const FtpServerAddress& server, const QString& user,
                                              const QString& password, bool passive,
@@ -121,9 +122,9 @@ private:
     bool HasBufferedReply() const;
 
     void Login(const QString& user, const QString& password);
-    // TLS (ftpcontrol_tls.cpp): AUTH TLS where `security` wants it, the handshake, the
+    // TLS (ftpcontrol_tls.cpp): AUTH TLS where `wanted` asks for it, the handshake, the
     // certificate check, and PBSZ/PROT after the login.
-    void NegotiateTls(FtpSecurity security, CFtpWaiter& waiter);
+    void NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter);
     void StartTls(CFtpSocket socket, CFtpWaiter& waiter);
     void CheckCertificate(const CTlsStream& tls);
     void ProtectData();
@@ -135,13 +136,17 @@ private:
     std::unique_ptr<CFtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
                                                 QString& failure);
     bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
+    // The mode to start with: the one that worked with this server, else as asked.
+    bool StartMode(bool requestedPassive) const;
+    // Replaces a lost connection by a fresh login, back in `directory` where known.
+    void Reconnect(const QByteArray& directory);
     std::unique_ptr<CFtpDataChannel> MakeChannel(CFtpSocket socket, FileAccess direction,
                                                  std::optional<FtpReply> finalReply);
 
     std::shared_ptr<FtpSessionShared> shared;
     std::shared_ptr<FtpControlLink> link;
     std::unique_ptr<CFtpStream> stream;
-    FtpServerAddress server;
+    FtpSecurity security = FtpSecurity::Opportunistic;
     std::shared_ptr<CTlsContext> tlsContext; // set once the control connection is TLS
     QByteArray certificateFingerprint;
     QString securityName;
@@ -157,6 +162,10 @@ private:
     bool epsvRefused = false;
     bool eprtRefused = false;
     QByteArray loginDirectory;
+    FtpServerAddress server;
+    QString loginUser;
+    QString loginPassword;
+    QString modeKey; // the server, as the session remembers its working mode
     QString poolKey;
     quint64 claimId = 0; // 0: nothing holds the connection
     bool claimForFile = false;

@@ -5,13 +5,16 @@
 #include "inet/ftpdatachannel.h"
 #include "inet/ftpplainstream.h"
 #include "inet/ftpsessionshared.h"
-#include "inet/listingparser.h"
+#include "inet/listingreader.h"
 
 #include <QDateTime>
 
 namespace {
 
-constexpr qint64 kListingLimit = 256LL * 1024 * 1024;
+// Past these a listing is given up: a folder that big, or a server that sends lines
+// without end, would eat the machine.
+constexpr qint64 kUnreadableLinesPerEntry = 2;
+constexpr qint64 kListingChunk = 64 * 1024;
 
 } // namespace
 
@@ -20,23 +23,34 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command
 {
     EnsureUsable();
     EnsureNoOpenFile();
-    SetType(type);
+    std::optional<QByteArray> directory;
     for (int attempt = 0;; ++attempt) {
+        if (shared->WorkingPassiveMode(modeKey) != passive && !directory) {
+            // A mode on trial may cost the connection; a fresh one must find its way back.
+            const FtpReply pwd = Execute("PWD");
+            directory = pwd.code == 257 ? ParsePwdReply(pwd.FirstLineText()).value_or(QByteArray())
+                                        : QByteArray();
+        }
+        SetType(type);
         QString failure;
         std::unique_ptr<CFtpDataChannel> channel = passive
                                                        ? OpenPassive(command, direction, failure)
                                                        : OpenActive(command, direction, failure);
-        if (channel)
+        if (channel) {
+            shared->SetWorkingPassiveMode(modeKey, passive);
             return channel;
-        EnsureUsable();
+        }
         if (modeSwitched || attempt > 0)
             throw CInternetException(
                 InetErrorKind::DataConnection,
                 QStringLiteral("No data connection could be made: %1").arg(failure));
         // This mode does not work here (a firewall, NAT, a server that refuses it): the
-        // other one is used for the rest of the connection's life.
+        // other one is used for the rest of the connection's life, on a fresh connection
+        // when the failed attempt left this one out of step.
         passive = !passive;
         modeSwitched = true;
+        if (lost)
+            Reconnect(directory.value_or(QByteArray()));
     }
 }
 
@@ -149,25 +163,32 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
     SendLine(command, waiter);
     const auto acceptDeadline = DeadlineIn(options.acceptTimeout);
     const auto replyDeadline = DeadlineIn(options.replyTimeout);
-    std::optional<FtpReply> first;
+    bool started = false;         // a preliminary reply came
+    std::optional<FtpReply> done; // the final reply, when it came before the data
     CFtpSocket data;
     try {
         for (;;) {
-            if (!first) {
-                if (std::optional<FtpReply> reply = TakeReply()) {
-                    if (reply->code == 425) {
-                        failure = QStringLiteral("%1 %2").arg(reply->code).arg(reply->Text());
-                        return nullptr;
-                    }
-                    if (reply->Class() != 1 && reply->Class() != 2)
-                        throw ReplyError(InetErrorKind::Reply,
-                                         QStringLiteral("The server refused the transfer"), *reply);
-                    first = std::move(reply);
+            // Every reply that has come, until the final one. A refusal may follow a
+            // preliminary reply: then the server will not connect, and nothing waits longer.
+            while (!done) {
+                std::optional<FtpReply> reply = TakeReply();
+                if (!reply)
+                    break;
+                if (reply->Class() == 1) {
+                    started = true;
+                } else if (reply->Class() == 2) {
+                    done = std::move(reply);
+                } else if (!data.IsValid() && (reply->code == 425 || reply->code == 426)) {
+                    failure = QStringLiteral("%1 %2").arg(reply->code).arg(reply->Text());
+                    return nullptr;
+                } else {
+                    throw ReplyError(InetErrorKind::Reply,
+                                     QStringLiteral("The server refused the transfer"), *reply);
                 }
             }
-            if (data.IsValid() && first)
+            if (data.IsValid() && (started || done))
                 break;
-            if (first && first->Class() == 2 && !data.IsValid()) {
+            if (done) {
                 // Finished without connecting: nothing was to be sent, or it is queued.
                 CSocketAddress from;
                 CFtpSocket pending = listener.Accept(from);
@@ -185,7 +206,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
             }
             pollfd items[2] = {{stream->Fd(), POLLIN, 0}, {listener.Fd(), POLLIN, 0}};
             if (!stream->HasBufferedInput() && !waiter.Wait(items, 2, acceptDeadline)) {
-                AbortTransfer(!first || first->Class() == 1);
+                AbortTransfer(true);
                 failure = QStringLiteral("the server did not connect within %1 s")
                               .arg(options.acceptTimeout.count() / 1000.0);
                 return nullptr;
@@ -202,12 +223,9 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
         }
     } catch (const CInternetException& e) {
         if (e.Kind() == InetErrorKind::Cancelled && !lost)
-            AbortTransfer(!first || first->Class() == 1);
+            AbortTransfer(!done);
         throw;
     }
-    std::optional<FtpReply> done;
-    if (first->Class() == 2)
-        done = std::move(first);
     return MakeChannel(std::move(data), direction, std::move(done));
 }
 
@@ -240,10 +258,25 @@ std::vector<FtpListEntry> CFtpControl::List(const QByteArray& folder)
     // run beside it.
     if (!IsClaimed())
         channel->Hold(Claim(true));
-    const QByteArray data = channel->ReadAll(kListingLimit);
+    CListingReader listing(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
+                           QDateTime::currentSecsSinceEpoch());
+    const std::size_t limit = shared->Options().listingEntryLimit;
+    const std::unique_ptr<char[]> chunk(new char[kListingChunk]);
+    for (qint64 got; (got = channel->Read(chunk.get(), kListingChunk)) > 0;) {
+        listing.Feed(QByteArrayView(chunk.get(), got));
+        if (listing.EntryCount() > limit ||
+            listing.LineCount() > kUnreadableLinesPerEntry * static_cast<qint64>(limit))
+            channel->Abort(CInternetException(
+                InetErrorKind::Protocol,
+                QStringLiteral("The folder lists more than %L1 entries, more than can be shown.")
+                    .arg(limit)));
+    }
     channel->Close();
-    std::vector<FtpListEntry> entries = ParseListing(
-        data, mlsd ? ListingFormat::Mlsd : ListingFormat::List, QDateTime::currentSecsSinceEpoch());
+    listing.Finish();
+    if (listing.NothingReadable())
+        throw CInternetException(InetErrorKind::Protocol,
+                                 QStringLiteral("The server's listing could not be read."));
+    std::vector<FtpListEntry> entries = listing.TakeEntries();
     for (const FtpListEntry& entry : entries)
         shared->codec.Learn(entry);
     return entries;

@@ -13,9 +13,9 @@ QString CFtpControl::TrustKey() const
     return CTlsTrustStore::ServerKey(server.host, server.port);
 }
 
-void CFtpControl::NegotiateTls(FtpSecurity security, CFtpWaiter& waiter)
+void CFtpControl::NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter)
 {
-    if (security == FtpSecurity::Implicit || security == FtpSecurity::Plain)
+    if (wanted == FtpSecurity::Implicit || wanted == FtpSecurity::Plain)
         return;
     const FtpReply reply = Execute("AUTH TLS");
     if (reply.code == 234 || reply.code == 334) { // 334: older servers' "go ahead"
@@ -30,7 +30,7 @@ void CFtpControl::NegotiateTls(FtpSecurity security, CFtpWaiter& waiter)
         StartTls(static_cast<CFtpPlainStream&>(*stream).TakeSocket(), waiter);
         return;
     }
-    if (security == FtpSecurity::Explicit)
+    if (wanted == FtpSecurity::Explicit)
         throw ReplyError(
             InetErrorKind::Security,
             QStringLiteral("The server %1 offers no encryption (AUTH TLS)").arg(TrustKey()), reply);

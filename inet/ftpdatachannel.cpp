@@ -133,24 +133,9 @@ qint64 CFtpDataChannel::Read(void* target, qint64 count)
     return n;
 }
 
-QByteArray CFtpDataChannel::ReadAll(qint64 limit)
+void CFtpDataChannel::Abort(const CInternetException& reason)
 {
-    QByteArray data;
-    if (begin < end) {
-        data.append(buffer.get() + begin, end - begin);
-        begin = end = 0;
-    }
-    while (!atEnd) {
-        EnsureOpen();
-        const qint64 got = ReceiveSome(buffer.get(), kBufferSize);
-        data.append(buffer.get(), got);
-        if (data.size() > limit)
-            Fail(CInternetException(InetErrorKind::Protocol,
-                                    QStringLiteral("The server sent a listing of over %1 MiB.")
-                                        .arg(limit / (1024 * 1024))),
-                 true);
-    }
-    return data;
+    Fail(reason, true);
 }
 
 void CFtpDataChannel::Write(const void* data, qint64 count)

@@ -40,8 +40,8 @@ public:
     // which a server would take for a complete file) and the server is told (ABOR).
     void Abandon() noexcept;
 
-    // All the rest of the data (listings), at most `limit` bytes. Throws past it.
-    QByteArray ReadAll(qint64 limit);
+    // Gives the transfer up for `reason`, which it throws.
+    [[noreturn]] void Abort(const CInternetException& reason);
 
 private:
     CFtpControl* Control() const;

@@ -5,8 +5,11 @@
 #include "inet/internetsession.h"
 #include "inet/tlssessionstate.h"
 
+#include <QHash>
+
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // What a session shares with the connections it made: options, wait hook, name codec and
@@ -22,6 +25,10 @@ struct FtpSessionShared
     // throws counts as stop; a hook is never entered again from inside itself.
     bool CallWaitHook();
 
+    // The data connection mode that last worked with `server` ("host:port"), if any.
+    std::optional<bool> WorkingPassiveMode(const QString& server) const;
+    void SetWorkingPassiveMode(const QString& server, bool passive);
+
     CFtpNameCodec codec;
     CFtpConnectionPool pool;
     CTlsSessionState tls;
@@ -32,4 +39,5 @@ private:
     InternetOptions options;
     CInternetSession::WaitHook hook;
     std::thread::id hookThread;
+    QHash<QString, bool> passiveModes;
 };

@@ -25,6 +25,12 @@ struct InternetOptions
     bool useMachineListings = true;
     // The certificates the user trusts; empty: the file in the XDG configuration folder.
     QString trustStorePath;
+    // Data connections try active mode first where the session knows no working mode for
+    // the server yet (a server on the same host or network); otherwise passive goes first.
+    bool preferActive = false;
+    // A listing of more entries than this is refused with a clear error rather than
+    // filling the memory.
+    std::size_t listingEntryLimit = 2'000'000;
 };
 
 // The Internet session: its options, its wait hook and a pool of idle, logged-in FTP
@@ -65,10 +71,12 @@ public:
     // A scheme in front chooses the security: "ftpes://" explicit TLS, "ftps://" implicit
     // TLS (port 990 by default), "ftp://" plain; a bare server uses explicit TLS when the
     // server offers it, and refuses a server that used TLS before and no longer offers it.
-    // An empty user logs in as "anonymous" with the password "anonymous@". Active mode is
-    // the default; when it fails on a connection, that connection turns passive for the
-    // rest of its life. `passive` starts passive with active as the fallback. A pooled idle
-    // connection to the same server, user and password is reused when it is still alive.
+    // An empty user logs in as "anonymous" with the password "anonymous@". Data connections
+    // use the mode that last worked with this server in this session; for a server not yet
+    // known, passive comes first (unless the options prefer active and `passive` is false),
+    // and the other mode is the fallback, on a fresh connection when the old one cannot be
+    // saved. A pooled idle connection to the same server, user and password is reused when
+    // it is still alive.
     std::unique_ptr<CFtpConnection> GetFtpConnection(const QString& server, const QString& user,
                                                      const QString& password, quint16 port = 0,
                                                      bool passive = false);

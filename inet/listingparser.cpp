@@ -1,5 +1,7 @@
 #include "inet/listingparser.h"
 
+#include "inet/listingreader.h"
+
 #include "inet/ftpreplyparsers.h"
 #include "inet/ftptext.h"
 #include "inet/ftptime.h"
@@ -190,8 +192,9 @@ std::optional<FtpListEntry> ParseUnixLine(QByteArrayView line, qint64 now)
     const bool device = type == 'c' || type == 'b';
 
     // The date is the anchor: the size stands before it and the name after it, whatever
-    // number of owner and group columns precede.
-    for (int i = 2; i + 1 < tokens.count; ++i) {
+    // number of owner and group columns precede. At least an owner stands between the mode
+    // and the size, so an owner named like a month is never taken for the date.
+    for (int i = 3; i + 1 < tokens.count; ++i) {
         const QByteArrayView first = Text(line, tokens.items[i]);
         const QByteArrayView second = Text(line, tokens.items[i + 1]);
         int timeEnd = -1;
@@ -437,18 +440,8 @@ std::optional<FtpListEntry> ParseMlstLine(QByteArrayView line)
 
 std::vector<FtpListEntry> ParseListing(QByteArrayView data, ListingFormat format, qint64 nowUtc)
 {
-    std::vector<FtpListEntry> entries;
-    qsizetype at = 0;
-    while (at < data.size()) {
-        qsizetype end = data.indexOf('\n', at);
-        if (end < 0)
-            end = data.size();
-        const QByteArrayView line = data.sliced(at, end - at);
-        at = end + 1;
-        std::optional<FtpListEntry> entry =
-            format == ListingFormat::Mlsd ? ParseMlsdLine(line) : ParseListLine(line, nowUtc);
-        if (entry)
-            entries.push_back(std::move(*entry));
-    }
-    return entries;
+    CListingReader reader(format, nowUtc);
+    reader.Feed(data);
+    reader.Finish();
+    return reader.TakeEntries();
 }

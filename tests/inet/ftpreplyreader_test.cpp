@@ -79,6 +79,10 @@ TEST(FtpReplyReader, RepliesOfOneAndManyLinesAndBrokenOnes)
          "220-start\r\n" + Repeat("220-again\r\n", 998) + "220 end\r\n",
          {{220, 1000}},
          false},
+        {"reply of over 1 MiB in long lines",
+         "220-start\r\n" + Repeat("220-" + QByteArray(60 * 1024, 'x') + "\r\n", 20) + "220 end\r\n",
+         {},
+         true},
         {"endless line", "220 " + QByteArray(70 * 1024, 'x'), {}, true},
         {"overlong line", "220 " + QByteArray(70 * 1024, 'x') + "\r\n", {}, true},
     };

@@ -206,3 +206,123 @@ TEST_F(CServerQuirksTest, EveryOrderOfRepliesAroundAbortKeepsTheConnectionInStep
         EXPECT_EQ(server.Count("ABOR"), 2);
     }
 }
+
+TEST_F(CServerQuirksTest, ARefusalAfterAPreliminaryReplyEndsTheWaitForTheServersConnection)
+{
+    InternetOptions options = TestOptions();
+    options.acceptTimeout = 5000ms;
+    session.SetOptions(options);
+    fake.On("RETR", [](CSession& s, const QByteArray&) {
+        if (!s.passive) {
+            s.Send("150 Opening data connection.");
+            s.Send("425 Cannot open data connection."); // and never connects
+            return;
+        }
+        s.Transfer("passive data");
+    });
+    std::unique_ptr<CFtpConnection> c = Get(false);
+    EXPECT_EQ(Download(*c, QStringLiteral("/f")), "passive data");
+    EXPECT_TRUE(c->IsPassive());
+    EXPECT_EQ(fake.Count("ABOR"), 0); // nothing was left to abort
+}
+
+TEST_F(CServerQuirksTest, AServerStuckInActiveModeIsLeftForAFreshConnectionInPassiveMode)
+{
+    InternetOptions options = TestOptions();
+    options.acceptTimeout = 300ms;
+    options.replyTimeout = 300ms;
+    session.SetOptions(options);
+    fake.On("RETR", [](CSession& s, const QByteArray&) {
+        if (s.passive) {
+            s.Transfer("passive data");
+            return;
+        }
+        s.Send("150 Opening data connection.");
+        // Stuck connecting: it reads nothing more on this connection.
+        s.Stall(2s);
+        s.Close();
+    });
+    fake.On("CWD", [](CSession& s, const QByteArray& path) {
+        s.Send(path == "/pub" ? "250 Ok." : "550 No such folder.");
+    });
+    fake.On("PWD", [](CSession& s, const QByteArray&) { s.Send("257 \"/pub\""); });
+    std::unique_ptr<CFtpConnection> c = Get(false);
+    EXPECT_EQ(Download(*c, QStringLiteral("f")), "passive data");
+    EXPECT_TRUE(c->IsOpen());
+    EXPECT_TRUE(c->IsPassive());
+    EXPECT_EQ(fake.Count("USER"), 2);
+    EXPECT_TRUE(fake.Commands().contains("CWD /pub")); // back where the old one was
+}
+
+TEST_F(CServerQuirksTest, PassiveGoesFirstAndTheModeThatWorkedIsRememberedPerServer)
+{
+    InternetOptions options = TestOptions();
+    options.preferActive = false;
+    session.SetOptions(options);
+    fake.On("PASV", [](CSession& s, const QByteArray&) { s.Send("500 Not here."); });
+    fake.SetFile("/f", "data");
+    std::unique_ptr<CFtpConnection> first = Get(false);
+    EXPECT_EQ(Download(*first, QStringLiteral("/f")), "data");
+    EXPECT_FALSE(first->IsPassive());
+    std::unique_ptr<CFtpConnection> second = Get(false); // the first is still open
+    EXPECT_FALSE(second->IsPassive());
+    EXPECT_EQ(Download(*second, QStringLiteral("/f")), "data");
+    EXPECT_EQ(fake.Count("PASV"), 1);
+    EXPECT_EQ(fake.Count("USER"), 2);
+
+    // Another session knows nothing of it.
+    CInternetSession other(options);
+    EXPECT_TRUE(other.GetFtpConnection(fake.Address(), QStringLiteral("u"), QStringLiteral("p"))
+                    ->IsPassive());
+}
+
+TEST_F(CServerQuirksTest, AListingIsReadAsItComesAndOneThatCannotBeReadIsAnError)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray listing;
+        int entries;         // -1: an error
+        InetErrorKind error; // when it is one
+    };
+    QByteArray many;
+    for (int i = 0; i < 30; ++i)
+        many += "-rw-r--r-- 1 u g 1 Mar 4 2021 f" + QByteArray::number(i) + "\r\n";
+    const Case cases[] = {
+        {"an empty folder", "", 0, {}},
+        {"an empty folder by ls", "total 0\r\n", 0, {}},
+        {"nothing readable", "this is not\r\na listing at all\r\n", -1, InetErrorKind::Protocol},
+        {"one readable line among others",
+         "garbage\r\n-rw-r--r-- 1 u g 1 Mar 4 2021 ok\r\n",
+         1,
+         {}},
+        {"a line of 100 KiB is left out",
+         "-rw-r--r-- 1 u g 1 Mar 4 2021 " + QByteArray(100 * 1024, 'x') +
+             "\r\n-rw-r--r-- 1 u g 1 Mar 4 2021 after\r\n",
+         1,
+         {}},
+        {"more entries than the limit", many, -1, InetErrorKind::Protocol},
+    };
+    InternetOptions options = TestOptions();
+    options.listingEntryLimit = 20;
+    session.SetOptions(options);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fake.SetListing(c.listing);
+        std::unique_ptr<CFtpConnection> connection = Get();
+        CFtpFileFind find(*connection);
+        int count = 0;
+        for (bool more = find.FindFile(); more; ++count)
+            more = find.FindNextFile();
+        if (c.entries < 0) {
+            ASSERT_TRUE(find.LastError());
+            EXPECT_EQ(find.LastError()->Kind(), c.error);
+        } else {
+            EXPECT_FALSE(find.LastError());
+            EXPECT_EQ(count, c.entries);
+        }
+        find.Close();
+        // Whatever the listing, the connection goes on.
+        EXPECT_TRUE(connection->SetCurrentDirectory(QStringLiteral("/")));
+    }
+}

@@ -117,9 +117,3 @@ TEST(TlsTrustStore, DamagedLinesAreSkippedAndAnUnwritableFolderIsReported)
     CTlsTrustStore blocked(path + QStringLiteral("/below"));
     EXPECT_FALSE(blocked.Trust(QStringLiteral("host"), 21, "abcd"));
 }
-
-TEST(TlsTrustStore, DefaultPathIsInTheConfigurationFolder)
-{
-    EXPECT_EQ(CTlsTrustStore::DefaultPath(),
-              TestConfigFolder() + QStringLiteral("/VantorCertificates"));
-}

@@ -217,7 +217,9 @@ qint64 CTlsStream::Write(const char* data, qint64 count, CFtpWaiter& waiter, Ftp
 
 void CTlsStream::Close()
 {
-    if (established && !broken && socket.IsValid()) {
+    // Only an answer to the server's own: a close_notify of ours on its own would tell the
+    // server that an upload given up had ended well.
+    if (established && !broken && cleanEnd && socket.IsValid()) {
         ERR_clear_error();
         SSL_shutdown(ssl); // once: a socket that cannot take it now is closed all the same
     }

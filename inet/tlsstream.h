@@ -38,8 +38,8 @@ public:
     // direction, and reads on until the server ends as well (a few seconds at most).
     bool Shutdown(CFtpWaiter& waiter, FtpDeadline deadline) override;
     void Reset() override { socket.Reset(); }
-    // Says goodbye with a close_notify where the connection is still sound (without
-    // waiting), then closes: some servers keep a session resumable only after a clean end.
+    // Answers the server's close_notify with ours (without waiting), then closes: some
+    // servers keep a session resumable only after a clean end on both sides.
     void Close() override;
     QString ErrorText() const override { return error; }
     CSocketAddress LocalAddress() const override { return socket.LocalAddress(); }

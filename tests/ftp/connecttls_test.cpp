@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 // What the dialog showed when it was answered.
@@ -54,10 +56,13 @@ protected:
     }
     void TearDown() override { CCommStatusDialog::Disconnect(); }
 
-    // Connects with the dialog answered by clicking `button`; records what it showed.
-    bool ConnectAnswering(const char* button, std::vector<DialogSeen>& seen)
+    // Connects with the dialog answered by clicking `button` after `thinking`; records what
+    // it showed.
+    bool ConnectAnswering(const char* button, std::vector<DialogSeen>& seen,
+                          std::chrono::milliseconds thinking = {})
     {
         CScopedModalHandler handler([&](QDialog& dialog) {
+            std::this_thread::sleep_for(thinking);
             DialogSeen shown;
             shown.title = dialog.windowTitle();
             shown.fingerprint =
@@ -102,6 +107,19 @@ TEST_F(CConnectTlsTest, TrustingTheCertificateLogsInAndTheNextConnectAsksNothing
     std::vector<DialogSeen> again;
     ASSERT_TRUE(ConnectAnswering("cancelButton", again));
     EXPECT_TRUE(again.empty());
+}
+
+TEST_F(CConnectTlsTest, TheTimeTheUserTakesToDecideIsNotTheServers)
+{
+    // The login must not be given up because the user read the certificate for longer
+    // than the server may take to answer.
+    CCommStatusDialog::SetConnectWaitLimit(std::chrono::milliseconds(1500));
+    CMessageBoxScript boxes;
+    std::vector<DialogSeen> seen;
+    const bool connected = ConnectAnswering("onceButton", seen, std::chrono::milliseconds(2000));
+    CCommStatusDialog::SetConnectWaitLimit(CCommStatusDialog::kConnectWaitLimit);
+    EXPECT_TRUE(connected);
+    EXPECT_EQ(seen.size(), 1u);
 }
 
 TEST_F(CConnectTlsTest, CancelSendsNoPasswordAndAChangedCertificateDefaultsToCancel)

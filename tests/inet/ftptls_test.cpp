@@ -202,6 +202,29 @@ TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndItsSecondConnections
     EXPECT_EQ(nextRun.asked.size(), 1u);
 }
 
+TEST_F(CFtpTlsTest, PooledConnectionsAreReusedOnlyWithTheSecurityAskedFor)
+{
+    CertificateQuestions questions;
+    std::unique_ptr<CInternetSession> session = Session(questions);
+    const QString secure = Url("ftpes://", *explicitServer);
+    session->GetFtpConnection(secure, CFtpServerFixture::kUser, CFtpServerFixture::kPassword)
+        ->Close();
+    ASSERT_EQ(session->PooledConnectionCount(), 1);
+    // A plain request does not get the encrypted connection, nor the other way round.
+    std::unique_ptr<CFtpConnection> plain = session->GetFtpConnection(
+        Url("ftp://", *explicitServer), CFtpServerFixture::kUser, CFtpServerFixture::kPassword);
+    EXPECT_TRUE(plain->SecurityName().isEmpty());
+    EXPECT_EQ(session->PooledConnectionCount(), 1);
+    std::unique_ptr<CFtpConnection> again =
+        session->GetFtpConnection(secure, CFtpServerFixture::kUser, CFtpServerFixture::kPassword);
+    EXPECT_FALSE(again->SecurityName().isEmpty());
+    EXPECT_EQ(session->PooledConnectionCount(), 0);
+    // The reused connection still carries data over TLS.
+    explicitServer->MakeFile(QStringLiteral("pooled.txt"), "pooled");
+    EXPECT_TRUE(Download(*again, QStringLiteral("pooled.txt")) == "pooled");
+    EXPECT_EQ(explicitServer->CountCommands(QStringLiteral("AUTH")), 1);
+}
+
 TEST_F(CFtpTlsTest, ChangedCertificateWarnsAndARefusalSendsNoLogin)
 {
     const QByteArray earlier(64, 'a');

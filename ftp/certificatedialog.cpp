@@ -2,6 +2,7 @@
 
 #include "framework/modaldialog.h"
 
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,6 +26,18 @@ QString DateText(const QDateTime& time)
 {
     return time.isValid() ? QLocale().toString(time.toLocalTime(), QLocale::LongFormat)
                           : QStringLiteral("(not given)");
+}
+
+// A SHA-256 fingerprint in two lines of 16 bytes, in a fixed font, so that it is easy to
+// compare with the one an administrator gives.
+QLabel* FingerprintLabel(const QByteArray& hex, const char* name)
+{
+    const QString text = FormatFingerprint(hex);
+    const qsizetype middle = text.size() > 48 ? 48 : text.size();
+    auto* label = ValueLabel(text.left(middle) + QLatin1Char('\n') + text.mid(middle), name);
+    label->setWordWrap(false);
+    label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    return label;
 }
 
 QString ServerText(const TlsCertificateInfo& certificate)
@@ -71,11 +84,10 @@ CCertificateDialog::CCertificateDialog(const TlsCertificateInfo& certificate, QW
     form->addRow(QStringLiteral("Valid until:"),
                  ValueLabel(DateText(certificate.notAfter), "validUntilLabel"));
     form->addRow(QStringLiteral("SHA-256 fingerprint:"),
-                 ValueLabel(FormatFingerprint(certificate.fingerprint), "fingerprintLabel"));
+                 FingerprintLabel(certificate.fingerprint, "fingerprintLabel"));
     if (changed)
         form->addRow(QStringLiteral("Trusted before:"),
-                     ValueLabel(FormatFingerprint(certificate.previousFingerprint),
-                                "previousFingerprintLabel"));
+                     FingerprintLabel(certificate.previousFingerprint, "previousFingerprintLabel"));
     form->addRow(QStringLiteral("Not trusted because:"),
                  ValueLabel(certificate.problem, "problemLabel"));
 

@@ -65,8 +65,9 @@ protected:
             std::this_thread::sleep_for(thinking);
             DialogSeen shown;
             shown.title = dialog.windowTitle();
-            shown.fingerprint =
-                dialog.findChild<QLabel*>(QStringLiteral("fingerprintLabel"))->text();
+            shown.fingerprint = dialog.findChild<QLabel*>(QStringLiteral("fingerprintLabel"))
+                                    ->text()
+                                    .remove(QLatin1Char('\n'));
             shown.problem = dialog.findChild<QLabel*>(QStringLiteral("problemLabel"))->text();
             for (QPushButton* candidate : dialog.findChildren<QPushButton*>()) {
                 if (candidate->isDefault())

@@ -154,6 +154,14 @@ void CMainFrame::CreateStatusPanes()
         }
         statusPanes[pane] = label;
     }
+    securityPane = new QLabel(bar);
+    securityPane->setObjectName(QStringLiteral("securityPane"));
+    securityPane->setMinimumWidth(
+        securityPane->fontMetrics().horizontalAdvance(QStringLiteral("Not encrypted ")) +
+        2 * securityPane->margin() + 4);
+    securityPane->setToolTip(
+        QStringLiteral("Whether the connection to the FTP server is encrypted"));
+    bar->addPermanentWidget(securityPane);
     SetStatusText(0, kReady);
 }
 
@@ -239,6 +247,16 @@ void CMainFrame::SetStatusText(int pane, const QString& text)
 {
     if (pane >= 0 && pane < 3)
         statusPanes[pane]->setText(text);
+}
+
+void CMainFrame::SetSecurityText(const QString& text)
+{
+    securityPane->setText(text);
+}
+
+QString CMainFrame::SecurityText() const
+{
+    return securityPane->text();
 }
 
 QString CMainFrame::StatusText(int pane) const

@@ -31,6 +31,10 @@ public:
     // Sets the text of status pane 0, 1 or 2.
     void SetStatusText(int pane, const QString& text);
     QString StatusText(int pane) const;
+    // The pane at the right that says whether the FTP side is encrypted; empty while
+    // nothing is connected.
+    void SetSecurityText(const QString& text);
+    QString SecurityText() const;
 
     // Pane (row, column): row 0 local, row 1 FTP; column 0 tree, column 1 list.
     CMyTreeView* TreePane(int row) const { return row == 0 ? localTree : ftpTree; }
@@ -73,6 +77,7 @@ private:
     CMyTreeView* ftpTree = nullptr;
     CMyListView* ftpList = nullptr;
     QLabel* statusPanes[3] = {};
+    QLabel* securityPane = nullptr;
     QAction* sortActions[4] = {};
     QAction* useDrivesAction = nullptr;
     bool aligningColumns = false;

@@ -67,6 +67,8 @@ public:
     bool EnterFtpFolder(const QString& path);
     // Closes and deletes theApp().ftpConnection, then internetSession.
     static void Disconnect();
+    // The status bar's security pane: "TLS 1.3" or "Not encrypted".
+    static void ShowFtpSecurity(const QString& securityName);
 
     // The values of the last block, whether or not the window has been repainted since:
     // the window takes them over at most every kDisplayInterval.

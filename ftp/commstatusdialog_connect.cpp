@@ -4,6 +4,7 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
+#include "ftp/certificatedialog.h"
 #include "ftp/connectattempt.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
@@ -23,6 +24,7 @@ constexpr std::chrono::milliseconds kPaintSlice{50};
 
 const QString kInitialDirText = QStringLiteral("The selected Initial Directory does not exist.");
 const QString kInitialDirCaption = QStringLiteral("Error with Initial Directory");
+const QString kConnectErrorCaption = QStringLiteral("Error Opening FTP Connection");
 const QString kReadErrorText = QStringLiteral("The program was unable to read the FTP directory.");
 const QString kReadErrorCaption = QStringLiteral("Error Reading FTP Directory");
 
@@ -73,12 +75,30 @@ bool CCommStatusDialog::Connect()
     const ProfileRecord& profile = app.activeProfile;
     const auto attempt = std::make_shared<CConnectAttempt>(*app.internetSession, profile.address,
                                                            profile.userId, profile.password);
+    // The login thread's questions and steps reach this thread through the attempt; once it
+    // is gone, nobody is left to ask and an unknown certificate is refused.
+    const std::weak_ptr<CConnectAttempt> asker = attempt;
+    app.internetSession->SetCertificateHook([asker](const TlsCertificateInfo& certificate) {
+        const std::shared_ptr<CConnectAttempt> waiting = asker.lock();
+        return waiting ? waiting->Ask(certificate) : TlsTrustAnswer::Refuse;
+    });
+    app.internetSession->SetStepHook([asker](const QString& text) {
+        if (const std::shared_ptr<CConnectAttempt> waiting = asker.lock())
+            waiting->SetStep(text);
+    });
     const bool loggedIn = WaitForLogin(attempt);
     app.connectFailed = !loggedIn;
     if (!loggedIn) {
-        ReportConnectError();
+        const std::optional<CInternetException> error = attempt->Error();
+        // A refusal for the sake of security says why: the user has to know that the
+        // server, not the password, is the problem.
+        if (error && error->Kind() == InetErrorKind::Security)
+            ShowMessageBox(MessageOwner(), error->Message(), kConnectErrorCaption, MsgIcon::Stop);
+        else
+            ReportConnectError();
         return false;
     }
+    ShowFtpSecurity(app.ftpConnection->SecurityName());
 
     if (app.showCommWindow)
         SetConnectLine(QStringLiteral("Reading FTP Directory - Please Wait"));
@@ -96,9 +116,13 @@ bool CCommStatusDialog::WaitForLogin(const std::shared_ptr<CConnectAttempt>& att
     }
     // Only painting runs meanwhile: the main window is disabled and the window offers no
     // button while connecting, so input would only queue up.
-    const bool ended = attempt->Wait(connectWaitLimit, kPaintSlice, [] {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    });
+    const bool ended = attempt->Wait(
+        connectWaitLimit, kPaintSlice,
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); },
+        [this](const TlsCertificateInfo& certificate) {
+            return AskAboutCertificate(MessageOwner(), certificate);
+        },
+        [this](const QString& text) { ShowConnectStep(text); });
     app.connectDone = ended;
     if (!ended) {
         // The late login must never be used: the worker closes it and the session goes
@@ -202,9 +226,18 @@ void CCommStatusDialog::ReadFtpDirectory()
     find.Close();
 }
 
+void CCommStatusDialog::ShowFtpSecurity(const QString& securityName)
+{
+    if (CMainFrame* frame = theApp().mainFrame)
+        frame->SetSecurityText(securityName.isEmpty() ? QStringLiteral("Not encrypted")
+                                                      : securityName);
+}
+
 void CCommStatusDialog::Disconnect()
 {
     CVantorApp& app = theApp();
+    if (CMainFrame* frame = app.mainFrame)
+        frame->SetSecurityText(QString());
     if (app.ftpConnection) {
         app.ftpConnection->Close();
         app.ftpConnection.reset();

@@ -27,8 +27,10 @@ void CConnectAttempt::Run()
     bool loginFailed = false;
     try {
         made = session.GetFtpConnection(server, user, password, 0, false);
-    } catch (const CInternetException&) {
+    } catch (const CInternetException& e) {
         loginFailed = true;
+        std::lock_guard lock(mutex);
+        error = e;
     } catch (const std::exception&) {
         // Nothing may leave a thread's body; any failure is a failed login.
         loginFailed = true;
@@ -58,12 +60,35 @@ void CConnectAttempt::Run()
 }
 
 bool CConnectAttempt::Wait(std::chrono::milliseconds limit, std::chrono::milliseconds slice,
-                           const std::function<void()>& whileWaiting)
+                           const std::function<void()>& whileWaiting, const AnswerFunction& answer,
+                           const StepFunction& showStep)
 {
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + limit;
+    Clock::time_point deadline = Clock::now() + limit;
     std::unique_lock lock(mutex);
     while (!done) {
+        if (!stepShown) {
+            stepShown = true;
+            const QString text = step;
+            if (showStep) {
+                lock.unlock();
+                showStep(text);
+                lock.lock();
+            }
+            continue;
+        }
+        if (question && !answered) {
+            const TlsCertificateInfo asked = *question;
+            const Clock::time_point askedAt = Clock::now();
+            lock.unlock();
+            const TlsTrustAnswer reply = answer ? answer(asked) : TlsTrustAnswer::Refuse;
+            lock.lock();
+            // The user's time is not the server's.
+            deadline += Clock::now() - askedAt;
+            answered = reply;
+            finished.notify_all();
+            continue;
+        }
         const Clock::time_point now = Clock::now();
         if (now >= deadline)
             return false;
@@ -75,6 +100,35 @@ bool CConnectAttempt::Wait(std::chrono::milliseconds limit, std::chrono::millise
         }
     }
     return true;
+}
+
+TlsTrustAnswer CConnectAttempt::Ask(const TlsCertificateInfo& certificate)
+{
+    std::unique_lock lock(mutex);
+    if (abandoned)
+        return TlsTrustAnswer::Refuse;
+    question = certificate;
+    answered.reset();
+    finished.notify_all();
+    finished.wait(lock, [this] { return answered.has_value() || abandoned; });
+    const TlsTrustAnswer reply = abandoned ? TlsTrustAnswer::Refuse : *answered;
+    question.reset();
+    answered.reset();
+    return reply;
+}
+
+void CConnectAttempt::SetStep(const QString& text)
+{
+    std::lock_guard lock(mutex);
+    step = text;
+    stepShown = false;
+    finished.notify_all();
+}
+
+std::optional<CInternetException> CConnectAttempt::Error() const
+{
+    std::lock_guard lock(mutex);
+    return error;
 }
 
 std::unique_ptr<CFtpConnection> CConnectAttempt::TakeConnection()
@@ -97,6 +151,7 @@ void CConnectAttempt::Abandon(std::unique_ptr<CInternetSession> loginSession)
         if (!done) {
             abandoned = true;
             abandonedSession = std::move(loginSession);
+            finished.notify_all(); // a worker waiting for an answer gets a refusal
             return;
         }
         // The login ended between the wait's last look and now: too late all the same.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "inet/internetexception.h"
+#include "inet/tlscertificate.h"
+
 #include <QString>
 
 #include <atomic>
@@ -8,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class CFtpConnection;
 class CInternetSession;
@@ -20,6 +24,10 @@ class CInternetSession;
 // The session stays owned by the application while Connect waits. When the wait gives up,
 // Abandon hands the session over to this object, so that the worker's login can finish on
 // it safely; the worker then closes the late connection and lets the session go.
+//
+// The login may need the user: a server certificate nobody vouches for is asked about on
+// the user-interface thread (Ask blocks the worker until Wait has the answer), and the
+// worker names its current step (SetStep) for the status window.
 class CConnectAttempt
 {
 public:
@@ -35,8 +43,19 @@ public:
 
     // Waits at most `limit` for the login to end, calling `whileWaiting` every `slice`
     // meanwhile (without the lock held). True when the worker has handed its result over.
+    // A question of the worker goes to `answer` and a new step to `showStep`; the time the
+    // user takes to answer does not count against `limit`.
+    using AnswerFunction = std::function<TlsTrustAnswer(const TlsCertificateInfo&)>;
+    using StepFunction = std::function<void(const QString&)>;
     bool Wait(std::chrono::milliseconds limit, std::chrono::milliseconds slice,
-              const std::function<void()>& whileWaiting);
+              const std::function<void()>& whileWaiting, const AnswerFunction& answer = {},
+              const StepFunction& showStep = {});
+
+    // Worker side: asks the waiting thread about `certificate`; Refuse when nobody waits.
+    TlsTrustAnswer Ask(const TlsCertificateInfo& certificate);
+    void SetStep(const QString& text);
+    // After a failed login: why, when the library said so.
+    std::optional<CInternetException> Error() const;
     // After a successful Wait: the logged-in connection, or null when the login failed.
     std::unique_ptr<CFtpConnection> TakeConnection();
     bool Failed() const;
@@ -60,6 +79,11 @@ private:
     bool abandoned = false;
     std::unique_ptr<CFtpConnection> connection;
     std::unique_ptr<CInternetSession> abandonedSession;
+    std::optional<CInternetException> error;
+    std::optional<TlsCertificateInfo> question;
+    std::optional<TlsTrustAnswer> answered;
+    QString step;
+    bool stepShown = true;
 
     static std::atomic<int> runningWorkers;
 };

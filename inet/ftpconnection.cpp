@@ -247,3 +247,8 @@ bool CFtpConnection::IsPassive() const
 {
     return control && control->IsPassive();
 }
+
+QString CFtpConnection::SecurityName() const
+{
+    return control ? control->SecurityName() : QString();
+}

@@ -60,6 +60,8 @@ public:
 
     bool IsOpen() const;
     bool IsPassive() const;
+    // "TLS 1.3" or "TLS 1.2" while the connection is encrypted; empty when it is plain.
+    QString SecurityName() const;
 
 private:
     friend class CInternetSession;

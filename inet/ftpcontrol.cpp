@@ -47,10 +47,12 @@ CFtpControl::~CFtpControl()
 
 std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared> session,
                                                const FtpServerAddress& server, const QString& user,
-                                               const QString& password, bool passive)
+                                               const QString& password, bool passive,
+                                               FtpSecurity security)
 {
     auto control = std::make_unique<CFtpControl>(session);
     control->server = server;
+    control->security = security;
     control->loginUser = user;
     control->loginPassword = password;
     control->modeKey = QStringLiteral("%1:%2").arg(server.host.toLower()).arg(server.port);
@@ -58,11 +60,14 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
     CFtpWaiter waiter(session.get());
     const auto deadline = DeadlineIn(options.connectTimeout);
     const std::vector<CSocketAddress> addresses = ResolveHost(server, deadline, waiter);
-    control->stream =
-        CFtpPlainStream::Over(CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server)));
-    control->peer = control->stream->PeerAddress();
-    control->local = control->stream->LocalAddress();
+    CFtpSocket socket = CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server));
+    control->peer = socket.PeerAddress();
+    control->local = socket.LocalAddress();
     control->passive = control->StartMode(passive);
+    if (security == FtpSecurity::Implicit)
+        control->StartTls(std::move(socket), waiter);
+    else
+        control->stream = CFtpPlainStream::Over(std::move(socket));
 
     FtpReply greeting = control->ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (greeting.code == 120) // "ready in a moment"
@@ -72,7 +77,9 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
             InetErrorKind::Connect,
             QStringLiteral("The server %1 turned the connection down").arg(ServerName(server)),
             greeting);
+    control->NegotiateTls(security, waiter);
     control->Login(user, password);
+    control->ProtectData();
 
     const FtpReply feat = control->Execute("FEAT");
     control->features = ParseFeatReply(feat);
@@ -381,8 +388,13 @@ bool CFtpControl::StartMode(bool requestedPassive) const
 
 void CFtpControl::Reconnect(const QByteArray& directory)
 {
-    std::unique_ptr<CFtpControl> fresh = Open(shared, server, loginUser, loginPassword, passive);
+    std::unique_ptr<CFtpControl> fresh =
+        Open(shared, server, loginUser, loginPassword, passive, security);
     stream = std::move(fresh->stream);
+    // The data connections resume the fresh connection's TLS session.
+    tlsContext = fresh->tlsContext;
+    certificateFingerprint = fresh->certificateFingerprint;
+    securityName = fresh->securityName;
     peer = fresh->peer;
     local = fresh->local;
     reader = std::move(fresh->reader);

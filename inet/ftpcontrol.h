@@ -5,6 +5,7 @@
 #include "inet/ftpfilefind.h"
 #include "inet/ftpreplyparsers.h"
 #include "inet/ftpreplyreader.h"
+#include "inet/ftpsecurity.h"
 #include "inet/ftpstream.h"
 #include "inet/hostresolver.h"
 #include "inet/listingparser.h"
@@ -18,6 +19,8 @@
 
 class CFtpSocket;
 class CFtpDataChannel;
+class CTlsContext;
+class CTlsStream;
 struct FtpSessionShared;
 
 // What MLST said about one path.
@@ -41,16 +44,21 @@ public:
     CFtpControl(const CFtpControl&) = delete;
     CFtpControl& operator=(const CFtpControl&) = delete;
 
-    // Connects, logs in, reads FEAT and the login folder. `passive`: passive mode first
-    // where the session knows no working mode for the server. Throws CInternetException.
+    // Connects, sets up TLS as `security` asks, logs in, reads FEAT and the login folder.
+    // `passive`: passive mode first where the session knows no working mode for the
+    // server. Throws CInternetException. The password goes out only once the server's
+    // certificate is trusted.
     static std::unique_ptr<CFtpControl> Open(std::shared_ptr<FtpSessionShared> session,
                                              const FtpServerAddress& server, const QString& user,
-                                             const QString& password, bool passive);
+                                             const QString& password, bool passive,
+                                             FtpSecurity security);
 
     FtpSessionShared& Session() const { return *shared; }
     const FtpFeatures& Features() const { return features; }
     bool IsLost() const { return lost; }
     bool IsPassive() const { return passive; }
+    // "TLS 1.3", "TLS 1.2"; empty on a plain connection.
+    const QString& SecurityName() const { return securityName; }
     void EnsureUsable() const;     // throws Closed
     void EnsureNoOpenFile() const; // throws Busy while a file is open on this connection
     void EnsureFree() const;       // throws Busy while a file or a search is open
@@ -115,6 +123,14 @@ private:
     bool HasBufferedReply() const;
 
     void Login(const QString& user, const QString& password);
+    // TLS (ftpcontrol_tls.cpp): AUTH TLS where `wanted` asks for it, the handshake, the
+    // certificate check, and PBSZ/PROT after the login.
+    void NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter);
+    void StartTls(CFtpSocket socket, CFtpWaiter& waiter);
+    void CheckCertificate(const CTlsStream& tls);
+    void ProtectData();
+    std::unique_ptr<CFtpStream> SecureData(CFtpSocket socket, bool finalReplyPending);
+    QString TrustKey() const;
     void SelectMlstFacts();
     std::unique_ptr<CFtpDataChannel> OpenPassive(const QByteArray& command, FileAccess direction,
                                                  QString& failure);
@@ -132,6 +148,10 @@ private:
     std::shared_ptr<FtpSessionShared> shared;
     std::shared_ptr<FtpControlLink> link;
     std::unique_ptr<CFtpStream> stream;
+    FtpSecurity security = FtpSecurity::Opportunistic;
+    std::shared_ptr<CTlsContext> tlsContext; // set once the control connection is TLS
+    QByteArray certificateFingerprint;
+    QString securityName;
     CSocketAddress peer;
     CSocketAddress local;
     CFtpReplyReader reader;

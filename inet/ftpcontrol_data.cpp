@@ -233,7 +233,9 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, Fil
                                                           std::optional<FtpReply> finalReply)
 {
     std::unique_ptr<CFtpStream> data;
-    if (socket.IsValid())
+    if (socket.IsValid() && tlsContext)
+        data = SecureData(std::move(socket), !finalReply.has_value());
+    else if (socket.IsValid())
         data = CFtpPlainStream::Over(std::move(socket));
     return std::make_unique<CFtpDataChannel>(shared, link, std::move(data), direction,
                                              std::move(finalReply));

@@ -11,6 +11,8 @@ class CFtpPlainStream : public CFtpStream
 public:
     explicit CFtpPlainStream(CFtpSocket socket);
     static std::unique_ptr<CFtpStream> Over(CFtpSocket socket);
+    // The socket, for a layer that goes on over it (AUTH TLS); the stream is closed then.
+    CFtpSocket TakeSocket() { return std::move(socket); }
 
     int Fd() const override { return socket.Fd(); }
     bool IsOpen() const override { return socket.IsValid(); }

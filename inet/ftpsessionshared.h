@@ -3,6 +3,7 @@
 #include "inet/ftpconnectionpool.h"
 #include "inet/ftpnamecodec.h"
 #include "inet/internetsession.h"
+#include "inet/tlssessionstate.h"
 
 #include <QHash>
 
@@ -37,6 +38,7 @@ struct FtpSessionShared
 
     CFtpNameCodec codec;
     CFtpConnectionPool pool;
+    CTlsSessionState tls;
     std::atomic<bool> closed{false}; // the session is gone: nothing more goes to the pool
 
 private:

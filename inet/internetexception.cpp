@@ -32,6 +32,8 @@ const char* InetErrorKindName(InetErrorKind kind)
         return "cancelled";
     case InetErrorKind::Busy:
         return "busy";
+    case InetErrorKind::Security:
+        return "security";
     }
     return "unknown";
 }

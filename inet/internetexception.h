@@ -16,7 +16,8 @@ enum class InetErrorKind {
     Protocol,       // the server sent something that is not FTP
     Closed,         // the control connection is gone
     Cancelled,      // the session's wait hook asked to stop
-    Busy            // the connection already carries an open file or search
+    Busy,           // the connection already carries an open file or search
+    Security        // TLS failed, or the server's certificate or encryption was refused
 };
 
 // Every failure of the inet library. Carries the server's reply where there is one.

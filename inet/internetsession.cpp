@@ -2,6 +2,7 @@
 
 #include "inet/ftpconnection.h"
 #include "inet/ftpcontrol.h"
+#include "inet/ftpsecurity.h"
 #include "inet/ftpsessionshared.h"
 #include "inet/hostresolver.h"
 
@@ -26,6 +27,16 @@ void CInternetSession::SetWaitHook(WaitHook hook)
     shared->SetWaitHook(std::move(hook));
 }
 
+void CInternetSession::SetCertificateHook(CertificateHook hook)
+{
+    shared->tls.SetCertificateHook(std::move(hook));
+}
+
+void CInternetSession::SetStepHook(StepHook hook)
+{
+    shared->tls.SetStepHook(std::move(hook));
+}
+
 const InternetOptions& CInternetSession::Options() const
 {
     return options;
@@ -42,17 +53,22 @@ std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const QString
                                                                    const QString& password,
                                                                    quint16 port, bool passive)
 {
-    const std::optional<FtpServerAddress> address = ParseServerAddress(server, port);
+    const std::optional<FtpSecureAddress> secure = ParseSecureAddress(server);
+    const std::optional<FtpServerAddress> address =
+        secure ? ParseServerAddress(secure->server, port != 0 ? port : secure->defaultPort)
+               : std::nullopt;
     if (!address)
         throw CInternetException(InetErrorKind::Resolve,
                                  QStringLiteral("\"%1\" is not a server address.").arg(server));
     const bool anonymous = user.isEmpty();
     const QString loginUser = anonymous ? QStringLiteral("anonymous") : user;
     const QString loginPassword = anonymous ? QStringLiteral("anonymous@") : password;
-    const QString key = QStringLiteral("%1\n%2\n%3\n%4")
+    // The security is part of the key: a connection is reused only as it was asked for.
+    const QString key = QStringLiteral("%1\n%2\n%3\n%4\n%5")
                             .arg(address->host.toLower())
                             .arg(address->port)
-                            .arg(loginUser, loginPassword);
+                            .arg(loginUser, loginPassword)
+                            .arg(static_cast<int>(secure->security));
 
     // Only this copy is used from here on: a login on a worker thread may outlast the
     // session object (a caller that gave up waiting), and its connection then still works.
@@ -68,7 +84,7 @@ std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const QString
             return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(pooled), keep));
     }
     std::unique_ptr<CFtpControl> control =
-        CFtpControl::Open(keep, *address, loginUser, loginPassword, passive);
+        CFtpControl::Open(keep, *address, loginUser, loginPassword, passive, secure->security);
     control->SetPoolKey(key);
     return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(control), keep));
 }

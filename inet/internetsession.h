@@ -1,5 +1,7 @@
 #pragma once
 
+#include "inet/tlscertificate.h"
+
 #include <QString>
 
 #include <chrono>
@@ -21,6 +23,8 @@ struct InternetOptions
     // Off: LIST, SIZE and MDTM even where the server offers MLSD and MLST (for servers whose
     // machine listings are broken).
     bool useMachineListings = true;
+    // The certificates the user trusts; empty: the file in the XDG configuration folder.
+    QString trustStorePath;
     // Data connections try active mode first where the session knows no working mode for
     // the server yet (a server on the same host or network); otherwise passive goes first.
     bool preferActive = false;
@@ -50,11 +54,23 @@ public:
     using WaitHook = std::function<bool()>;
     void SetWaitHook(WaitHook hook);
 
+    // Asked, on the thread that logs in, about a server certificate that neither the
+    // system nor an earlier decision vouches for; it blocks until the user has answered.
+    // Without it such a certificate is refused.
+    using CertificateHook = std::function<TlsTrustAnswer(const TlsCertificateInfo&)>;
+    void SetCertificateHook(CertificateHook hook);
+    // Told, on the thread that logs in, what the login is doing now.
+    using StepHook = std::function<void(const QString&)>;
+    void SetStepHook(StepHook hook);
+
     const InternetOptions& Options() const;
     void SetOptions(const InternetOptions& options);
 
     // Logs in and returns the connection, or throws CInternetException. `server` is "host",
     // "host:port", "[v6]" or "[v6]:port"; a port there wins over `port`; port 0 means 21.
+    // A scheme in front chooses the security: "ftpes://" explicit TLS, "ftps://" implicit
+    // TLS (port 990 by default), "ftp://" plain; a bare server uses explicit TLS when the
+    // server offers it, and refuses a server that used TLS before and no longer offers it.
     // An empty user logs in as "anonymous" with the password "anonymous@". Data connections
     // use the mode that last worked with this server in this session; for a server not yet
     // known, passive comes first (unless the options prefer active and `passive` is false),

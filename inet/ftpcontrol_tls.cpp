@@ -1,0 +1,134 @@
+// TLS on a control connection (explicit after AUTH TLS, or implicit from the first byte)
+// and on the data connections it opens.
+#include "inet/ftpcontrol.h"
+
+#include "inet/ftpplainstream.h"
+#include "inet/ftpsessionshared.h"
+#include "inet/tlscontext.h"
+#include "inet/tlsstream.h"
+#include "inet/tlstruststore.h"
+
+QString CFtpControl::TrustKey() const
+{
+    return CTlsTrustStore::ServerKey(server.host, server.port);
+}
+
+void CFtpControl::NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter)
+{
+    if (wanted == FtpSecurity::Implicit || wanted == FtpSecurity::Plain)
+        return;
+    const FtpReply reply = Execute("AUTH TLS");
+    if (reply.code == 234 || reply.code == 334) { // 334: older servers' "go ahead"
+        if (HasBufferedReply()) {
+            // Anything after the go-ahead would be taken as coming under TLS.
+            MarkLost(QStringLiteral("text after AUTH TLS"));
+            throw CInternetException(InetErrorKind::Security,
+                                     QStringLiteral("The server %1 sent more than it should "
+                                                    "before TLS began.")
+                                         .arg(TrustKey()));
+        }
+        StartTls(static_cast<CFtpPlainStream&>(*stream).TakeSocket(), waiter);
+        return;
+    }
+    if (wanted == FtpSecurity::Explicit)
+        throw ReplyError(
+            InetErrorKind::Security,
+            QStringLiteral("The server %1 offers no encryption (AUTH TLS)").arg(TrustKey()), reply);
+    // A bare address goes plain only with a server that never spoke TLS to us: one that
+    // did and now refuses is what someone in between would make of it.
+    const CTlsTrustStore store(shared->Options().trustStorePath);
+    if (shared->tls.UsedTls(TrustKey()) || store.Fingerprint(server.host, server.port))
+        throw CInternetException(
+            InetErrorKind::Security,
+            QStringLiteral("The server %1 stopped offering encryption, although it used TLS "
+                           "before. The connection was refused and your password was not sent.")
+                .arg(TrustKey()),
+            reply.code, reply.Text());
+}
+
+void CFtpControl::StartTls(CFtpSocket socket, CFtpWaiter& waiter)
+{
+    shared->tls.Step(QStringLiteral("Setting up TLS Encryption - Please Wait"));
+    tlsContext = std::make_shared<CTlsContext>();
+    auto tls = std::make_unique<CTlsStream>(tlsContext, std::move(socket), server.host,
+                                            CTlsStream::Role::Control);
+    tls->Handshake(waiter, DeadlineIn(shared->Options().connectTimeout),
+                   QStringLiteral("the server %1").arg(TrustKey()));
+    CheckCertificate(*tls);
+    securityName = tls->ProtocolName();
+    stream = std::move(tls);
+    shared->tls.RememberTls(TrustKey());
+    shared->tls.Step(QStringLiteral("Connecting to FTP Server - Please Wait"));
+}
+
+void CFtpControl::CheckCertificate(const CTlsStream& tls)
+{
+    TlsCertificateInfo certificate = tls.PeerCertificate();
+    certificate.host = server.host;
+    certificate.port = server.port;
+    if (certificate.fingerprint.isEmpty())
+        throw CInternetException(
+            InetErrorKind::Security,
+            QStringLiteral("The server %1 showed no certificate.").arg(TrustKey()));
+    certificateFingerprint = certificate.fingerprint;
+    if (certificate.problem.isEmpty())
+        return; // the system's certificate store vouches for it
+    CTlsTrustStore store(shared->Options().trustStorePath);
+    const std::optional<QByteArray> trusted = store.Fingerprint(server.host, server.port);
+    if (trusted == certificate.fingerprint ||
+        shared->tls.AcceptedOnce(TrustKey(), certificate.fingerprint))
+        return;
+    if (trusted)
+        certificate.previousFingerprint = *trusted;
+    switch (shared->tls.Ask(certificate)) {
+    case TlsTrustAnswer::TrustAlways:
+        // Kept for this session even when the file cannot be written.
+        store.Trust(server.host, server.port, certificate.fingerprint);
+        shared->tls.AcceptOnce(TrustKey(), certificate.fingerprint);
+        return;
+    case TlsTrustAnswer::TrustOnce:
+        shared->tls.AcceptOnce(TrustKey(), certificate.fingerprint);
+        return;
+    case TlsTrustAnswer::Refuse:
+        break;
+    }
+    throw CInternetException(
+        InetErrorKind::Security,
+        QStringLiteral("The certificate of the server %1 was not accepted.").arg(TrustKey()));
+}
+
+void CFtpControl::ProtectData()
+{
+    if (!tlsContext)
+        return;
+    // PBSZ is a formality under TLS, but PROT is refused without it.
+    Execute("PBSZ 0");
+    const FtpReply reply = Execute("PROT P");
+    if (reply.Class() != 2)
+        throw ReplyError(InetErrorKind::Security,
+                         QStringLiteral("The server refuses to encrypt the transfers (PROT P)"),
+                         reply);
+}
+
+std::unique_ptr<CFtpStream> CFtpControl::SecureData(CFtpSocket socket, bool finalReplyPending)
+{
+    auto tls = std::make_unique<CTlsStream>(tlsContext, std::move(socket), server.host,
+                                            CTlsStream::Role::Data);
+    CFtpWaiter waiter(shared.get());
+    try {
+        tls->Handshake(waiter, DeadlineIn(shared->Options().connectTimeout),
+                       QStringLiteral("the data connection"));
+        // The data must come from the server the user trusted, not from whoever reached
+        // the data port first.
+        if (tls->PeerCertificate().fingerprint != certificateFingerprint)
+            throw CInternetException(
+                InetErrorKind::Security,
+                QStringLiteral("The data connection showed another certificate than the server."));
+    } catch (const CInternetException&) {
+        tls->Reset();
+        if (!lost)
+            AbortTransfer(finalReplyPending);
+        throw;
+    }
+    return tls;
+}

@@ -72,6 +72,7 @@ CServerChecks CServerChecks::FromFeatures(int code, const QString& text)
             xCommands.append(name);
         }
     }
+    // The strongest algorithm offered, through HASH where it offers it.
     for (const AlgorithmName& candidate : kAlgorithms) {
         if (hashOffers.contains(QLatin1String(candidate.hashName))) {
             checks.algorithm = candidate.algorithm;
@@ -79,8 +80,6 @@ CServerChecks CServerChecks::FromFeatures(int code, const QString& text)
             checks.hashChosen = hashCurrent == QLatin1String(candidate.hashName);
             return checks;
         }
-    }
-    for (const AlgorithmName& candidate : kAlgorithms) {
         if (xCommands.contains(QLatin1String(candidate.xCommand))) {
             checks.algorithm = candidate.algorithm;
             return checks;

@@ -1,0 +1,59 @@
+// One file copied the way the program copies it: connected through the status window,
+// under an operation with the window shown, its progress, polling and checks.
+//
+//   transfer_bench download|upload FTP_ADDRESS USER PASSWORD SOURCE DESTINATION
+//
+// A download takes a server path and a local one, an upload the other way round. Exits 0
+// when the routine reported success. Runs on the offscreen platform unless told otherwise.
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "framework/messagebox.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    if (argc != 7 ||
+        (std::strcmp(argv[1], "download") != 0 && std::strcmp(argv[1], "upload") != 0)) {
+        std::fprintf(stderr, "usage: transfer_bench download|upload ADDRESS USER PASSWORD SOURCE "
+                             "DESTINATION\n");
+        return 2;
+    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    CVantorApp app(argc, argv);
+    CVantorApp& state = theApp();
+    state.activeProfile.name = QStringLiteral("bench");
+    state.activeProfile.address = QString::fromLocal8Bit(argv[2]);
+    state.activeProfile.userId = QString::fromLocal8Bit(argv[3]);
+    state.activeProfile.password = QString::fromLocal8Bit(argv[4]);
+    auto* frame = new CMainFrame;
+    state.mainFrame = frame;
+    frame->show();
+
+    // A box would wait for a click nobody gives: its text goes to the terminal instead.
+    const CScopedMessageBoxHandler boxes([](const MessageBoxRequest& box) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(box.caption), qPrintable(box.text));
+        return MsgAnswer::Ok;
+    });
+    bool copied = false;
+    {
+        CCommOperation operation(true);
+        CCommStatusDialog& dialog = operation.Dialog();
+        if (dialog.Connect()) {
+            const QString source = QString::fromLocal8Bit(argv[5]);
+            const QString destination = QString::fromLocal8Bit(argv[6]);
+            copied = std::strcmp(argv[1], "download") == 0
+                         ? dialog.DownloadFile(source, destination)
+                         : dialog.UploadFile(source, destination);
+        }
+    }
+    CCommStatusDialog::Disconnect();
+    delete frame;
+    return copied ? 0 : 1;
+}

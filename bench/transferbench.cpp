@@ -1,27 +1,29 @@
 // One file copied the way the program copies it: connected through the status window,
 // under an operation with the window shown, its progress, polling and checks.
 //
-//   transfer_bench download|upload FTP_ADDRESS USER PASSWORD SOURCE DESTINATION
+//   transfer_bench download|upload|copy FTP_ADDRESS USER PASSWORD SOURCE DESTINATION
 //
-// A download takes a server path and a local one, an upload the other way round. Exits 0
+// A download takes a server path and a local one, an upload the other way round, a copy
+// two server paths. Exits 0
 // when the routine reported success. Runs on the offscreen platform unless told otherwise.
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
+#include "framework/messagebox.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
-#include "framework/messagebox.h"
 
 #include <QString>
 
 #include <cstdio>
-#include <cstring>
 
 int main(int argc, char** argv)
 {
-    if (argc != 7 ||
-        (std::strcmp(argv[1], "download") != 0 && std::strcmp(argv[1], "upload") != 0)) {
-        std::fprintf(stderr, "usage: transfer_bench download|upload ADDRESS USER PASSWORD SOURCE "
-                             "DESTINATION\n");
+    const QString mode = argc == 7 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode != QLatin1String("download") && mode != QLatin1String("upload") &&
+        mode != QLatin1String("copy")) {
+        std::fprintf(stderr,
+                     "usage: transfer_bench download|upload|copy ADDRESS USER PASSWORD SOURCE "
+                     "DESTINATION\n");
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -48,9 +50,12 @@ int main(int argc, char** argv)
         if (dialog.Connect()) {
             const QString source = QString::fromLocal8Bit(argv[5]);
             const QString destination = QString::fromLocal8Bit(argv[6]);
-            copied = std::strcmp(argv[1], "download") == 0
-                         ? dialog.DownloadFile(source, destination)
-                         : dialog.UploadFile(source, destination);
+            if (mode == QLatin1String("download"))
+                copied = dialog.DownloadFile(source, destination);
+            else if (mode == QLatin1String("upload"))
+                copied = dialog.UploadFile(source, destination);
+            else
+                copied = dialog.CopyFtpFile(source, destination);
         }
     }
     CCommStatusDialog::Disconnect();

@@ -107,32 +107,35 @@ QByteArray CServerChecks::DigestFromReply(int code, const QString& text) const
     if (!algorithm || code / 100 != 2)
         return {};
     const AlgorithmName& name = NameOf(*algorithm);
-    const QStringList words =
-        text.section(QLatin1Char('\n'), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QString digest;
-    if (viaHash) {
-        // "213 SHA-256 0-1234 <hex> <name>": a reply in another algorithm is no answer.
-        if (words.size() < 3 || words[0].toUpper() != QLatin1String(name.hashName))
-            return {};
-        digest = words[2];
-    } else {
-        // "250 <hex>", some servers add the name or words around it.
-        for (const QString& word : words) {
-            if (IsHex(word) && word.size() <= name.hexLength &&
-                (word.size() == name.hexLength || *algorithm == DigestAlgorithm::Crc32)) {
-                digest = word;
-                break;
+    // Some servers say what they are doing first ("213-Computing SHA-256 digest"): the
+    // digest is on the last line that has one.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        const QStringList words = line->split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QString digest;
+        if (viaHash) {
+            // "213 SHA-256 0-1234 <hex> <name>": a reply in another algorithm is no answer.
+            if (words.size() >= 3 && words[0].toUpper() == QLatin1String(name.hashName))
+                digest = words[2];
+        } else {
+            // "250 <hex>", with words around it on some servers.
+            for (const QString& word : words) {
+                if (IsHex(word) && (word.size() == name.hexLength ||
+                                    (*algorithm == DigestAlgorithm::Crc32 && word.size() < 8))) {
+                    digest = word;
+                    break;
+                }
             }
         }
+        if (!IsHex(digest) || digest.size() > name.hexLength)
+            continue;
+        // A CRC may come without its leading zeros.
+        if (*algorithm == DigestAlgorithm::Crc32)
+            digest = digest.rightJustified(name.hexLength, QLatin1Char('0'));
+        if (digest.size() == name.hexLength)
+            return digest.toLower().toLatin1();
     }
-    if (!IsHex(digest) || digest.size() > name.hexLength)
-        return {};
-    // A CRC may come without its leading zeros.
-    if (*algorithm == DigestAlgorithm::Crc32)
-        digest = digest.rightJustified(name.hexLength, QLatin1Char('0'));
-    if (digest.size() != name.hexLength)
-        return {};
-    return digest.toLower().toLatin1();
+    return {};
 }
 
 struct CStreamDigest::State

@@ -59,6 +59,9 @@ CServerChecks CServerChecks::FromFeatures(int code, const QString& text)
         const QString name = line.section(QLatin1Char(' '), 0, 0).toUpper();
         if (name == QLatin1String("SIZE") || name == QLatin1String("MLST"))
             checks.exactSize = true;
+        else if (name == QLatin1String("SITE") &&
+                 line.section(QLatin1Char(' '), 1).trimmed().toUpper() == QLatin1String("COPY"))
+            checks.serverCopy = true;
         else if (name == QLatin1String("HASH")) {
             for (QString offer : line.section(QLatin1Char(' '), 1).split(QLatin1Char(';'))) {
                 offer = offer.trimmed().toUpper();

@@ -269,6 +269,53 @@ TEST_F(CTransferFakeTest, TheServersDigestMustMatchWhereItTellsOne)
     }
 }
 
+TEST_F(CTransferFakeTest, AServerThatCopiesFilesMakesTheCopyAndItIsHeldToTheSource)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray copyReply; // SITE CPTO's reply; the copy is made on 250
+        QByteArray stored;    // what the server's copy holds
+        bool copied;
+        bool bytesMoved; // the program streamed the file itself
+    };
+    const QByteArray content = Pattern(2500);
+    const Case table[] = {
+        {"copied by the server", "250 Copy successful", content, true, false},
+        {"refused: the program copies", "550 Permission denied", content, true, true},
+        {"a short copy", "250 Copy successful", content.left(2000), false, false},
+    };
+    Connect();
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        fake.SetFeatures({" SIZE", " SITE COPY"});
+        fake.SetFile("/s.bin", content);
+        fake.SetFile("/d.bin", "old");
+        fake.On("SITE", [this, c](CSession& s, const QByteArray& argument) {
+            if (argument.startsWith("CPFR ")) {
+                s.Send("350 File exists, ready for destination name");
+            } else if (argument.startsWith("CPTO ") && c.copyReply.startsWith("250")) {
+                fake.SetFile(argument.mid(5), c.stored);
+                s.Send(c.copyReply);
+            } else {
+                s.Send(c.copyReply);
+            }
+        });
+        const int retrieved = fake.Count("RETR");
+        CMessageBoxScript boxes;
+        if (!c.copied)
+            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        CCommOperation operation(true);
+        EXPECT_EQ(
+            operation.Dialog().CopyFtpFile(QStringLiteral("/s.bin"), QStringLiteral("/d.bin")),
+            c.copied);
+        EXPECT_EQ(fake.Count("RETR") > retrieved, c.bytesMoved);
+        if (c.copied) {
+            EXPECT_TRUE(fake.File("/d.bin") == content);
+        }
+    }
+}
+
 TEST(CServerChecksTest, TheDigestIsTheStrongestOfferedAndAskedForAsTheServerWants)
 {
     struct Case
@@ -288,6 +335,7 @@ TEST(CServerChecksTest, TheDigestIsTheStrongestOfferedAndAskedForAsTheServerWant
         {" XCRC\n XMD5\n XSHA1", {"XSHA1 /a b"}, false},
         {" XSHA256\n HASH CRC32*", {"XSHA256 /a b"}, false},
         {" XSHA512\n XSHA", {}, false},
+        {" SITE COPY\n SIZE", {}, true},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.features);
@@ -296,6 +344,7 @@ TEST(CServerChecksTest, TheDigestIsTheStrongestOfferedAndAskedForAsTheServerWant
         const CServerChecks checks = CServerChecks::FromFeatures(211, text);
         EXPECT_EQ(checks.DigestCommands(QStringLiteral("/a b")), c.commands);
         EXPECT_EQ(checks.HasExactSize(), c.exactSize);
+        EXPECT_EQ(checks.CopiesFiles(), QByteArray(c.features).contains("SITE COPY"));
     }
     EXPECT_FALSE(CServerChecks::FromFeatures(500, QStringLiteral("x\n SIZE\n HASH MD5\ny"))
                      .Algorithm()

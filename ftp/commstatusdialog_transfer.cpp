@@ -456,7 +456,6 @@ bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
         return false;
     }
 
-    SetStatusLine(kTransferringText);
     quint64 moved = 0;
     const BlockEnds ends{
         [&source](char* bytes, qint64 count) { return source->Read(bytes, count); },

@@ -179,7 +179,7 @@ std::unique_ptr<CInternetFile> CFtpConnection::Command(const QString& text, bool
 
 FtpCommandReply CFtpConnection::Query(const QString& text)
 {
-    FtpControl& c = Ready(control);
+    auto& c = Ready(control);
     if (text.isEmpty() || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
         text.contains(QChar(0)))
         throw CInternetException(InetErrorKind::Protocol,

@@ -12,6 +12,7 @@
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -265,6 +266,36 @@ TEST_F(CTransferFakeTest, TheServersDigestMustMatchWhereItTellsOne)
         EXPECT_EQ(Download(operation), c.copied);
         EXPECT_EQ(ReadFile(Target()), c.copied ? QByteArray("123456789") : QByteArray("mine"));
         EXPECT_GE(fake.Count(c.command), 1);
+        CCommStatusDialog::Disconnect();
+    }
+}
+
+TEST_F(CTransferFakeTest, ALargeDownloadsDigestIsAskedForOnAConnectionOfItsOwn)
+{
+    const QByteArray content = Pattern(16 * 1024 * 1024);
+    const QByteArray sha256 = QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex();
+    std::atomic<int> sessions{0};
+    fake.OnConnect([&sessions](CSession& s) {
+        ++sessions;
+        s.Send("220 Fake server ready.");
+    });
+    fake.SetFeatures({" SIZE", " HASH SHA-256*"});
+    fake.SetFile("/f.bin", content);
+    for (const bool matching : {true, false}) {
+        SCOPED_TRACE(matching ? "matching" : "differing");
+        fake.On("HASH", [matching, sha256](CSession& s, const QByteArray&) {
+            s.Send("213 SHA-256 0-16777216 " + (matching ? sha256 : QByteArray(64, '0')) +
+                   " f.bin");
+        });
+        Connect();
+        const int before = sessions;
+        CMessageBoxScript boxes;
+        if (!matching)
+            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        CCommOperation operation(true);
+        EXPECT_EQ(Download(operation), matching);
+        EXPECT_TRUE(ReadFile(Target()) == (matching ? content : QByteArray("mine")));
+        EXPECT_EQ(sessions - before, 1);
         CCommStatusDialog::Disconnect();
     }
 }

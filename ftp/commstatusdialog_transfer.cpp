@@ -9,6 +9,7 @@
 #include "framework/messagepump.h"
 #include "ftp/digestrequest.h"
 #include "ftp/serverchecks.h"
+#include "ftp/streamdigest.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "inet/internetfile.h"

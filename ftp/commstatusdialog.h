@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/folderwalk.h"
+#include "ftp/serverchecks.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -8,7 +9,9 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
+class CFtpConnection;
 class CInternetException;
 class CConnectAttempt;
 namespace Ui {
@@ -64,7 +67,10 @@ public:
     // Closes and deletes theApp().ftpConnection, then internetSession.
     static void Disconnect();
 
-    // File transfers: one file in blocks, with progress and Cancel.
+    // Copies one file: local to server, server to local, or from one server path to another
+    // over a second connection. True only when every byte arrived; a false result has been
+    // shown to the user. A download writes beside the local file and replaces it only when
+    // it succeeded, so a failed or cancelled one leaves the user's file as it was.
     bool UploadFile(QString localPath, QString ftpPath);
     bool DownloadFile(QString ftpPath, QString localPath);
     bool CopyFtpFile(QString sourcePath, QString destinationPath);
@@ -125,6 +131,9 @@ private:
     static bool WaitHook();
     static void InstallWaitHook();
 
+    // What the server offers to check a transferred file, asked once per action (FEAT).
+    const CServerChecks& ServerChecks(CFtpConnection& connection);
+
     std::unique_ptr<Ui::CommStatusDialog> ui;
     QPointer<QWidget> mainWindow;
 
@@ -136,6 +145,7 @@ private:
     int position = 0;
     bool displayStale = false;
     qint64 lastDisplayMs = -1; // coarse monotonic time of the last repaint; -1 none yet
+    std::optional<CServerChecks> serverChecks;
 };
 
 // Lets waiting messages of the main window run so that a status text just set is painted

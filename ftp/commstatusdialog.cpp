@@ -318,6 +318,6 @@ void CCommStatusDialog::InstallWaitHook()
 
 void RefreshUi()
 {
-    PumpPendingMessages();
+    PaintPendingMessages();
     CWaitCursor::Restore();
 }

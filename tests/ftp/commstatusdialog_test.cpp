@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -272,9 +273,13 @@ TEST_F(CCommStatusDialogTest, TheWindowCatchesUpWithTheValuesWhenItPolls)
 
     dialog->ShowTransferProgress(4000, QStringLiteral("10240"), 2);
     EXPECT_TRUE(dialog->UpdateProgress(3, 10240));
-    QTest::qWait(CCommStatusDialog::kDisplayIntervalMs + 10);
-    EXPECT_TRUE(dialog->PollCancel());
-    EXPECT_EQ(LabelText(*dialog, "bytesCopiedText"), QStringLiteral("4000 of 10240"));
+    // A later poll, once the interval has passed, shows the new values.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            EXPECT_TRUE(dialog->PollCancel());
+            return LabelText(*dialog, "bytesCopiedText") == QLatin1String("4000 of 10240");
+        },
+        5000));
     EXPECT_EQ(Child<QProgressBar>(*dialog, "progressBar")->value(), 39);
 }
 
@@ -372,24 +377,26 @@ TEST_F(CCommStatusDialogTest, NeitherEscNorTheWindowManagerClosesIt)
     EXPECT_TRUE(dialog->isVisible());
 }
 
-TEST(CCommOperationTest, DisablesTheMainWindowAndSetsBusyForItsLifetime)
+TEST(CCommOperationTest, TakesTheMainWindowsInputAndSetsBusyForItsLifetime)
 {
     CMainFrame* frame = MakeMainFrame();
     QPointer<CCommStatusDialog> dialog;
     {
         CCommOperation operation;
         dialog = &operation.Dialog();
-        EXPECT_FALSE(frame->isEnabled());
+        EXPECT_FALSE(frame->centralWidget()->isEnabled());
+        EXPECT_FALSE(frame->menuBar()->isEnabled());
         EXPECT_TRUE(theApp().busy);
         EXPECT_TRUE(dialog->isVisible());
-        // The status window stays usable although its owner is disabled, also when the
-        // main window disables itself again.
+        // The status window stays usable although its owner refuses input, also when the
+        // owner is disabled as a whole.
         EXPECT_TRUE(dialog->isEnabled());
-        frame->setEnabled(true);
         frame->setEnabled(false);
         EXPECT_TRUE(dialog->isEnabled());
+        frame->setEnabled(true);
     }
-    EXPECT_TRUE(frame->isEnabled());
+    EXPECT_TRUE(frame->centralWidget()->isEnabled());
+    EXPECT_TRUE(frame->menuBar()->isEnabled());
     EXPECT_FALSE(theApp().busy);
     EXPECT_TRUE(dialog.isNull());
 }

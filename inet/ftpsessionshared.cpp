@@ -41,3 +41,18 @@ bool FtpSessionShared::CallWaitHook()
     inside = false;
     return goOn;
 }
+
+std::optional<bool> FtpSessionShared::WorkingPassiveMode(const QString& server) const
+{
+    std::lock_guard lock(mutex);
+    const auto found = passiveModes.constFind(server);
+    if (found == passiveModes.constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+void FtpSessionShared::SetWorkingPassiveMode(const QString& server, bool passive)
+{
+    std::lock_guard lock(mutex);
+    passiveModes.insert(server, passive);
+}

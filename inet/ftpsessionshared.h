@@ -4,8 +4,11 @@
 #include "inet/ftpnamecodec.h"
 #include "inet/internetsession.h"
 
+#include <QHash>
+
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // What a session shares with the connections it made: options, wait hook, name codec and
@@ -21,6 +24,10 @@ struct FtpSessionShared
     // throws counts as stop; a hook is never entered again from inside itself.
     bool CallWaitHook();
 
+    // The data connection mode that last worked with `server` ("host:port"), if any.
+    std::optional<bool> WorkingPassiveMode(const QString& server) const;
+    void SetWorkingPassiveMode(const QString& server, bool passive);
+
     CFtpNameCodec codec;
     CFtpConnectionPool pool;
     std::atomic<bool> closed{false}; // the session is gone: nothing more goes to the pool
@@ -30,4 +37,5 @@ private:
     InternetOptions options;
     CInternetSession::WaitHook hook;
     std::thread::id hookThread;
+    QHash<QString, bool> passiveModes;
 };

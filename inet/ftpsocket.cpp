@@ -60,15 +60,23 @@ void CFtpSocket::Close()
     fd = -1;
 }
 
+void CFtpSocket::Reset()
+{
+    if (fd < 0)
+        return;
+    const linger abortive{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    Close();
+}
+
 void CFtpSocket::ShutdownSend()
 {
     if (fd >= 0)
         ::shutdown(fd, SHUT_WR);
 }
 
-CFtpSocket CFtpSocket::Connect(const std::vector<CSocketAddress>& addresses,
-                               CFtpWaiter::Clock::time_point deadline, CFtpWaiter& waiter,
-                               const QString& what)
+CFtpSocket CFtpSocket::Connect(const std::vector<CSocketAddress>& addresses, FtpDeadline deadline,
+                               CFtpWaiter& waiter, const QString& what)
 {
     int lastError = ECONNREFUSED;
     for (const CSocketAddress& address : addresses) {

@@ -11,7 +11,7 @@ CFtpWaiter::CFtpWaiter(FtpSessionShared* sessionShared, bool hook)
     , lastHook(Clock::now())
 {}
 
-CFtpWaiter::Clock::time_point DeadlineIn(std::chrono::milliseconds limit)
+FtpDeadline DeadlineIn(std::chrono::milliseconds limit)
 {
     return CFtpWaiter::Clock::now() + limit;
 }

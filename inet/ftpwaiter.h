@@ -30,5 +30,7 @@ private:
     Clock::time_point lastHook;
 };
 
+using FtpDeadline = CFtpWaiter::Clock::time_point;
+
 // A deadline `limit` from now.
-CFtpWaiter::Clock::time_point DeadlineIn(std::chrono::milliseconds limit);
+FtpDeadline DeadlineIn(std::chrono::milliseconds limit);

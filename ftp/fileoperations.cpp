@@ -256,8 +256,9 @@ bool CFileOperations::DeleteFtpFolder(const QString& folderPath)
             if (find.IsDots())
                 continue;
             const QString path = prefix + find.GetFileName();
-            // Neither a plain file nor a folder: a link (or a device); it goes as itself.
-            if (find.IsNormal() || !find.IsDirectory())
+            // A link, whatever it leads to, goes as itself; so does anything that is neither a
+            // plain file nor a folder.
+            if (find.IsLink() || find.IsNormal() || !find.IsDirectory())
                 ok = DeleteFile(path);
             else
                 ok = DeleteFolder(path + QLatin1Char('/'));

@@ -7,8 +7,11 @@
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
 #include "inet/internetexception.h"
+#include "inet/internetfile.h"
 #include "inet/internetsession.h"
+#include "inet/listingparser.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -18,6 +21,9 @@
 #include <unistd.h>
 
 namespace {
+
+// A folder that lists more than this is not searched for links left out.
+constexpr qint64 kLeftOverListingLimit = 16LL * 1024 * 1024;
 
 QString WithSeparator(const QString& folder)
 {
@@ -113,6 +119,35 @@ bool CopyThroughTemporary(const QString& from, const struct stat& info, const QS
     if (!ok)
         ::unlink(temporary.constData());
     return ok;
+}
+
+// A machine listing may leave out links that lead nowhere, and a folder that held one is
+// not empty once everything listed has gone. The plain listing shows them: they go as
+// themselves. True when any went.
+bool RemoveLinksLeftOut(CFtpConnection& level, CFtpConnection& main, const QString& folder)
+{
+    try {
+        if (!level.SetCurrentDirectory(folder))
+            return false;
+        QByteArray listing;
+        std::unique_ptr<CInternetFile> data = level.Command(QStringLiteral("LIST"), true);
+        char block[16384];
+        qint64 got = 0;
+        while (listing.size() < kLeftOverListingLimit && (got = data->Read(block, sizeof block)) > 0)
+            listing.append(block, got);
+        if (got == 0)
+            data->Close();
+        data.reset();
+        bool any = false;
+        for (const FtpListEntry& entry :
+             ParseListing(listing, ListingFormat::List, QDateTime::currentSecsSinceEpoch())) {
+            if (entry.isLink && main.Remove(WithSeparator(folder) + entry.name))
+                any = true;
+        }
+        return any;
+    } catch (const CInternetException&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -265,7 +300,9 @@ bool CFileOperations::DeleteFtpFolder(const QString& folderPath)
         }
         find.Close();
     }
-    const bool removed = ok && level->RemoveDirectory(folder);
+    bool removed = ok && level->RemoveDirectory(folder);
+    if (ok && !removed && RemoveLinksLeftOut(*level, *app.ftpConnection, folder))
+        removed = level->RemoveDirectory(folder);
     level->Close();
     if (!ok)
         return false;

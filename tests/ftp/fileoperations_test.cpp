@@ -286,6 +286,7 @@ TEST_P(CFtpFileOperationsTest, DeleteFolderRemovesLinksButNeverWhatTheyLeadTo)
     Link(Root() + "/keep", Root() + "/tree/sub/backup");
     Link(Root() + "/keep/single.txt", Root() + "/tree/file-link");
     Link("..", Root() + "/tree/sub/loop");
+    Link(Root() + "/nowhere", Root() + "/tree/sub/dangling"); // left out of machine listings
     Link(Root() + "/keep", Root() + "/alias");
 
     CMessageBoxScript boxes;

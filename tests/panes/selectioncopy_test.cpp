@@ -162,15 +162,19 @@ TEST_F(CSelectionCopyTest, UploadReplacesAServerFolderAndACancelPutsTheOldOneBac
     EXPECT_TRUE(run->Frame().findChildren<CCommStatusDialog*>().isEmpty());
 }
 
-TEST_F(CSelectionCopyTest, DownloadOntoAnEmptyFolderOfTheSameName)
+TEST_F(CSelectionCopyTest, AnEmptyFolderOfTheSameNameIsReplacedOnEitherSide)
 {
     // An empty folder exists as much as a full one: it is replaced, not a reason to fail.
     server.MakeFile("pub/data/from server.txt", "s");
+    server.MakeFolder("empty target/data");
     QDir().mkpath(Home() + "/empty target/data");
     CMyListView& ftp = *run->Frame().ListPane(1);
     ftp.FillList("/pub/");
     Select(ftp, {"data"});
     EXPECT_TRUE(ftp.CopySelectedItemsToFolder(Home() + "/empty target/", false));
     EXPECT_EQ(TreeOf(Home() + "/empty target"), (QStringList{"data/", "data/from server.txt=s"}));
+    Select(*local, {"data"});
+    EXPECT_TRUE(local->CopySelectedItemsToFolder("/empty target/", true));
+    EXPECT_EQ(TreeOf(Remote("empty target")), newData);
     EXPECT_TRUE(run->Boxes().Shown().isEmpty());
 }

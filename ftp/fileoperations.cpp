@@ -133,7 +133,8 @@ bool RemoveLinksLeftOut(CFtpConnection& level, CFtpConnection& main, const QStri
         std::unique_ptr<CInternetFile> data = level.Command(QStringLiteral("LIST"), true);
         char block[16384];
         qint64 got = 0;
-        while (listing.size() < kLeftOverListingLimit && (got = data->Read(block, sizeof block)) > 0)
+        while (listing.size() < kLeftOverListingLimit &&
+               (got = data->Read(block, sizeof block)) > 0)
             listing.append(block, got);
         if (got == 0)
             data->Close();
@@ -313,24 +314,27 @@ bool CFileOperations::DeleteFtpFolder(const QString& folderPath)
     return true;
 }
 
-bool CFileOperations::CopyLocalFolder(const QString& source, const QString& destination)
+bool LocalFolderInside(const QString& source, const QString& destination)
 {
     const QString sourceFolder = WithSeparator(source);
     const QString destinationFolder = WithSeparator(destination);
-    bool inside = destinationFolder.startsWith(sourceFolder);
-    if (!inside) {
-        // Links may still make the destination a folder of the source: compare where both
-        // really are (the destination does not exist yet; its parent does).
-        const QString from = QFileInfo(sourceFolder).canonicalFilePath();
-        const QString to = WithoutSeparator(destinationFolder);
-        const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
-        const QString parent =
-            QFileInfo(slash <= 0 ? QStringLiteral("/") : to.left(slash)).canonicalFilePath();
-        if (!from.isEmpty() && !parent.isEmpty())
-            inside = WithSeparator(WithSeparator(parent) + to.mid(slash + 1))
-                         .startsWith(WithSeparator(from));
-    }
-    if (inside) {
+    if (destinationFolder.startsWith(sourceFolder))
+        return true;
+    // Links may still make the destination the source or a folder of it: compare where both
+    // really are (the destination need not exist yet; its parent does).
+    const QString from = QFileInfo(sourceFolder).canonicalFilePath();
+    const QString to = WithoutSeparator(destinationFolder);
+    const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
+    const QString parent =
+        QFileInfo(slash <= 0 ? QStringLiteral("/") : to.left(slash)).canonicalFilePath();
+    if (from.isEmpty() || parent.isEmpty())
+        return false;
+    return WithSeparator(WithSeparator(parent) + to.mid(slash + 1)).startsWith(WithSeparator(from));
+}
+
+bool CFileOperations::CopyLocalFolder(const QString& source, const QString& destination)
+{
+    if (LocalFolderInside(source, destination)) {
         ShowError(FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption());
         return false;
     }

@@ -154,7 +154,9 @@ private:
         const QString to = destination + QLatin1Char('/');
         if (dialog)
             return dialog->CheckNotInsideSource(from, to);
-        if (!to.startsWith(from))
+        // Locally a link may make the destination the source itself, which the replacement
+        // would otherwise rename aside or delete.
+        if (!LocalFolderInside(source, destination))
             return true;
         ShowMessageBox(&pane, FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption(),
                        MsgIcon::Stop);

@@ -115,9 +115,12 @@ TEST_F(CSelectionCopyTest, AFailedReplacementPutsTheOldFolderBackWhole)
 
 TEST_F(CSelectionCopyTest, FolderItemsDroppedOnTheirOwnFolderAreRefusedBeforeAnythingGoes)
 {
-    run->Boxes().Expect(kInsideSource);
+    // Dropped on their own folder, by its path or through a link to it.
+    MakeLink(Home() + "/source", Home() + "/alias");
+    run->Boxes().Expect(kInsideSource).Expect(kInsideSource);
     Select(*local, {"data", "single.txt"});
     EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/source/", false));
+    EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/alias/", false));
     EXPECT_EQ(TreeOf(Home() + "/source/data"),
               (QStringList{"deeper/", "deeper/inner.txt=inner", "new.txt=new"}));
     EXPECT_EQ(run->Boxes().Pending(), 0);

@@ -181,3 +181,16 @@ TEST_F(CSelectionCopyTest, AnEmptyFolderOfTheSameNameIsReplacedOnEitherSide)
     EXPECT_EQ(TreeOf(Remote("empty target")), newData);
     EXPECT_TRUE(run->Boxes().Shown().isEmpty());
 }
+
+TEST_F(CSelectionCopyTest, AServerFolderThatIsTheLocalSourceIsNotReplaced)
+{
+    // The server serves this computer's own disk: uploading a folder into the server
+    // folder that is its own parent would replace the source with itself.
+    server.MakeFile("pub/data/own.txt", "own");
+    local->FillList(server.Root() + "/pub/");
+    Select(*local, {"data"});
+    run->Boxes().Expect(kInsideSource);
+    EXPECT_FALSE(local->CopySelectedItemsToFolder("/pub/", true));
+    EXPECT_EQ(TreeOf(Remote("pub")), (QStringList{"data/", "data/own.txt=own"}));
+    EXPECT_EQ(run->Boxes().Pending(), 0);
+}

@@ -204,15 +204,24 @@ TEST_P(CFolderTransferChecksTest, EachLevelOfAServerSourceListsOnAConnectionOfIt
     CMessageBoxScript boxes;
     CCommOperation operation(true);
     ASSERT_TRUE(operation.Dialog().DownloadFolder("/src", Local("src")));
+    const QStringList log = server.LogLines();
     QStringList levelSessions;
-    for (const QString& line : server.LogLines()) {
-        const QString what = line.section(' ', 1);
+    int deepest = -1;
+    for (int i = 0; i < log.size(); ++i) {
+        const QString what = log[i].section(' ', 1);
         if (what == "CWD /src" || what == "CWD /src/b" || what == "CWD /src/b/c")
-            levelSessions.append(line.section(' ', 0, 0));
+            levelSessions.append(log[i].section(' ', 0, 0));
+        if (what == "CWD /src/b/c")
+            deepest = i;
     }
-    ASSERT_EQ(levelSessions.size(), 3) << server.LogLines().join('\n').toStdString();
+    ASSERT_EQ(levelSessions.size(), 3) << log.join('\n').toStdString();
     EXPECT_EQ(QSet<QString>(levelSessions.begin(), levelSessions.end()).size(), 3);
     EXPECT_FALSE(levelSessions.contains(mainSession));
+    // All three are still held when the deepest level starts: none has ended before it.
+    for (int i = 0; i < deepest; ++i)
+        EXPECT_NE(log[i].section(' ', 1), "QUIT") << log[i].toStdString();
+    for (const QString& session : levelSessions)
+        EXPECT_TRUE(log.contains(session + " QUIT")) << "every level's connection is closed";
 }
 
 TEST_P(CFolderTransferChecksTest, UploadFollowsLocalLinksButRefusesACycle)

@@ -331,7 +331,8 @@ void CFtpControl::AbortTransfer(bool finalReplyPending)
 {
     if (lost)
         return;
-    // The stop has been asked for already: the clean-up does not ask again.
+    // A stop has been asked for already, or the transfer is over: the clean-up keeps the
+    // windows painted but does not stop halfway.
     CFtpWaiter waiter(shared.get(), false);
     const auto limit = std::min(shared->Options().replyTimeout, kCleanupLimit);
     try {
@@ -374,8 +375,8 @@ void CFtpControl::AbortTransfer(bool finalReplyPending)
 
 bool CFtpControl::StartMode(bool requestedPassive) const
 {
-    return shared->WorkingPassiveMode(modeKey).value_or(requestedPassive ||
-                                                        !shared->Options().preferActive);
+    return shared->Facts(modeKey).passive.value_or(requestedPassive ||
+                                                   !shared->Options().preferActive);
 }
 
 void CFtpControl::Reconnect(const QByteArray& directory)
@@ -408,8 +409,7 @@ bool CFtpControl::Revive(bool requestedPassive)
     try {
         if (lost || loginDirectory.isEmpty())
             return false;
-        if (Execute("NOOP").Class() != 2)
-            return false;
+        // The CWD back to the login folder proves the connection alive as well as a NOOP.
         if (Execute("CWD " + loginDirectory).Class() != 2)
             return false;
         if (!modeSwitched)

@@ -7,6 +7,7 @@
 #include "inet/ftpreplyreader.h"
 #include "inet/ftpstream.h"
 #include "inet/hostresolver.h"
+#include "inet/listingparser.h"
 
 #include <QByteArray>
 #include <QString>
@@ -124,6 +125,7 @@ private:
     bool StartMode(bool requestedPassive) const;
     // Replaces a lost connection by a fresh login, back in `directory` where known.
     void Reconnect(const QByteArray& directory);
+    std::vector<FtpListEntry> ReadListing(const QByteArray& command, ListingFormat format);
     std::unique_ptr<CFtpDataChannel> MakeChannel(CFtpSocket socket, FileAccess direction,
                                                  std::optional<FtpReply> finalReply);
 
@@ -145,7 +147,7 @@ private:
     FtpServerAddress server;
     QString loginUser;
     QString loginPassword;
-    QString modeKey; // the server, as the session remembers its working mode
+    QString modeKey; // the server, as the session remembers what it learned of it
     QString poolKey;
     quint64 claimId = 0; // 0: nothing holds the connection
     bool claimForFile = false;

@@ -25,7 +25,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command
     EnsureNoOpenFile();
     std::optional<QByteArray> directory;
     for (int attempt = 0;; ++attempt) {
-        if (shared->WorkingPassiveMode(modeKey) != passive && !directory) {
+        if (shared->Facts(modeKey).passive != passive && !directory) {
             // A mode on trial may cost the connection; a fresh one must find its way back.
             const FtpReply pwd = Execute("PWD");
             directory = pwd.code == 257 ? ParsePwdReply(pwd.FirstLineText()).value_or(QByteArray())
@@ -37,7 +37,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command
                                                        ? OpenPassive(command, direction, failure)
                                                        : OpenActive(command, direction, failure);
         if (channel) {
-            shared->SetWorkingPassiveMode(modeKey, passive);
+            shared->SetPassive(modeKey, passive);
             return channel;
         }
         if (modeSwitched || attempt > 0)
@@ -246,18 +246,43 @@ bool CFtpControl::UseMachineListings() const
 
 std::vector<FtpListEntry> CFtpControl::List(const QByteArray& folder)
 {
-    const bool mlsd = UseMachineListings();
-    QByteArray command = mlsd ? "MLSD" : "LIST";
-    if (!folder.isEmpty())
-        command += ' ' + SafePathArgument(folder);
+    const QByteArray argument = folder.isEmpty() ? QByteArray() : ' ' + SafePathArgument(folder);
+    if (UseMachineListings())
+        return ReadListing("MLSD" + argument, ListingFormat::Mlsd);
+    // Many servers leave names beginning with "." out of a plain LIST; "-a" asks for them
+    // where the server takes it. One that refuses it, reads it as a name or lists nothing
+    // with it gets a plain LIST, and a server's answer is remembered once it is clear.
+    const std::optional<bool> takesAll = shared->Facts(modeKey).listsHiddenWithA;
+    if (takesAll != false) {
+        try {
+            std::vector<FtpListEntry> entries =
+                ReadListing("LIST -a" + argument, ListingFormat::List);
+            if (!entries.empty()) {
+                shared->SetListsHiddenWithA(modeKey, true);
+                return entries;
+            }
+        } catch (const CInternetException& e) {
+            if (e.Kind() != InetErrorKind::Reply && e.Kind() != InetErrorKind::Protocol)
+                throw;
+        }
+    }
+    std::vector<FtpListEntry> entries = ReadListing("LIST" + argument, ListingFormat::List);
+    if (!entries.empty() && takesAll != true)
+        shared->SetListsHiddenWithA(modeKey, false);
+    return entries;
+}
+
+std::vector<FtpListEntry> CFtpControl::ReadListing(const QByteArray& command, ListingFormat format)
+{
+    // Listings come as lines in either type: they keep the one in force, so that a TYPE goes
+    // only where files and listings alternate.
     std::unique_ptr<CFtpDataChannel> channel =
-        OpenData(command, FileAccess::Read, TransferType::Ascii);
+        OpenData(command, FileAccess::Read, currentType.value_or(TransferType::Ascii));
     // An open search on this connection has its entries already; a listing for Stat may
     // run beside it.
     if (!IsClaimed())
         channel->Hold(Claim(true));
-    CListingReader listing(mlsd ? ListingFormat::Mlsd : ListingFormat::List,
-                           QDateTime::currentSecsSinceEpoch());
+    CListingReader listing(format, QDateTime::currentSecsSinceEpoch());
     const std::size_t limit = shared->Options().listingEntryLimit;
     const std::unique_ptr<char[]> chunk(new char[kListingChunk]);
     for (qint64 got; (got = channel->Read(chunk.get(), kListingChunk)) > 0;) {

@@ -4,6 +4,13 @@
 #include "inet/ftpsessionshared.h"
 
 #include <algorithm>
+#include <chrono>
+
+namespace {
+
+constexpr std::chrono::milliseconds kEndLook{100};
+
+} // namespace
 #include <cstring>
 
 CFtpDataChannel::CFtpDataChannel(std::shared_ptr<FtpSessionShared> session,
@@ -204,7 +211,7 @@ void CFtpDataChannel::Close()
             InetErrorKind::Closed,
             QStringLiteral("The connection closed before the transfer ended."));
     }
-    if (direction == FileAccess::Read && !atEnd) {
+    if (direction == FileAccess::Read && !atEnd && !AtEndOfData()) {
         // Closed before the end: the server is told to stop, and the connection stays usable.
         Abandon();
         return;
@@ -228,6 +235,24 @@ void CFtpDataChannel::Close()
     if (reply->Class() != 2)
         throw ReplyError(InetErrorKind::Reply,
                          QStringLiteral("The server reports a failed transfer"), *reply);
+}
+
+bool CFtpDataChannel::AtEndOfData()
+{
+    // All that was announced has been read when nothing is left but the end of the data,
+    // which the server sends at once; then the transfer ends well and needs no ABOR.
+    if (begin < end || !stream)
+        return false;
+    char probe[1];
+    try {
+        const qint64 got = stream->Read(probe, 1, waiter, DeadlineIn(kEndLook));
+        if (got != 0)
+            return false;
+    } catch (const CInternetException&) {
+        return false;
+    }
+    atEnd = true;
+    return true;
 }
 
 void CFtpDataChannel::Abandon() noexcept

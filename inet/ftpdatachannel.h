@@ -47,6 +47,8 @@ private:
     CFtpControl* Control() const;
     void EnsureOpen() const;
     void CloseStream();
+    // Whether the data is at its end, after a short look.
+    bool AtEndOfData();
     qint64 ReceiveSome(char* target, qint64 count);
     void Flush();
     // Gives the transfer up after `failure`: the server is told (ABOR) or its verdict is

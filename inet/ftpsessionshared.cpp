@@ -42,17 +42,20 @@ bool FtpSessionShared::CallWaitHook()
     return goOn;
 }
 
-std::optional<bool> FtpSessionShared::WorkingPassiveMode(const QString& server) const
+FtpSessionShared::ServerFacts FtpSessionShared::Facts(const QString& server) const
 {
     std::lock_guard lock(mutex);
-    const auto found = passiveModes.constFind(server);
-    if (found == passiveModes.constEnd())
-        return std::nullopt;
-    return *found;
+    return servers.value(server);
 }
 
-void FtpSessionShared::SetWorkingPassiveMode(const QString& server, bool passive)
+void FtpSessionShared::SetPassive(const QString& server, bool passive)
 {
     std::lock_guard lock(mutex);
-    passiveModes.insert(server, passive);
+    servers[server].passive = passive;
+}
+
+void FtpSessionShared::SetListsHiddenWithA(const QString& server, bool takesIt)
+{
+    std::lock_guard lock(mutex);
+    servers[server].listsHiddenWithA = takesIt;
 }

@@ -24,9 +24,16 @@ struct FtpSessionShared
     // throws counts as stop; a hook is never entered again from inside itself.
     bool CallWaitHook();
 
-    // The data connection mode that last worked with `server` ("host:port"), if any.
-    std::optional<bool> WorkingPassiveMode(const QString& server) const;
-    void SetWorkingPassiveMode(const QString& server, bool passive);
+    // What the session learned of a server ("host:port") that later connections need not
+    // find out again.
+    struct ServerFacts
+    {
+        std::optional<bool> passive;          // the data connection mode that last worked
+        std::optional<bool> listsHiddenWithA; // "LIST -a" lists names beginning with "."
+    };
+    ServerFacts Facts(const QString& server) const;
+    void SetPassive(const QString& server, bool passive);
+    void SetListsHiddenWithA(const QString& server, bool takesIt);
 
     CFtpNameCodec codec;
     CFtpConnectionPool pool;
@@ -37,5 +44,5 @@ private:
     InternetOptions options;
     CInternetSession::WaitHook hook;
     std::thread::id hookThread;
-    QHash<QString, bool> passiveModes;
+    QHash<QString, ServerFacts> servers;
 };

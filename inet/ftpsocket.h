@@ -19,8 +19,9 @@ public:
     CFtpSocket(const CFtpSocket&) = delete;
     CFtpSocket& operator=(const CFtpSocket&) = delete;
 
-    // Connects to the first of `addresses` that accepts before `deadline`. Throws
-    // Connect (refused, unreachable) or Timeout, naming `what`.
+    // Connects to one of `addresses` before `deadline`: they are tried in order, the next
+    // one starting while the one before is still pending after 250 ms, and the first to
+    // accept wins. Throws Connect (all refused or unreachable) or Timeout, naming `what`.
     static CFtpSocket Connect(const std::vector<CSocketAddress>& addresses, FtpDeadline deadline,
                               CFtpWaiter& waiter, const QString& what);
     // Listens on `local`'s host with a port of the system's choice; invalid on failure.

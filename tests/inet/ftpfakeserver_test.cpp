@@ -339,7 +339,7 @@ TEST_F(CFakeServerTest, AServerThatHangsUpClosesTheConnection)
 TEST_F(CFakeServerTest, APooledConnectionThatDiedIsReplacedByAFreshLogin)
 {
     std::unique_ptr<CFtpConnection> first = Get();
-    fake.On("NOOP", [](CSession& s, const QByteArray&) { s.Close(); });
+    fake.On("CWD", [](CSession& s, const QByteArray&) { s.Close(); });
     first->Close();
     ASSERT_EQ(session.PooledConnectionCount(), 1);
     std::unique_ptr<CFtpConnection> second = Get();
@@ -360,7 +360,7 @@ TEST_F(CFakeServerTest, StatFallsBackToTheParentsListing)
     ASSERT_TRUE(file);
     EXPECT_EQ(file->size, 42u);
     EXPECT_FALSE(c->Stat(QStringLiteral("missing")));
-    EXPECT_TRUE(fake.Commands().contains("LIST /pub"));
+    EXPECT_TRUE(fake.Commands().contains("LIST -a /pub"));
 }
 
 TEST_F(CFakeServerTest, ARenameOnlyOfLetterCaseWorksWhereTheServerIgnoresCase)

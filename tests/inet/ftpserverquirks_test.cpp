@@ -4,7 +4,12 @@
 #include "tests/fixtures/qtprint.h"
 #include "tests/inet/inettesting.h"
 
+#include "inet/ftpsocket.h"
+#include "inet/internetexception.h"
 #include "inet/internetfile.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <unistd.h>
 
@@ -325,4 +330,125 @@ TEST_F(CServerQuirksTest, AListingIsReadAsItComesAndOneThatCannotBeReadIsAnError
         // Whatever the listing, the connection goes on.
         EXPECT_TRUE(connection->SetCurrentDirectory(QStringLiteral("/")));
     }
+}
+
+TEST_F(CServerQuirksTest, HiddenFilesAreAskedForWhereTheServerTakesListDashA)
+{
+    enum class Server { TakesIt, RefusesIt, ReadsItAsAName };
+    for (const Server kind : {Server::TakesIt, Server::RefusesIt, Server::ReadsItAsAName}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        CFakeFtpServer server;
+        server.On("LIST", [kind](CSession& s, const QByteArray& argument) {
+            const QByteArray visible = "-rw-r--r-- 1 u g 1 Mar 4 2021 index.html\r\n";
+            if (!argument.startsWith("-a"))
+                s.Transfer(visible);
+            else if (kind == Server::TakesIt)
+                s.Transfer("-rw-r--r-- 1 u g 1 Mar 4 2021 .htaccess\r\n" + visible);
+            else if (kind == Server::RefusesIt)
+                s.Send("501 No options here.");
+            else
+                s.Transfer(""); // no file called "-a"
+        });
+        CInternetSession own(TestOptions());
+        for (int connection = 0; connection < 2; ++connection) {
+            std::unique_ptr<CFtpConnection> c =
+                own.GetFtpConnection(server.Address(), QStringLiteral("u"), QStringLiteral("p"));
+            const std::vector<FtpListEntry> entries = ListAll(*c);
+            EXPECT_EQ(entries.size(), kind == Server::TakesIt ? 2u : 1u);
+            EXPECT_EQ(FindEntry(entries, QStringLiteral(".htaccess")) != nullptr,
+                      kind == Server::TakesIt);
+        }
+        // What the server does with "-a" is learned once.
+        EXPECT_EQ(server.Count("LIST"), kind == Server::TakesIt ? 2 : 3);
+    }
+}
+
+TEST_F(CServerQuirksTest, NothingIsSentThatIsNotNeeded)
+{
+    fake.SetFile("/f", QByteArray(1000, 'f'));
+    fake.SetListing("-rw-r--r-- 1 u g 1000 Mar 4 2021 f\r\n");
+    std::unique_ptr<CFtpConnection> c = Get();
+    for (int round = 0; round < 2; ++round) {
+        ListAll(*c);
+        // Exactly the announced size read, then closed: the data is at its end.
+        std::unique_ptr<CInternetFile> file = c->OpenFile(QStringLiteral("/f"), FileAccess::Read);
+        char block[1000];
+        ASSERT_EQ(file->Read(block, sizeof block), 1000);
+        file->Close();
+    }
+    c->Close();
+    std::unique_ptr<CFtpConnection> pooled = Get(); // the same connection again
+    EXPECT_TRUE(pooled->SetCurrentDirectory(QStringLiteral("/")));
+    EXPECT_EQ(fake.Count("USER"), 1);
+    EXPECT_EQ(fake.Count("ABOR"), 0);
+    EXPECT_EQ(fake.Count("TYPE"), 2); // A for the first listing, I for the files
+    EXPECT_EQ(fake.Count("NOOP"), 0); // the pooled one's CWD proves it alive
+}
+
+TEST_F(CServerQuirksTest, TheCleanUpAfterAStopKeepsTheWindowsPainted)
+{
+    fake.On("RETR", [](CSession& s, const QByteArray&) {
+        s.Send("150 Opening data connection.");
+        const int data = s.OpenData();
+        s.SendData(data, QByteArray(1000, 'x'));
+        for (int i = 0; i < 50 && s.IsOpen(); ++i) {
+            if (!s.ReadCommand(100ms).toUpper().startsWith("ABOR"))
+                continue;
+            close(data);
+            s.Stall(300ms); // a slow answer to ABOR
+            s.Send("426 Aborted.");
+            s.Send("226 Abort done.");
+            return;
+        }
+        close(data);
+    });
+    std::unique_ptr<CFtpConnection> c = Get();
+    std::unique_ptr<CInternetFile> file = c->OpenFile(QStringLiteral("/f"), FileAccess::Read);
+    char block[1000];
+    ASSERT_EQ(file->Read(block, sizeof block), 1000);
+    std::atomic<int> callsAfterStop{0};
+    bool stopped = false;
+    session.SetWaitHook([&] {
+        if (stopped)
+            ++callsAfterStop;
+        stopped = true;
+        return false;
+    });
+    EXPECT_EQ(KindThrown([&] { file->Read(block, sizeof block); }), InetErrorKind::Cancelled);
+    session.SetWaitHook({});
+    EXPECT_GE(callsAfterStop, 2); // about every 50 ms of the slow ABOR
+    EXPECT_TRUE(c->SetCurrentDirectory(QStringLiteral("/")));
+}
+
+TEST_F(CServerQuirksTest, AnAddressThatDoesNotAnswerDoesNotKeepTheNextFromBeingTried)
+{
+    // A listener whose queue is full lets further connection attempts hang unanswered.
+    const int deaf = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(deaf, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(deaf, 0), 0);
+    socklen_t length = sizeof address;
+    getsockname(deaf, reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<CFtpSocket> filling;
+    CFtpWaiter waiter(nullptr);
+    const CSocketAddress deafAddress(reinterpret_cast<sockaddr*>(&address), length);
+    for (int i = 0; i < 4; ++i) {
+        try {
+            filling.push_back(CFtpSocket::Connect({deafAddress}, DeadlineIn(200ms), waiter,
+                                                  QStringLiteral("deaf")));
+        } catch (const CInternetException&) {
+            break; // the queue is full: this one hung
+        }
+    }
+    sockaddr_in live = address;
+    live.sin_port = htons(fake.Port());
+    const CSocketAddress liveAddress(reinterpret_cast<sockaddr*>(&live), sizeof live);
+    CFtpSocket connected;
+    EXPECT_NO_THROW(connected = CFtpSocket::Connect({deafAddress, liveAddress}, DeadlineIn(2000ms),
+                                                    waiter, QStringLiteral("the server")));
+    EXPECT_TRUE(connected.IsValid());
+    EXPECT_EQ(connected.PeerAddress().Port(), fake.Port());
+    close(deaf);
 }

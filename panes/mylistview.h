@@ -47,6 +47,25 @@ public:
     // The item of treeItem, or null when it is gone (its tree was rebuilt).
     QTreeWidgetItem* TreeItem() const;
 
+    // The file and folder operations, on this pane's side and under its delete-side
+    // overrides (CFileOperations); their messages are owned by the pane. Paths are full
+    // paths; a folder path given to DeleteFolder ends in "/".
+    bool DeleteFile(const QString& filePath);
+    bool DeleteFolder(const QString& folderPath);
+    bool CreateFolder(const QString& folderPath);
+    bool CopyLocalFile(const QString& source, const QString& destination);
+    bool CopyLocalFolder(const QString& source, const QString& destination);
+    // The Attributes command on the selected server files: the File Attributes dialog with
+    // the first file's present value, then SITE CHMOD for each file until one does not take
+    // the value; the outcome in a message box.
+    void SetAttributes();
+    // Copies the selected items of this pane into `destinationFolder` (ending in "/"), on
+    // the server when `destinationIsFtp`, under a communication status window when the
+    // server is involved. A folder of the same name there is replaced: the old one is
+    // renamed aside, and deleted once the copy succeeded or put back when it failed. True
+    // when every item was copied; a false has been shown.
+    bool CopySelectedItemsToFolder(const QString& destinationFolder, bool destinationIsFtp);
+
     int side = 0;
     QString path;
     // The tree item whose folder is shown, held so that it cannot outlive the item.

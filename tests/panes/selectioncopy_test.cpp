@@ -1,0 +1,196 @@
+// Copying the selected items of a list pane into a folder, replacing folders of the same
+// name, against a real server and real local folders.
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "ftp/commstatusdialog.h"
+#include "panes/mylistview.h"
+#include "profiles/profilerecord.h"
+#include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/localtree.h"
+#include "tests/fixtures/programrun.h"
+#include "tests/fixtures/testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kCancelled =
+    QStringLiteral("The communication session has been cancelled by the user.");
+const QString kInsideSource =
+    QStringLiteral("The destination folder is the same as the source folder.");
+
+QString Home()
+{
+    return TestCaseFolder() + QStringLiteral("/home");
+}
+
+ProfileRecord ProfileFor(const CFtpServerFixture& server)
+{
+    ProfileRecord profile;
+    profile.name = QStringLiteral("Test server");
+    profile.address = server.Address();
+    profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
+    profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
+    return profile;
+}
+
+void Select(CMyListView& list, const QStringList& names)
+{
+    list.selectionModel()->clearSelection();
+    const QStringList shown = ShownNames(list);
+    for (const QString& name : names) {
+        const int row = shown.indexOf(name);
+        ASSERT_GE(row, 0) << name.toStdString();
+        list.selectionModel()->select(list.model()->index(row, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+} // namespace
+
+class CSelectionCopyTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.IsRunning());
+        WriteLocalFile(Home() + "/source/data/new.txt", "new");
+        WriteLocalFile(Home() + "/source/data/deeper/inner.txt", "inner");
+        WriteLocalFile(Home() + "/source/single.txt", "single");
+        WriteLocalFile(Home() + "/target/data/old.txt", "old");
+        WriteLocalFile(Home() + "/target/data/old folder/kept.txt", "kept");
+        WriteLocalFile(Home() + "/target/single.txt", "previous");
+        run = std::make_unique<CProgramRun>(Home(), ProfileFor(server));
+        ASSERT_TRUE(run->Started());
+        local = run->Frame().ListPane(0);
+        local->FillList(Home() + "/source/");
+        ASSERT_EQ(ShownNames(*local), (QStringList{"data", "single.txt"}));
+    }
+    void TearDown() override { run.reset(); }
+
+    QString Remote(const QString& relative) const { return server.Root() + "/" + relative; }
+
+    const QStringList oldTarget{"data/", "data/old folder/", "data/old folder/kept.txt=kept",
+                                "data/old.txt=old", "single.txt=previous"};
+    const QStringList newData{"data/", "data/deeper/", "data/deeper/inner.txt=inner",
+                              "data/new.txt=new"};
+
+    CFtpServerFixture server;
+    std::unique_ptr<CProgramRun> run;
+    CMyListView* local = nullptr;
+};
+
+TEST_F(CSelectionCopyTest, LocalToLocalReplacesTheFolderOfTheSameNameWithoutAStatusWindow)
+{
+    Select(*local, {"data", "single.txt"});
+    EXPECT_TRUE(local->CopySelectedItemsToFolder(Home() + "/target/", false));
+    EXPECT_EQ(TreeOf(Home() + "/target"), newData + QStringList{"single.txt=single"});
+    EXPECT_TRUE(run->Frame().findChildren<CCommStatusDialog*>().isEmpty());
+    EXPECT_TRUE(run->Boxes().Shown().isEmpty());
+}
+
+TEST_F(CSelectionCopyTest, AFailedReplacementPutsTheOldFolderBackWhole)
+{
+    // The copy fails inside the folder: a link back into it is refused.
+    ASSERT_EQ(symlink("..", QFile::encodeName(Home() + "/source/data/deeper/loop").constData()), 0);
+    run->Boxes().Expect(QStringLiteral("The folder \"%1\" leads back into a folder that is being "
+                                       "copied (through a link), so the copy would never end. The "
+                                       "copy has been stopped.")
+                            .arg(Home() + "/source/data/deeper/loop"));
+    Select(*local, {"data"});
+    EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/target/", false));
+    EXPECT_EQ(TreeOf(Home() + "/target"), oldTarget);
+    EXPECT_EQ(run->Boxes().Pending(), 0);
+    EXPECT_FALSE(local->forceLocalDelete);
+    EXPECT_FALSE(local->forceFtpDelete);
+}
+
+TEST_F(CSelectionCopyTest, FolderItemsDroppedOnTheirOwnFolderAreRefusedBeforeAnythingGoes)
+{
+    // Dropped on their own folder, by its path or through a link to it.
+    MakeLink(Home() + "/source", Home() + "/alias");
+    run->Boxes().Expect(kInsideSource).Expect(kInsideSource);
+    Select(*local, {"data", "single.txt"});
+    EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/source/", false));
+    EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/alias/", false));
+    EXPECT_EQ(TreeOf(Home() + "/source/data"),
+              (QStringList{"deeper/", "deeper/inner.txt=inner", "new.txt=new"}));
+    EXPECT_EQ(run->Boxes().Pending(), 0);
+}
+
+TEST_F(CSelectionCopyTest, UploadReplacesAServerFolderAndACancelPutsTheOldOneBack)
+{
+    server.MakeFile("up/data/old.txt", "old");
+    server.MakeFile("up/data/old folder/kept.txt", "kept");
+    for (int i = 0; i < 60; ++i)
+        WriteLocalFile(Home() + "/source/data/many/" + QString::number(i) + ".txt", "x");
+
+    // Cancel Communication once the second file has reached the server.
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (server.CountCommands("STOR") < 2)
+            return;
+        for (CCommStatusDialog* dialog : run->Frame().findChildren<CCommStatusDialog*>())
+            dialog->cancelRequested = true;
+        cancel.stop();
+    });
+    cancel.start(0);
+    run->Boxes().Expect(kCancelled);
+    Select(*local, {"data"});
+    EXPECT_FALSE(local->CopySelectedItemsToFolder("/up/", true));
+    cancel.stop();
+    EXPECT_EQ(run->Boxes().Pending(), 0);
+    EXPECT_GE(server.CountCommands("STOR"), 2);
+    EXPECT_EQ(TreeOf(Remote("up")),
+              (QStringList{"data/", "data/old folder/", "data/old folder/kept.txt=kept",
+                           "data/old.txt=old"}));
+
+    // Without a cancel the new folder takes the old one's place.
+    EXPECT_TRUE(local->CopySelectedItemsToFolder("/up/", true));
+    QStringList expected = newData;
+    expected.append("data/many/");
+    for (int i = 0; i < 60; ++i)
+        expected.append("data/many/" + QString::number(i) + ".txt=x");
+    expected.sort();
+    EXPECT_EQ(TreeOf(Remote("up")), expected);
+    EXPECT_FALSE(theApp().busy);
+    EXPECT_TRUE(run->Frame().findChildren<CCommStatusDialog*>().isEmpty());
+}
+
+TEST_F(CSelectionCopyTest, AnEmptyFolderOfTheSameNameIsReplacedOnEitherSide)
+{
+    // An empty folder exists as much as a full one: it is replaced, not a reason to fail.
+    server.MakeFile("pub/data/from server.txt", "s");
+    server.MakeFolder("empty target/data");
+    QDir().mkpath(Home() + "/empty target/data");
+    CMyListView& ftp = *run->Frame().ListPane(1);
+    ftp.FillList("/pub/");
+    Select(ftp, {"data"});
+    EXPECT_TRUE(ftp.CopySelectedItemsToFolder(Home() + "/empty target/", false));
+    EXPECT_EQ(TreeOf(Home() + "/empty target"), (QStringList{"data/", "data/from server.txt=s"}));
+    Select(*local, {"data"});
+    EXPECT_TRUE(local->CopySelectedItemsToFolder("/empty target/", true));
+    EXPECT_EQ(TreeOf(Remote("empty target")), newData);
+    EXPECT_TRUE(run->Boxes().Shown().isEmpty());
+}
+
+TEST_F(CSelectionCopyTest, AServerFolderThatIsTheLocalSourceIsNotReplaced)
+{
+    // The server serves this computer's own disk: uploading a folder into the server
+    // folder that is its own parent would replace the source with itself.
+    server.MakeFile("pub/data/own.txt", "own");
+    local->FillList(server.Root() + "/pub/");
+    Select(*local, {"data"});
+    run->Boxes().Expect(kInsideSource);
+    EXPECT_FALSE(local->CopySelectedItemsToFolder("/pub/", true));
+    EXPECT_EQ(TreeOf(Remote("pub")), (QStringList{"data/", "data/own.txt=own"}));
+    EXPECT_EQ(run->Boxes().Pending(), 0);
+}

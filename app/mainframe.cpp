@@ -243,16 +243,6 @@ bool CMainFrame::event(QEvent* event)
     return QMainWindow::event(event);
 }
 
-void CMainFrame::changeEvent(QEvent* event)
-{
-    // Restored while an operation runs: the window must keep refusing input until the
-    // operation ends and enables it again.
-    if (event->type() == QEvent::WindowStateChange && !(windowState() & Qt::WindowMinimized) &&
-        theApp().busy)
-        setEnabled(false);
-    QMainWindow::changeEvent(event);
-}
-
 void CMainFrame::UpdateSettingsMenu()
 {
     const CVantorApp& app = theApp();
@@ -264,6 +254,8 @@ void CMainFrame::UpdateSettingsMenu()
 
 void CMainFrame::OnProfiles()
 {
+    if (theApp().busy)
+        return;
     CWaitCursor wait;
     {
         CProfilesDialog dialog(this);
@@ -276,6 +268,8 @@ void CMainFrame::OnProfiles()
 
 void CMainFrame::OnRefresh()
 {
+    if (theApp().busy)
+        return;
     CWaitCursor wait;
     localTree->BuildForSide();
     localTree->SelectStartItem();
@@ -303,6 +297,8 @@ int CMainFrame::ReconnectFtpSide()
 void CMainFrame::OnSortBy(SortKeyKind kind)
 {
     CVantorApp& app = theApp();
+    if (app.busy)
+        return;
     app.sortByName = kind == SortKeyKind::Name;
     app.sortByExtension = kind == SortKeyKind::Extension;
     app.sortBySize = kind == SortKeyKind::Size;

@@ -50,7 +50,6 @@ public:
 
 protected:
     bool event(QEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void CreateMenus();

@@ -1,5 +1,7 @@
 #include "framework/messagebox.h"
 
+#include "framework/waitcursor.h"
+
 #include <QMessageBox>
 
 namespace {
@@ -58,6 +60,7 @@ MsgAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& cap
     request.icon = icon;
     request.buttons = buttons;
     request.owner = owner;
+    const CNormalCursor pointer;
     if (CurrentHandler())
         return CurrentHandler()(request);
     return ShowOnScreen(request);

@@ -2,8 +2,32 @@
 
 #include <QCoreApplication>
 
+namespace {
+
+int depth = 0;
+
+void Pump(QEventLoop::ProcessEventsFlags flags)
+{
+    if (!QCoreApplication::instance())
+        return;
+    ++depth;
+    QCoreApplication::processEvents(flags);
+    --depth;
+}
+
+} // namespace
+
 void PumpPendingMessages()
 {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    Pump(QEventLoop::AllEvents);
+}
+
+void PaintPendingMessages()
+{
+    Pump(QEventLoop::ExcludeUserInputEvents);
+}
+
+int PumpDepth()
+{
+    return depth;
 }

@@ -1,5 +1,7 @@
 #include "framework/modaldialog.h"
 
+#include "framework/waitcursor.h"
+
 #include <QDialog>
 #include <QPointer>
 
@@ -15,6 +17,7 @@ CScopedModalHandler::Handler& CurrentHandler()
 
 int RunModalDialog(QDialog& dialog)
 {
+    const CNormalCursor pointer;
     if (!CurrentHandler())
         return dialog.exec();
 

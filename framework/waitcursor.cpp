@@ -17,3 +17,18 @@ void CWaitCursor::Restore()
 {
     CWaitCursor pulse;
 }
+
+CNormalCursor::CNormalCursor()
+{
+    const QCursor* current = QGuiApplication::overrideCursor();
+    if (current && current->shape() != Qt::ArrowCursor) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+        pushed = true;
+    }
+}
+
+CNormalCursor::~CNormalCursor()
+{
+    if (pushed)
+        QGuiApplication::restoreOverrideCursor();
+}

@@ -14,3 +14,18 @@ public:
     // current wait state (an outer wait keeps the hourglass, otherwise the arrow returns).
     static void Restore();
 };
+
+// The normal pointer for its lifetime while a wait cursor is up, for a message box or a
+// dialog that waits for the user: the user is asked something, the program is not busy.
+// Without a wait cursor it changes nothing, so the widgets keep their own cursors.
+class CNormalCursor
+{
+public:
+    CNormalCursor();
+    ~CNormalCursor();
+    CNormalCursor(const CNormalCursor&) = delete;
+    CNormalCursor& operator=(const CNormalCursor&) = delete;
+
+private:
+    bool pushed = false;
+};

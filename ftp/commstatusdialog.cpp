@@ -315,6 +315,6 @@ void CCommStatusDialog::InstallWaitHook()
 
 void RefreshUi()
 {
-    PumpPendingMessages();
+    PaintPendingMessages();
     CWaitCursor::Restore();
 }

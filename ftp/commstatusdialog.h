@@ -113,6 +113,7 @@ private:
     qint64 lastDisplayMs = -1; // coarse monotonic time of the last repaint; -1 none yet
 };
 
-// Lets waiting messages of the main window run so that a status text just set is painted
-// before a blocking step, and puts the cursor in step with the current wait state.
+// Lets waiting paint events run so that a status text just set is painted before a
+// blocking step, and puts the cursor in step with the current wait state. User input waits
+// in its queue until the step is over.
 void RefreshUi();

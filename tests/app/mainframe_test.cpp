@@ -103,21 +103,6 @@ TEST(MainFrame, FirstStartDefaultsAndTheNextStartRestores)
     EXPECT_EQ(CheckedSortItem(again.Frame()), QStringLiteral("Size"));
 }
 
-TEST(MainFrame, RestoredWhileBusyStaysDisabled)
-{
-    CProgramRun run(Home());
-    CMainFrame& frame = run.Frame();
-    theApp().busy = true;
-    frame.showMinimized();
-    frame.showNormal();
-    EXPECT_FALSE(frame.isEnabled());
-    theApp().busy = false;
-    frame.setEnabled(true);
-    frame.showMinimized();
-    frame.showNormal();
-    EXPECT_TRUE(frame.isEnabled());
-}
-
 TEST(AppCommands, AboutShowsTheVersion)
 {
     CProgramRun run(Home());

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -372,24 +373,26 @@ TEST_F(CCommStatusDialogTest, NeitherEscNorTheWindowManagerClosesIt)
     EXPECT_TRUE(dialog->isVisible());
 }
 
-TEST(CCommOperationTest, DisablesTheMainWindowAndSetsBusyForItsLifetime)
+TEST(CCommOperationTest, TakesTheMainWindowsInputAndSetsBusyForItsLifetime)
 {
     CMainFrame* frame = MakeMainFrame();
     QPointer<CCommStatusDialog> dialog;
     {
         CCommOperation operation;
         dialog = &operation.Dialog();
-        EXPECT_FALSE(frame->isEnabled());
+        EXPECT_FALSE(frame->centralWidget()->isEnabled());
+        EXPECT_FALSE(frame->menuBar()->isEnabled());
         EXPECT_TRUE(theApp().busy);
         EXPECT_TRUE(dialog->isVisible());
-        // The status window stays usable although its owner is disabled, also when the
-        // main window disables itself again.
+        // The status window stays usable although its owner refuses input, also when the
+        // owner is disabled as a whole.
         EXPECT_TRUE(dialog->isEnabled());
-        frame->setEnabled(true);
         frame->setEnabled(false);
         EXPECT_TRUE(dialog->isEnabled());
+        frame->setEnabled(true);
     }
-    EXPECT_TRUE(frame->isEnabled());
+    EXPECT_TRUE(frame->centralWidget()->isEnabled());
+    EXPECT_TRUE(frame->menuBar()->isEnabled());
     EXPECT_FALSE(theApp().busy);
     EXPECT_TRUE(dialog.isNull());
 }

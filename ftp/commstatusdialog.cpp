@@ -194,6 +194,9 @@ QString CCommStatusDialog::BytesCopiedText() const
 {
     if (!valuesSet)
         return {};
+    // A file whose length the server does not tell shows the bytes moved alone.
+    if (totalText.isEmpty())
+        return QString::number(bytesDone);
     return QString::number(bytesDone) + QStringLiteral(" of ") + totalText;
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "ftp/serverchecks.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QString>
 
 #include <chrono>
 #include <memory>
+#include <optional>
 
+class CFtpConnection;
 class CInternetException;
 class CConnectAttempt;
 namespace Ui {
@@ -62,6 +66,14 @@ public:
     // Closes and deletes theApp().ftpConnection, then internetSession.
     static void Disconnect();
 
+    // Copies one file: local to server, server to local, or from one server path to another
+    // over a second connection. True only when every byte arrived; a false result has been
+    // shown to the user. A download writes beside the local file and replaces it only when
+    // it succeeded, so a failed or cancelled one leaves the user's file as it was.
+    bool UploadFile(QString localPath, QString ftpPath);
+    bool DownloadFile(QString ftpPath, QString localPath);
+    bool CopyFtpFile(QString sourcePath, QString destinationPath);
+
     // The values of the last block, whether or not the window has been repainted since:
     // the window takes them over at most every kDisplayInterval.
     int ProgressPosition() const { return position; }
@@ -100,6 +112,9 @@ private:
     static bool WaitHook();
     static void InstallWaitHook();
 
+    // What the server offers to check a transferred file, asked once per action (FEAT).
+    const CServerChecks& ServerChecks(CFtpConnection& connection);
+
     std::unique_ptr<Ui::CommStatusDialog> ui;
     QPointer<QWidget> mainWindow;
 
@@ -111,6 +126,7 @@ private:
     int position = 0;
     bool displayStale = false;
     qint64 lastDisplayMs = -1; // coarse monotonic time of the last repaint; -1 none yet
+    std::optional<CServerChecks> serverChecks;
 };
 
 // Lets waiting paint events run so that a status text just set is painted before a

@@ -177,6 +177,17 @@ std::unique_ptr<CInternetFile> CFtpConnection::Command(const QString& text, bool
     return std::unique_ptr<CInternetFile>(new CInternetFile(std::move(channel)));
 }
 
+FtpCommandReply CFtpConnection::Query(const QString& text)
+{
+    FtpControl& c = Ready(control);
+    if (text.isEmpty() || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
+        text.contains(QChar(0)))
+        throw CInternetException(InetErrorKind::Protocol,
+                                 QStringLiteral("A command must be one line of text."));
+    const FtpReply reply = c.Execute(session->codec.EncodeText(text));
+    return FtpCommandReply{reply.code, reply.Text()};
+}
+
 std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
 {
     FtpControl& c = Ready(control);

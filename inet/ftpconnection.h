@@ -21,6 +21,13 @@ struct FtpStat
     qint64 writeTime = 0; // UTC seconds since 1970; 0 when the server does not tell
 };
 
+// The final reply of a command without a data connection (CFtpConnection::Query).
+struct FtpCommandReply
+{
+    int code = 0;
+    QString text; // the text after the code of every line, joined by "\n"
+};
+
 // One logged-in control connection. It carries one open file or one open search at a time;
 // opening a second fails with InetErrorKind::Busy and leaves the first intact.
 //
@@ -50,6 +57,11 @@ public:
     // lost connection still throws.
     std::unique_ptr<CInternetFile> Command(const QString& text, bool expectData,
                                            TransferType type = TransferType::Ascii);
+
+    // Sends a one-line command and returns its final reply, for commands whose answer the
+    // caller reads (FEAT, HASH, SITE). Throws when the connection is lost or carries a
+    // transfer, and for text that is not one line.
+    FtpCommandReply Query(const QString& text);
 
     // Whether `path` exists and what it is: MLST where offered, else SIZE and MDTM, else the
     // parent's listing. Nothing when it does not exist; an empty folder exists.

@@ -1,0 +1,453 @@
+// Copying one file: from the local computer to the server, back, and from one server path
+// to another. Each routine moves the bytes through one block loop, then holds the result
+// against what the server says of the file (its size, and a digest where it offers one).
+#include "ftp/commstatusdialog.h"
+
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "framework/messagebox.h"
+#include "ftp/serverchecks.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetexception.h"
+#include "inet/internetfile.h"
+#include "inet/internetsession.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+const QString kCopyingText = QStringLiteral("Copying Files - Please Wait");
+const QString kReadyText = QStringLiteral("Ready");
+const QString kRetrievingLengthText = QStringLiteral("Retrieving Length of FTP File");
+const QString kTransferringText = QStringLiteral("Transferring Data");
+const QString kServerToServerTitle =
+    QStringLiteral("Copying files from FTP Server to FTP Server - Please Wait");
+const QString kSameFileText =
+    QStringLiteral("The destination file is the same as the source file.");
+const QString kSameFileCaption = QStringLiteral("Error Copying File");
+const QString kPartSuffix = QStringLiteral(".part");
+
+constexpr qint64 kBlockSize = 1000;
+
+// Pane 0 of the status bar while a file routine runs, and "Ready" when it ends, however.
+class CCopyingStatus
+{
+public:
+    CCopyingStatus() { Show(kCopyingText); }
+    ~CCopyingStatus() { Show(kReadyText); }
+    CCopyingStatus(const CCopyingStatus&) = delete;
+    CCopyingStatus& operator=(const CCopyingStatus&) = delete;
+
+private:
+    static void Show(const QString& text)
+    {
+        if (CMainFrame* frame = theApp().mainFrame)
+            frame->SetStatusText(0, text);
+        RefreshUi();
+    }
+};
+
+QString ServerDisplayPath(const QString& path)
+{
+    return theApp().activeProfile.name + QLatin1Char(':') + path;
+}
+
+// Where the bytes of one transfer come from and go to. `read` gives the bytes read, 0 at the
+// end of the data and -1 for a local failure; `write` gives false for a local failure. A
+// network failure arrives as CInternetException from either.
+struct BlockEnds
+{
+    std::function<qint64(char*, qint64)> read;
+    std::function<bool(const char*, qint64)> write;
+};
+
+// A network failure outside the block loop: the cancel message when the user's Cancel
+// ended the call, else the copy error.
+void ReportNetworkFailure(CCommStatusDialog& dialog, const CInternetException& error)
+{
+    if (error.Kind() == InetErrorKind::Cancelled && dialog.cancelRequested)
+        dialog.PollCancel();
+    else
+        dialog.ReportCopyError(error);
+}
+
+// Moves the data in blocks of 1000 bytes until the source ends. Each whole block shows its
+// progress and polls for Cancel; the last, partial block does not. `total` is the length
+// the progress is measured against, where one is known. False after a failure (shown) or
+// a cancel; `moved` holds the bytes written either way.
+bool MoveBlocks(CCommStatusDialog& dialog, const BlockEnds& ends, std::optional<quint64> total,
+                CStreamDigest* digest, quint64& moved)
+{
+    const QString totalText = total ? QString::number(*total) : QString();
+    const std::time_t start = std::time(nullptr);
+    char buffer[kBlockSize];
+    quint64 blockIndex = 0;
+    bool failed = false;
+    moved = 0;
+    try {
+        for (;;) {
+            qint64 filled = 0;
+            while (filled < kBlockSize) {
+                const qint64 got = ends.read(buffer + filled, kBlockSize - filled);
+                if (got <= 0) {
+                    failed = got < 0;
+                    break;
+                }
+                filled += got;
+            }
+            if (!failed && filled > 0 && !ends.write(buffer, filled))
+                failed = true;
+            if (failed) {
+                dialog.ReportCopyError();
+                break;
+            }
+            if (digest)
+                digest->Add(buffer, filled);
+            moved += static_cast<quint64>(filled);
+            if (filled < kBlockSize)
+                break; // the data ended inside this block
+            dialog.ShowTransferProgress(moved, totalText, std::time(nullptr) - start);
+            if (!dialog.UpdateProgress(blockIndex, total.value_or(0))) {
+                failed = true;
+                break;
+            }
+            ++blockIndex;
+        }
+    } catch (const CInternetException& error) {
+        // A call ended by Cancel gets its message from the poll below.
+        if (error.Kind() != InetErrorKind::Cancelled)
+            dialog.ReportCopyError(error);
+        failed = true;
+    }
+    if (!dialog.PollCancel())
+        failed = true;
+    return !failed;
+}
+
+// Whether the server's digest of `path` is the one computed while the bytes streamed. A
+// server that cannot tell (no digest, a refusal, a reply too late) leaves the size as the
+// only check; only the user's Cancel ends the wait with an exception.
+bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
+                   CStreamDigest* digest)
+{
+    if (!digest)
+        return true;
+    const QByteArray ours = digest->HexResult();
+    FtpCommandReply reply;
+    try {
+        for (const QString& command : checks.DigestCommands(path))
+            reply = connection.Query(command);
+    } catch (const CInternetException& error) {
+        if (error.Kind() == InetErrorKind::Cancelled)
+            throw;
+        return true;
+    }
+    const QByteArray theirs = checks.DigestFromReply(reply.code, reply.text);
+    return theirs.isEmpty() || ours.isEmpty() || theirs == ours;
+}
+
+std::unique_ptr<CStreamDigest> DigestFor(const CServerChecks& checks)
+{
+    if (const std::optional<DigestAlgorithm> algorithm = checks.Algorithm())
+        return std::make_unique<CStreamDigest>(*algorithm);
+    return nullptr;
+}
+
+// The length of a server file for the progress, and the size a complete copy must have:
+// only where the server tells sizes exactly, not from a listing that may round them.
+struct ServerLength
+{
+    std::optional<quint64> length;
+    std::optional<quint64> announced;
+};
+
+ServerLength LengthOf(CFtpConnection& connection, const CServerChecks& checks, const QString& path)
+{
+    ServerLength result;
+    if (const std::optional<FtpStat> stat = connection.Stat(path); stat && !stat->isDirectory) {
+        result.length = stat->size;
+        if (checks.HasExactSize())
+            result.announced = stat->size;
+    }
+    return result;
+}
+
+// Whether the file the server stored holds the `moved` bytes that were sent, by its size
+// and its digest where the server tells them.
+bool StoredFileMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
+                       quint64 moved, CStreamDigest* digest)
+{
+    if (checks.HasExactSize()) {
+        const std::optional<FtpStat> stored = connection.Stat(path);
+        if (!stored || stored->size != moved)
+            return false;
+    }
+    return DigestMatches(connection, checks, path, digest);
+}
+
+// The file a download replaces: a link is followed, so that the file it names is updated
+// and the link stays.
+QString DownloadTarget(const QString& localPath)
+{
+    const QFileInfo info(localPath);
+    return info.isSymLink() ? info.symLinkTarget() : localPath;
+}
+
+// Where a download is written until it is complete: beside the file, so that the rename
+// stays on one file system. A name with no room for the suffix is shortened and marked
+// with a hash of the whole name, so that the same download finds the same file again.
+QString PartPathFor(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const QString folder = path.left(path.size() - name.size());
+    if (QFile::encodeName(name).size() + kPartSuffix.size() <= NAME_MAX)
+        return path + kPartSuffix;
+    const QString mark =
+        QLatin1Char('~') +
+        QString::fromLatin1(
+            QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
+    QString shortened = name;
+    while (!shortened.isEmpty() &&
+           QFile::encodeName(shortened).size() + mark.size() + kPartSuffix.size() > NAME_MAX) {
+        shortened.chop(shortened.size() > 1 && shortened.back().isLowSurrogate() ? 2 : 1);
+    }
+    return folder + shortened + mark + kPartSuffix;
+}
+
+// Replaces `target` by `part` in one step, keeping the permissions the user gave the file.
+bool ReplaceWithPart(const QString& part, const QString& target)
+{
+    if (QFileInfo::exists(target))
+        QFile::setPermissions(part, QFile::permissions(target));
+    return std::rename(QFile::encodeName(part).constData(),
+                       QFile::encodeName(target).constData()) == 0;
+}
+
+// The same server file under two spellings ("/a//b", "/a/./b", "b" in the current folder).
+bool SameServerFile(const QString& first, const QString& second)
+{
+    const auto normal = [](const QString& path) {
+        const QString absolute = path.startsWith(QLatin1Char('/'))
+                                     ? path
+                                     : theApp().ftpCurrentDir + QLatin1Char('/') + path;
+        return QDir::cleanPath(absolute);
+    };
+    return normal(first) == normal(second);
+}
+
+} // namespace
+
+const CServerChecks& CCommStatusDialog::ServerChecks(CFtpConnection& connection)
+{
+    if (!serverChecks) {
+        const FtpCommandReply features = connection.Query(QStringLiteral("FEAT"));
+        serverChecks = CServerChecks::FromFeatures(features.code, features.text);
+    }
+    return *serverChecks;
+}
+
+bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
+{
+    CCopyingStatus status;
+    ShowTransferControls();
+    SetFrom(localPath);
+    SetTo(ServerDisplayPath(ftpPath));
+
+    QFile local(localPath);
+    CFtpConnection* connection = theApp().ftpConnection.get();
+    if (!connection || QFileInfo(localPath).isDir() || !local.open(QIODevice::ReadOnly)) {
+        ReportCopyError();
+        return false;
+    }
+    const quint64 total = static_cast<quint64>(local.size());
+
+    std::unique_ptr<CInternetFile> remote;
+    std::unique_ptr<CStreamDigest> digest;
+    try {
+        digest = DigestFor(ServerChecks(*connection));
+        remote = connection->OpenFile(ftpPath, FileAccess::Write);
+    } catch (const CInternetException& error) {
+        ReportNetworkFailure(*this, error);
+        return false;
+    }
+
+    SetStatusLine(kTransferringText);
+    quint64 moved = 0;
+    const BlockEnds ends{[&local](char* bytes, qint64 count) { return local.read(bytes, count); },
+                         [&remote](const char* bytes, qint64 count) {
+                             remote->Write(bytes, count);
+                             return true;
+                         }};
+    // A transfer given up is not closed: the server is told it is incomplete.
+    if (!MoveBlocks(*this, ends, total, digest.get(), moved))
+        return false;
+    if (moved < total) {
+        // The file shrank while it was read: what went out is not the file.
+        ReportCopyError();
+        return false;
+    }
+    try {
+        remote->Close();
+        if (!StoredFileMatches(*connection, ServerChecks(*connection), ftpPath, moved,
+                               digest.get())) {
+            ReportCopyError();
+            return false;
+        }
+    } catch (const CInternetException& error) {
+        ReportNetworkFailure(*this, error);
+        return false;
+    }
+    return true;
+}
+
+bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
+{
+    CCopyingStatus status;
+    SetStatusLine(kRetrievingLengthText);
+    SetFrom(ServerDisplayPath(ftpPath));
+    SetTo(localPath);
+    ShowTransferControls();
+
+    const QString target = DownloadTarget(localPath);
+    CFtpConnection* connection = theApp().ftpConnection.get();
+    if (!connection || QFileInfo(target).isDir()) {
+        ReportCopyError();
+        return false;
+    }
+
+    // The server file is opened before anything local is touched: should it be missing or
+    // refused, the user's file stays as it was.
+    ServerLength length;
+    std::unique_ptr<CStreamDigest> digest;
+    std::unique_ptr<CInternetFile> remote;
+    try {
+        const CServerChecks& checks = ServerChecks(*connection);
+        length = LengthOf(*connection, checks, ftpPath);
+        digest = DigestFor(checks);
+        remote = connection->OpenFile(ftpPath, FileAccess::Read);
+    } catch (const CInternetException& error) {
+        ReportNetworkFailure(*this, error);
+        return false;
+    }
+
+    const QString partPath = PartPathFor(target);
+    QFile part(partPath);
+    if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        ReportCopyError();
+        return false;
+    }
+
+    SetStatusLine(kTransferringText);
+    quint64 moved = 0;
+    const BlockEnds ends{
+        [&remote](char* bytes, qint64 count) { return remote->Read(bytes, count); },
+        [&part](const char* bytes, qint64 count) { return part.write(bytes, count) == count; }};
+    // On failure the part file keeps what arrived, and the user's file is not touched.
+    if (!MoveBlocks(*this, ends, length.length, digest.get(), moved))
+        return false;
+    try {
+        remote->Close();
+        const bool written = part.flush();
+        part.close();
+        if (!written || part.error() != QFileDevice::NoError ||
+            (length.announced && moved != *length.announced) ||
+            !DigestMatches(*connection, ServerChecks(*connection), ftpPath, digest.get()) ||
+            !ReplaceWithPart(partPath, target)) {
+            ReportCopyError();
+            return false;
+        }
+    } catch (const CInternetException& error) {
+        ReportNetworkFailure(*this, error);
+        return false;
+    }
+    return true;
+}
+
+bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
+{
+    CCopyingStatus status;
+    // Opening the destination would empty it before the source is read.
+    if (SameServerFile(sourcePath, destinationPath)) {
+        ShowMessageBox(MessageOwner(), kSameFileText, kSameFileCaption, MsgIcon::Stop);
+        return false;
+    }
+    SetTitleLine(kServerToServerTitle);
+    SetStatusLine(kRetrievingLengthText);
+    ShowTransferControls();
+    SetFrom(ServerDisplayPath(sourcePath));
+    SetTo(ServerDisplayPath(destinationPath));
+
+    CVantorApp& app = theApp();
+    CFtpConnection* connection = app.ftpConnection.get();
+    if (!connection || !app.internetSession) {
+        ReportCopyError();
+        return false;
+    }
+
+    // The source is read over a second connection, since this one carries the destination.
+    // It is opened first: should it be missing or refused, the destination is not touched.
+    ServerLength length;
+    std::unique_ptr<CStreamDigest> digest;
+    std::unique_ptr<CFtpConnection> second;
+    std::unique_ptr<CInternetFile> source;
+    std::unique_ptr<CInternetFile> destination;
+    const auto closeSecond = [&] {
+        source.reset();
+        if (second)
+            second->Close();
+    };
+    try {
+        const CServerChecks& checks = ServerChecks(*connection);
+        length = LengthOf(*connection, checks, sourcePath);
+        digest = DigestFor(checks);
+        const ProfileRecord& profile = app.activeProfile;
+        // In the mode that works for the main connection.
+        second = app.internetSession->GetFtpConnection(
+            profile.address, profile.userId, profile.password, 0, connection->IsPassive());
+        source = second->OpenFile(sourcePath, FileAccess::Read);
+        destination = connection->OpenFile(destinationPath, FileAccess::Write);
+    } catch (const CInternetException& error) {
+        closeSecond();
+        ReportNetworkFailure(*this, error);
+        return false;
+    }
+
+    SetStatusLine(kTransferringText);
+    quint64 moved = 0;
+    const BlockEnds ends{
+        [&source](char* bytes, qint64 count) { return source->Read(bytes, count); },
+        [&destination](const char* bytes, qint64 count) {
+            destination->Write(bytes, count);
+            return true;
+        }};
+    if (!MoveBlocks(*this, ends, length.length, digest.get(), moved)) {
+        destination.reset();
+        closeSecond();
+        return false;
+    }
+    try {
+        destination->Close();
+        // The source's own final reply tells whether all of it was sent.
+        source->Close();
+        closeSecond();
+        if ((length.announced && moved != *length.announced) ||
+            !StoredFileMatches(*connection, ServerChecks(*connection), destinationPath, moved,
+                               digest.get())) {
+            ReportCopyError();
+            return false;
+        }
+    } catch (const CInternetException& error) {
+        closeSecond();
+        ReportNetworkFailure(*this, error);
+        return false;
+    }
+    return true;
+}

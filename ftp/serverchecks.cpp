@@ -1,0 +1,186 @@
+#include "ftp/serverchecks.h"
+
+#include <openssl/evp.h>
+#include <zlib.h>
+
+#include <array>
+
+namespace {
+
+struct AlgorithmName
+{
+    DigestAlgorithm algorithm;
+    const char* hashName; // in HASH's FEAT line and replies
+    const char* xCommand; // the older command of its own
+    int hexLength;
+};
+
+// Strongest first: where a server offers several, the first it offers is used.
+constexpr std::array<AlgorithmName, 4> kAlgorithms{{
+    {DigestAlgorithm::Sha256, "SHA-256", "XSHA256", 64},
+    {DigestAlgorithm::Sha1, "SHA-1", "XSHA1", 40},
+    {DigestAlgorithm::Md5, "MD5", "XMD5", 32},
+    {DigestAlgorithm::Crc32, "CRC32", "XCRC", 8},
+}};
+
+const AlgorithmName& NameOf(DigestAlgorithm algorithm)
+{
+    for (const AlgorithmName& name : kAlgorithms) {
+        if (name.algorithm == algorithm)
+            return name;
+    }
+    return kAlgorithms.back();
+}
+
+bool IsHex(const QString& text)
+{
+    for (const QChar c : text) {
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+              (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f'))))
+            return false;
+    }
+    return !text.isEmpty();
+}
+
+} // namespace
+
+CServerChecks CServerChecks::FromFeatures(int code, const QString& text)
+{
+    CServerChecks checks;
+    if (code != 211)
+        return checks;
+    QStringList hashOffers;
+    QString hashCurrent;
+    QStringList xCommands;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    // The first and the last line frame the list.
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        const QString name = line.section(QLatin1Char(' '), 0, 0).toUpper();
+        if (name == QLatin1String("SIZE") || name == QLatin1String("MLST"))
+            checks.exactSize = true;
+        else if (name == QLatin1String("HASH")) {
+            for (QString offer : line.section(QLatin1Char(' '), 1).split(QLatin1Char(';'))) {
+                offer = offer.trimmed().toUpper();
+                if (offer.endsWith(QLatin1Char('*'))) {
+                    offer.chop(1);
+                    hashCurrent = offer;
+                }
+                hashOffers.append(offer);
+            }
+        } else {
+            xCommands.append(name);
+        }
+    }
+    for (const AlgorithmName& candidate : kAlgorithms) {
+        if (hashOffers.contains(QLatin1String(candidate.hashName))) {
+            checks.algorithm = candidate.algorithm;
+            checks.viaHash = true;
+            checks.hashChosen = hashCurrent == QLatin1String(candidate.hashName);
+            return checks;
+        }
+    }
+    for (const AlgorithmName& candidate : kAlgorithms) {
+        if (xCommands.contains(QLatin1String(candidate.xCommand))) {
+            checks.algorithm = candidate.algorithm;
+            return checks;
+        }
+    }
+    return checks;
+}
+
+QStringList CServerChecks::DigestCommands(const QString& path) const
+{
+    if (!algorithm)
+        return {};
+    const AlgorithmName& name = NameOf(*algorithm);
+    if (!viaHash)
+        return {QLatin1String(name.xCommand) + QLatin1Char(' ') + path};
+    QStringList commands;
+    if (!hashChosen)
+        commands.append(QStringLiteral("OPTS HASH ") + QLatin1String(name.hashName));
+    commands.append(QStringLiteral("HASH ") + path);
+    return commands;
+}
+
+QByteArray CServerChecks::DigestFromReply(int code, const QString& text) const
+{
+    if (!algorithm || code / 100 != 2)
+        return {};
+    const AlgorithmName& name = NameOf(*algorithm);
+    const QStringList words =
+        text.section(QLatin1Char('\n'), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString digest;
+    if (viaHash) {
+        // "213 SHA-256 0-1234 <hex> <name>": a reply in another algorithm is no answer.
+        if (words.size() < 3 || words[0].toUpper() != QLatin1String(name.hashName))
+            return {};
+        digest = words[2];
+    } else {
+        // "250 <hex>", some servers add the name or words around it.
+        for (const QString& word : words) {
+            if (IsHex(word) && word.size() <= name.hexLength &&
+                (word.size() == name.hexLength || *algorithm == DigestAlgorithm::Crc32)) {
+                digest = word;
+                break;
+            }
+        }
+    }
+    if (!IsHex(digest) || digest.size() > name.hexLength)
+        return {};
+    // A CRC may come without its leading zeros.
+    if (*algorithm == DigestAlgorithm::Crc32)
+        digest = digest.rightJustified(name.hexLength, QLatin1Char('0'));
+    if (digest.size() != name.hexLength)
+        return {};
+    return digest.toLower().toLatin1();
+}
+
+struct CStreamDigest::State
+{
+    EVP_MD_CTX* context = nullptr;
+    uLong crc = 0;
+};
+
+CStreamDigest::CStreamDigest(DigestAlgorithm digestAlgorithm)
+    : algorithm(digestAlgorithm)
+    , state(std::make_unique<State>())
+{
+    if (algorithm == DigestAlgorithm::Crc32) {
+        state->crc = crc32(0, nullptr, 0);
+        return;
+    }
+    const EVP_MD* md = algorithm == DigestAlgorithm::Sha256 ? EVP_sha256()
+                       : algorithm == DigestAlgorithm::Sha1 ? EVP_sha1()
+                                                            : EVP_md5();
+    state->context = EVP_MD_CTX_new();
+    if (state->context)
+        EVP_DigestInit_ex(state->context, md, nullptr);
+}
+
+CStreamDigest::~CStreamDigest()
+{
+    if (state->context)
+        EVP_MD_CTX_free(state->context);
+}
+
+void CStreamDigest::Add(const char* data, qint64 size)
+{
+    if (algorithm == DigestAlgorithm::Crc32) {
+        state->crc =
+            crc32_z(state->crc, reinterpret_cast<const Bytef*>(data), static_cast<z_size_t>(size));
+    } else if (state->context) {
+        EVP_DigestUpdate(state->context, data, static_cast<size_t>(size));
+    }
+}
+
+QByteArray CStreamDigest::HexResult()
+{
+    if (algorithm == DigestAlgorithm::Crc32)
+        return QByteArray::number(static_cast<quint32>(state->crc), 16).rightJustified(8, '0');
+    unsigned char bytes[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!state->context || EVP_DigestFinal_ex(state->context, bytes, &length) != 1)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length)).toHex();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+enum class DigestAlgorithm { Crc32, Md5, Sha1, Sha256 };
+
+// What a server offers to check a file after a transfer, read from its FEAT reply: whether
+// its size reply can be trusted (SIZE or MLST), and how it tells a digest of a file's
+// content (HASH, or one of the older XSHA256, XSHA1, XMD5 and XCRC commands).
+class CServerChecks
+{
+public:
+    // `code` and `text` of the FEAT reply; any reply but 211 offers nothing.
+    static CServerChecks FromFeatures(int code, const QString& text);
+
+    // SIZE or MLST: the size the server tells is the file's exact byte count, not a listing's.
+    bool HasExactSize() const { return exactSize; }
+    std::optional<DigestAlgorithm> Algorithm() const { return algorithm; }
+
+    // The commands that ask for the digest of `path`, to be sent in order; the last one's
+    // reply carries it. Empty when the server offers no digest this program computes.
+    QStringList DigestCommands(const QString& path) const;
+    // The digest in the reply to the last of DigestCommands, as lower-case hex; empty when
+    // the reply carries none (the server could not tell, or said something else).
+    QByteArray DigestFromReply(int code, const QString& text) const;
+
+private:
+    bool exactSize = false;
+    std::optional<DigestAlgorithm> algorithm;
+    bool viaHash = false;    // HASH, with OPTS HASH unless the algorithm is already chosen
+    bool hashChosen = false; // the algorithm is the server's current choice for HASH
+};
+
+// A digest of the bytes as they stream past, in one of the algorithms servers offer.
+class CStreamDigest
+{
+public:
+    explicit CStreamDigest(DigestAlgorithm algorithm);
+    ~CStreamDigest();
+    CStreamDigest(const CStreamDigest&) = delete;
+    CStreamDigest& operator=(const CStreamDigest&) = delete;
+
+    void Add(const char* data, qint64 size);
+    // Lower-case hex; the digest ends with it.
+    QByteArray HexResult();
+
+private:
+    struct State;
+    DigestAlgorithm algorithm;
+    std::unique_ptr<State> state;
+};

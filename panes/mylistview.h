@@ -39,6 +39,19 @@ public:
     CDirListModel* Model() const { return rowsModel; }
     CMyTreeView* RowTree() const { return rowTree; }
 
+    // The file and folder operations, on this pane's side and under its delete-side
+    // overrides (CFileOperations); their messages are owned by the pane. Paths are full
+    // paths; a folder path given to DeleteFolder ends in "/".
+    bool DeleteFile(const QString& filePath);
+    bool DeleteFolder(const QString& folderPath);
+    bool CreateFolder(const QString& folderPath);
+    bool CopyLocalFile(const QString& source, const QString& destination);
+    bool CopyLocalFolder(const QString& source, const QString& destination);
+    // The Attributes command on the selected server files: the File Attributes dialog with
+    // the first file's present value, then SITE CHMOD for each file until one does not take
+    // the value; the outcome in a message box.
+    void SetAttributes();
+
     int side = 0;
     QString path;
     QTreeWidgetItem* treeItem = nullptr;

@@ -19,6 +19,9 @@ int FuzzProfileFile(const uint8_t* data, size_t size);
 // The launcher's HTTP response: the first byte holds the reader's options, the next two the
 // sizes of the blocks in which the rest arrives.
 int FuzzHttpResponse(const uint8_t* data, size_t size);
+// The permission reader: the first byte gives the length of the file name that follows,
+// the rest is a LIST reply.
+int FuzzPermissions(const uint8_t* data, size_t size);
 
 struct FuzzTarget
 {
@@ -31,4 +34,5 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"ftpreply", FuzzFtpReply},
     {"profilefile", FuzzProfileFile},
     {"httpresponse", FuzzHttpResponse},
+    {"permissions", FuzzPermissions},
 };

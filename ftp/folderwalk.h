@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What walking a folder tree needs on both sides: the entries of a local folder, and the
+// guard that keeps a copy from running round a link cycle or down without end.
+
+enum class LocalEntryKind {
+    Folder, // a folder, or with links followed a link that leads to one
+    File,   // a regular file, or with links followed a link that leads to one
+    Link,   // a symbolic link, when links are not followed
+    Other   // a device, pipe or socket, or a link that leads nowhere
+};
+
+struct LocalChild
+{
+    QString name;
+    LocalEntryKind kind = LocalEntryKind::Other;
+};
+
+// The entries of the local folder `folder` but "." and "..", in the order the file system
+// gives them. Nothing when the folder cannot be read, which an empty folder can.
+std::optional<QList<LocalChild>> ReadLocalChildren(const QString& folder, bool followLinks);
+
+// Device and inode of a local folder, links followed: two paths with the same identity are
+// the same folder. Empty when the folder cannot be reached.
+QString LocalFolderIdentity(const QString& path);
+
+// The folders on the path from the top of a copy to the folder being copied now, each by
+// its identity (LocalFolderIdentity, or the path the server reports after entering it).
+// A folder already on the path is a cycle through a link; more than kMaxDepth levels are
+// refused as well, so that a cycle the identities cannot show still ends.
+class CFolderWalkGuard
+{
+public:
+    static constexpr int kMaxDepth = 64;
+
+    enum class Step { Entered, Cycle, TooDeep };
+
+    // Enters a folder below the current one; only Entered must be left again.
+    Step Enter(const QString& identity);
+    void Leave();
+
+    int Depth() const { return static_cast<int>(path.size()); }
+
+    // The message for a refused step, naming the folder as the user knows it.
+    static QString RefusalText(Step step, const QString& folder);
+    static QString RefusalCaption();
+
+private:
+    QStringList path;
+};

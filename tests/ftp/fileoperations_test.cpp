@@ -1,0 +1,340 @@
+// Deleting, creating and copying files and folders on both sides, with links in the trees.
+#include "app/vantorapp.h"
+#include "ftp/fileoperations.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetsession.h"
+#include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kDeleteFile =
+    QStringLiteral("The program was unable to delete the specified file(s).");
+const QString kDeleteFolder =
+    QStringLiteral("The program was unable to delete the specified folder(s).");
+const QString kCreateFolder = QStringLiteral("The program was unable to create the new directory.");
+const QString kCopyFile = QStringLiteral("The program was unable to copy the selected file(s).");
+const QString kSameFile = QStringLiteral("The destination file is the same as the source file.");
+const QString kInsideSource =
+    QStringLiteral("The destination folder is the same as the source folder.");
+
+QString Work()
+{
+    return TestCaseFolder() + QStringLiteral("/work");
+}
+
+void WriteFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(content);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+void Link(const QString& target, const QString& linkPath)
+{
+    ASSERT_EQ(
+        symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData()), 0)
+        << linkPath.toStdString();
+}
+
+bool Exists(const QString& path)
+{
+    struct stat info
+    {};
+    return lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+// Every path below `folder`, relative, sorted; links are listed, not entered.
+QStringList Tree(const QString& folder)
+{
+    QStringList paths;
+    const QDir dir(folder);
+    for (const QFileInfo& info :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        paths.append(info.fileName() + (info.isDir() && !info.isSymLink() ? "/" : ""));
+        if (info.isDir() && !info.isSymLink()) {
+            for (const QString& below : Tree(info.filePath()))
+                paths.append(info.fileName() + "/" + below);
+        }
+    }
+    paths.sort();
+    return paths;
+}
+
+} // namespace
+
+TEST(LocalFileOperations, DeleteFolderRemovesLinksButNeverWhatTheyLeadTo)
+{
+    const QString outside = Work() + "/outside";
+    WriteFile(outside + "/keep/precious.txt", "precious");
+    WriteFile(outside + "/single.txt", "single");
+    const QString tree = Work() + "/tree";
+    WriteFile(tree + "/a.txt", "a");
+    WriteFile(tree + "/sub/deeper/b.txt", "b");
+    WriteFile(tree + "/.hidden", "h");
+    Link(outside, tree + "/sub/backup");                // a link to a folder outside
+    Link(outside + "/single.txt", tree + "/file-link"); // a link to a file outside
+    Link(tree + "/nowhere", tree + "/dangling");
+    Link("..", tree + "/sub/loop"); // a cycle
+    const QString alias = Work() + "/alias";
+    Link(outside, alias); // the folder path itself is a link
+
+    CMessageBoxScript boxes;
+    CFileOperations local(nullptr, 0);
+    EXPECT_TRUE(local.DeleteFolder(tree + "/"));
+    EXPECT_TRUE(local.DeleteFolder(alias + "/"));
+    EXPECT_FALSE(Exists(tree));
+    EXPECT_FALSE(Exists(alias));
+    EXPECT_EQ(Tree(outside), (QStringList{"keep/", "keep/precious.txt", "single.txt"}));
+    EXPECT_EQ(ReadFile(outside + "/keep/precious.txt"), "precious");
+}
+
+TEST(LocalFileOperations, FailuresShowTheirMessageOnce)
+{
+    WriteFile(Work() + "/exists/x.txt", "x");
+    struct Case
+    {
+        const char* what;
+        std::function<bool(CFileOperations&)> run;
+        QString message;
+        QString caption;
+    };
+    const Case table[] = {
+        {"create a folder that exists",
+         [](CFileOperations& o) { return o.CreateFolder(Work() + "/exists"); }, kCreateFolder,
+         "Error Creating Directory"},
+        {"create a folder in a missing one",
+         [](CFileOperations& o) { return o.CreateFolder(Work() + "/missing/new"); }, kCreateFolder,
+         "Error Creating Directory"},
+        {"delete a missing file",
+         [](CFileOperations& o) { return o.DeleteFile(Work() + "/none.txt"); }, kDeleteFile,
+         "Error Deleting File"},
+        {"delete file on a folder",
+         [](CFileOperations& o) { return o.DeleteFile(Work() + "/exists"); }, kDeleteFile,
+         "Error Deleting File"},
+        {"delete a missing folder",
+         [](CFileOperations& o) { return o.DeleteFolder(Work() + "/none/"); }, kDeleteFolder,
+         "Error Deleting Folder"},
+        {"copy a missing file",
+         [](CFileOperations& o) {
+             return o.CopyLocalFile(Work() + "/none.txt", Work() + "/y.txt");
+         },
+         kCopyFile, "Error Copying File"},
+    };
+    for (const Case& c : table) {
+        CMessageBoxScript boxes;
+        boxes.Expect(c.message, c.caption, MsgIcon::Stop);
+        CFileOperations local(nullptr, 0);
+        EXPECT_FALSE(c.run(local)) << c.what;
+        EXPECT_EQ(boxes.Pending(), 0) << c.what;
+    }
+    EXPECT_EQ(ReadFile(Work() + "/exists/x.txt"), "x");
+}
+
+TEST(LocalFileOperations, CopyLocalFileReplacesTheDestinationButNeverItsSource)
+{
+    const QString source = Work() + "/source.txt";
+    WriteFile(source, "new content");
+    WriteFile(Work() + "/old.txt", "old content that is longer");
+    ASSERT_TRUE(
+        QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    Link(source, Work() + "/link-to-source");
+    ASSERT_EQ(link(QFile::encodeName(source).constData(),
+                   QFile::encodeName(Work() + "/hard-link").constData()),
+              0);
+    QDir().mkpath(Work() + "/sub");
+
+    CMessageBoxScript boxes;
+    CFileOperations local(nullptr, 0);
+    EXPECT_TRUE(local.CopyLocalFile(source, Work() + "/old.txt"));
+    EXPECT_EQ(ReadFile(Work() + "/old.txt"), "new content");
+    EXPECT_EQ(QFileInfo(Work() + "/old.txt").permissions() & QFile::ExeOwner, QFile::ExeOwner);
+    EXPECT_EQ(QFileInfo(Work() + "/old.txt").lastModified(), QFileInfo(source).lastModified());
+
+    // The same file under another name: refused, the source stays whole.
+    const QString sameTargets[] = {source, Work() + "/sub/../source.txt",
+                                   Work() + "/link-to-source", Work() + "/hard-link"};
+    for (const QString& target : sameTargets) {
+        boxes.Expect(kSameFile, "Error Copying File", MsgIcon::Stop);
+        EXPECT_FALSE(local.CopyLocalFile(source, target)) << target.toStdString();
+        EXPECT_EQ(ReadFile(source), "new content");
+    }
+    // A copy that cannot be put in place leaves what was there and no half file.
+    boxes.Expect(kCopyFile, "Error Copying File", MsgIcon::Stop);
+    EXPECT_FALSE(local.CopyLocalFile(source, Work() + "/sub"));
+    EXPECT_TRUE(QFileInfo(Work() + "/sub").isDir());
+    EXPECT_EQ(Tree(Work() + "/sub"), QStringList());
+    EXPECT_EQ(Tree(Work()),
+              (QStringList{"hard-link", "link-to-source", "old.txt", "source.txt", "sub/"}));
+    EXPECT_EQ(boxes.Pending(), 0);
+}
+
+TEST(LocalFileOperations, CopyLocalFolderFollowsLinksButEndsOnCycles)
+{
+    const QString outside = Work() + "/outside";
+    WriteFile(outside + "/o.txt", "o");
+    const QString source = Work() + "/source";
+    WriteFile(source + "/a.txt", "a");
+    WriteFile(source + "/sub/b.txt", "b");
+    QDir().mkpath(source + "/empty");
+    Link(outside, source + "/sub/shortcut");
+    Link(source + "/a.txt", source + "/a-link");
+    Link(source + "/nowhere", source + "/dangling");
+
+    struct Case
+    {
+        const char* what;
+        QString from;
+        QString to;
+        bool copied;
+        QString message; // empty: none
+    };
+    const QString deep = Work() + "/deep";
+    QString deepest = deep;
+    for (int level = 1; level <= 64; ++level) // 65 levels: the last is one too many
+        deepest += "/d";
+    QDir().mkpath(deepest);
+    QDir().mkpath(Work() + "/Data");
+    Link(source, Work() + "/via-link");
+    const Case table[] = {
+        {"a tree with links", source, Work() + "/copy", true, {}},
+        {"with a trailing separator", source + "/", Work() + "/copy2/", true, {}},
+        {"into itself", source, source + "/inner", false, kInsideSource},
+        {"onto itself", source + "/", source, false, kInsideSource},
+        {"into itself through a link", source, Work() + "/via-link/inner", false, kInsideSource},
+        {"onto an existing folder", source, Work() + "/Data", false, kCreateFolder},
+        {"too deep", deep, Work() + "/deep-copy", false,
+         QStringLiteral(
+             "The folder \"%1\" lies more than 64 folders deep. The copy has been stopped.")
+             .arg(deepest)},
+    };
+    for (const Case& c : table) {
+        CMessageBoxScript boxes;
+        if (!c.message.isEmpty())
+            boxes.Expect(c.message);
+        CFileOperations local(nullptr, 0);
+        EXPECT_EQ(local.CopyLocalFolder(c.from, c.to), c.copied) << c.what;
+        EXPECT_EQ(boxes.Pending(), 0) << c.what;
+    }
+    const QStringList copied{
+        "a-link", "a.txt", "empty/", "sub/", "sub/b.txt", "sub/shortcut/", "sub/shortcut/o.txt"};
+    EXPECT_EQ(Tree(Work() + "/copy"), copied);
+    EXPECT_EQ(Tree(Work() + "/copy2"), copied);
+    EXPECT_FALSE(Exists(source + "/inner"));
+    EXPECT_FALSE(Exists(outside + "/inner"));
+
+    // A link back to an ancestor: refused when reached, with what came before it copied.
+    Link("..", source + "/sub/loop");
+    CMessageBoxScript boxes;
+    boxes.Expect(QStringLiteral("The folder \"%1\" leads back into a folder that is being copied "
+                                "(through a link), so the copy would never end. The copy has been "
+                                "stopped.")
+                     .arg(source + "/sub/loop"),
+                 "Error Copying Folder", MsgIcon::Stop);
+    CFileOperations local(nullptr, 0);
+    EXPECT_FALSE(local.CopyLocalFolder(source, Work() + "/copy3"));
+    EXPECT_EQ(boxes.Pending(), 0);
+}
+
+class CFtpFileOperationsTest : public testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.IsRunning());
+        CVantorApp& app = theApp();
+        InternetOptions options;
+        options.useMachineListings = GetParam();
+        app.internetSession = std::make_unique<CInternetSession>(options);
+        app.activeProfile.address = server.Address();
+        app.activeProfile.userId = QString::fromLatin1(server.kUser);
+        app.activeProfile.password = QString::fromLatin1(server.kPassword);
+        app.ftpConnection = app.internetSession->GetFtpConnection(
+            app.activeProfile.address, app.activeProfile.userId, app.activeProfile.password);
+    }
+
+    QString Root() const { return server.Root(); }
+
+    CFtpServerFixture server;
+};
+
+TEST_P(CFtpFileOperationsTest, DeleteFolderRemovesLinksButNeverWhatTheyLeadTo)
+{
+    // The server refuses paths that lead out of its root, so the kept folder lies inside it.
+    server.MakeFile("keep/precious.txt", "precious");
+    server.MakeFile("keep/single.txt", "single");
+    server.MakeFile("tree/a.txt", "a");
+    server.MakeFile("tree/sub/deeper/b c.txt", "b");
+    server.MakeFolder("tree/empty");
+    Link(Root() + "/keep", Root() + "/tree/sub/backup");
+    Link(Root() + "/keep/single.txt", Root() + "/tree/file-link");
+    Link("..", Root() + "/tree/sub/loop");
+    Link(Root() + "/keep", Root() + "/alias");
+
+    CMessageBoxScript boxes;
+    CFileOperations ftp(nullptr, 1);
+    EXPECT_TRUE(ftp.DeleteFolder("/tree/"));
+    EXPECT_TRUE(ftp.DeleteFolder("/alias/"));
+    EXPECT_FALSE(Exists(Root() + "/tree"));
+    EXPECT_FALSE(Exists(Root() + "/alias"));
+    EXPECT_EQ(Tree(Root()), (QStringList{"keep/", "keep/precious.txt", "keep/single.txt"}));
+}
+
+TEST_P(CFtpFileOperationsTest, TheSideRuleAndItsOverrides)
+{
+    server.MakeFile("same.txt", "server");
+    WriteFile(Work() + "/same.txt", "local");
+    server.MakeFolder("empty");
+    struct Case
+    {
+        int side;
+        bool forceLocal;
+        bool forceFtp;
+        bool onFtp;
+    };
+    const Case table[] = {
+        {0, false, false, false},
+        {1, false, false, true},
+        {1, true, false, false},
+        {0, false, true, true},
+    };
+    for (const Case& c : table) {
+        CFileOperations operations(nullptr, c.side, c.forceLocal, c.forceFtp);
+        EXPECT_EQ(operations.DeletesOnFtp(), c.onFtp) << c.side << c.forceLocal << c.forceFtp;
+    }
+    CMessageBoxScript boxes;
+    EXPECT_TRUE(CFileOperations(nullptr, 0, false, true).DeleteFile("/same.txt"));
+    EXPECT_TRUE(Exists(Work() + "/same.txt"));
+    EXPECT_FALSE(Exists(Root() + "/same.txt"));
+    // An empty server folder goes at once.
+    EXPECT_TRUE(CFileOperations(nullptr, 1).DeleteFolder("/empty/"));
+    EXPECT_FALSE(Exists(Root() + "/empty"));
+    // Create folder follows the pane's side alone.
+    EXPECT_TRUE(CFileOperations(nullptr, 1, true, false).CreateFolder("/made"));
+    EXPECT_TRUE(QFileInfo(Root() + "/made").isDir());
+    boxes.Expect(kCreateFolder, "Error Creating Directory", MsgIcon::Stop);
+    EXPECT_FALSE(CFileOperations(nullptr, 1).CreateFolder("/made"));
+    EXPECT_EQ(boxes.Pending(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Listings, CFtpFileOperationsTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& param) {
+                             return std::string(param.param ? "Mlsd" : "List");
+                         });

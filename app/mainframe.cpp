@@ -4,13 +4,17 @@
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "framework/helpwindow.h"
+#include "framework/messagepump.h"
 #include "framework/modaldialog.h"
 #include "framework/waitcursor.h"
+#include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
 #include "profiles/profilesdialog.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -42,6 +46,9 @@ CMainFrame::CMainFrame(QWidget* parent)
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vantor.svg")));
     setWindowTitle(QStringLiteral("Ardent Vantor - ") + theApp().activeProfile.name);
+    pendingCloseTimer.setSingleShot(true);
+    pendingCloseTimer.setInterval(kPendingCloseRetryMs);
+    connect(&pendingCloseTimer, &QTimer::timeout, this, &CMainFrame::OnPendingClose);
     CreateMenus();
     CreateStatusPanes();
     CreatePanes();
@@ -54,6 +61,13 @@ CMainFrame::~CMainFrame()
     const int width = ColumnWidth() > 0 ? ColumnWidth() : app.splitterWidth;
     const int height = RowHeight() > 0 ? RowHeight() : app.splitterHeight;
     app.SaveSettings(width, height);
+    // The panes refer to the document: they go first.
+    delete takeCentralWidget();
+    rows = topRow = bottomRow = nullptr;
+    localTree = ftpTree = nullptr;
+    localList = ftpList = nullptr;
+    delete document;
+    document = nullptr;
 }
 
 void CMainFrame::CreateMenus()
@@ -241,6 +255,34 @@ bool CMainFrame::event(QEvent* event)
         return true;
     }
     return QMainWindow::event(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    // While an action runs, or while code that let waiting events run is still below this
+    // event, the window and its panes must outlive the request: it is remembered, the
+    // action is asked to stop, and the window closes once all that has returned.
+    if (theApp().busy || PumpDepth() > 0) {
+        event->ignore();
+        CCommOperation::CancelRunning();
+        closePending = true;
+        pendingCloseTimer.start();
+        return;
+    }
+    closePending = false;
+    QMainWindow::closeEvent(event);
+}
+
+void CMainFrame::OnPendingClose()
+{
+    if (!closePending)
+        return;
+    // A box or dialog that waits for an answer is part of what must end first.
+    if (theApp().busy || PumpDepth() > 0 || QApplication::activeModalWidget()) {
+        pendingCloseTimer.start();
+        return;
+    }
+    close();
 }
 
 void CMainFrame::UpdateSettingsMenu()

@@ -3,6 +3,7 @@
 #include "panes/listformat.h"
 
 #include <QMainWindow>
+#include <QTimer>
 
 class CMyListView;
 class CMyTreeView;
@@ -48,8 +49,12 @@ public:
     void OnHelpContents();
     void OnHelpSearch();
 
+    // Whether a close was asked for while an action ran; the window closes once it ended.
+    bool ClosePending() const { return closePending; }
+
 protected:
     bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateMenus();
@@ -57,6 +62,7 @@ private:
     void CreatePanes();
     void UpdateSettingsMenu();
     void KeepColumnsAligned(QSplitter* moved, QSplitter* other);
+    void OnPendingClose();
 
     CVantorDoc* document = nullptr;
     QSplitter* rows = nullptr;
@@ -70,4 +76,8 @@ private:
     QAction* sortActions[4] = {};
     QAction* useDrivesAction = nullptr;
     bool aligningColumns = false;
+    bool closePending = false;
+    // Tries a remembered close again until nothing holds it up any more.
+    QTimer pendingCloseTimer;
+    static constexpr int kPendingCloseRetryMs = 20;
 };

@@ -63,6 +63,12 @@ public:
     // lists the server's current folder into theApp().ftpEntries.
     bool Connect();
     void ReadFtpDirectory();
+    // Makes `path` the server's current folder at the start of a step. When the main
+    // connection turns out closed by the server (an idle time-out, 421, the end of the
+    // stream) it logs in again once with the active profile and tries once more. False,
+    // after its message, when the folder cannot be entered; false without one after a cancel
+    // or when there is no connection at all (its failure was shown when it happened).
+    bool EnterFtpFolder(const QString& path);
     // Closes and deletes theApp().ftpConnection, then internetSession.
     static void Disconnect();
 

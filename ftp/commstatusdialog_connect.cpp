@@ -143,6 +143,30 @@ bool CCommStatusDialog::EnterStartFolder()
     return true;
 }
 
+bool CCommStatusDialog::EnterFtpFolder(const QString& path)
+{
+    CVantorApp& app = theApp();
+    if (!app.ftpConnection)
+        return false;
+    if (app.ftpConnection->SetCurrentDirectory(path))
+        return true;
+    if (cancelRequested)
+        return false;
+    if (!app.ftpConnection->IsOpen()) {
+        // Only the main connection between two steps: a transfer under way is never
+        // started again behind the user's back.
+        Disconnect();
+        if (!Connect())
+            return false;
+        if (app.ftpConnection->SetCurrentDirectory(path))
+            return true;
+        if (cancelRequested)
+            return false;
+    }
+    ShowMessageBox(MessageOwner(), kReadErrorText, kReadErrorCaption, MsgIcon::Stop);
+    return false;
+}
+
 void CCommStatusDialog::ReadFtpDirectory()
 {
     CVantorApp& app = theApp();

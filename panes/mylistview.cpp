@@ -79,7 +79,8 @@ CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // Names are changed only through the pane's rename command, never by editing the text.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
     header()->setStretchLastSection(false);
@@ -109,7 +110,29 @@ void CMyListView::RemoveAllItems()
     rowsModel->Clear();
 }
 
+QTreeWidgetItem* CMyListView::TreeItem() const
+{
+    return rowTree && treeItem.isValid() ? rowTree->itemFromIndex(treeItem) : nullptr;
+}
+
 void CMyListView::FillList(const QString& folderPath)
+{
+    if (filling) {
+        pendingFill = PendingFill{folderPath, theApp().resortOnly};
+        return;
+    }
+    filling = true;
+    FillOnce(folderPath, theApp().resortOnly);
+    while (pendingFill) {
+        const PendingFill next = *pendingFill;
+        pendingFill.reset();
+        // A re-sort of another folder than the one now shown has nothing to sort: it reads.
+        FillOnce(next.path, next.resortOnly && next.path == path);
+    }
+    filling = false;
+}
+
+void CMyListView::FillOnce(const QString& folderPath, bool resortOnly)
 {
     if (side == 0) {
         SetStatus(0, QStringLiteral("Reading Local Directory - Please Wait"));
@@ -117,7 +140,7 @@ void CMyListView::FillList(const QString& folderPath)
     }
     path = folderPath;
     rowsModel->Clear();
-    if (!theApp().resortOnly) {
+    if (!resortOnly) {
         entries.clear();
         ReadFolder();
     }
@@ -141,12 +164,11 @@ void CMyListView::ReadFolder()
         // The tree's first read of the server's start folder is still in ftpEntries.
         firstFtpFill = false;
     } else {
-        CVantorApp& app = theApp();
         CCommOperation operation;
-        // Not connected (a failed login): nothing to read, and nothing to show.
-        if (!app.ftpConnection)
+        // A folder that cannot be entered shows empty: never the listing of the folder the
+        // server stayed in under this path.
+        if (!operation.Dialog().EnterFtpFolder(path))
             return;
-        app.ftpConnection->SetCurrentDirectory(path);
         operation.Dialog().ReadFtpDirectory();
     }
     entries = theApp().ftpEntries;

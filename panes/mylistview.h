@@ -3,7 +3,10 @@
 #include "app/direntry.h"
 
 #include <QList>
+#include <QPersistentModelIndex>
 #include <QTreeView>
+
+#include <optional>
 
 class CDirListModel;
 class CMyTreeView;
@@ -27,8 +30,11 @@ public:
     void OnInitialUpdate(CMyTreeView* rowTree);
 
     // Fills the pane from `folderPath` (ending in "/"); reads the folder unless
-    // theApp().resortOnly is set, then the rows are rebuilt from `entries`.
+    // theApp().resortOnly is set, then the rows are rebuilt from `entries`. A call that
+    // arrives while a fill runs (from an event handled during its reads) does not interrupt
+    // it: the newest such folder is filled once the running fill has ended.
     void FillList(const QString& folderPath);
+    bool Filling() const { return filling; }
     void RemoveAllItems();
 
     int ItemCount() const;
@@ -38,6 +44,8 @@ public:
     QList<int> SelectedRows() const;
     CDirListModel* Model() const { return rowsModel; }
     CMyTreeView* RowTree() const { return rowTree; }
+    // The item of treeItem, or null when it is gone (its tree was rebuilt).
+    QTreeWidgetItem* TreeItem() const;
 
     // The file and folder operations, on this pane's side and under its delete-side
     // overrides (CFileOperations); their messages are owned by the pane. Paths are full
@@ -54,7 +62,8 @@ public:
 
     int side = 0;
     QString path;
-    QTreeWidgetItem* treeItem = nullptr;
+    // The tree item whose folder is shown, held so that it cannot outlive the item.
+    QPersistentModelIndex treeItem;
     QList<DirEntry> entries;
     bool firstFtpFill = false;
     int contextItem = -1;
@@ -64,6 +73,7 @@ public:
     bool forceFtpDelete = false;
 
 private:
+    void FillOnce(const QString& folderPath, bool resortOnly);
     void ReadFolder();
     void RebuildRows();
     void ShowCount();
@@ -71,4 +81,11 @@ private:
     CVantorDoc& document;
     CDirListModel* rowsModel = nullptr;
     CMyTreeView* rowTree = nullptr;
+    bool filling = false;
+    struct PendingFill
+    {
+        QString path;
+        bool resortOnly;
+    };
+    std::optional<PendingFill> pendingFill;
 };

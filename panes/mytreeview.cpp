@@ -15,6 +15,7 @@
 #include <QCollator>
 #include <QHeaderView>
 #include <QIcon>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 
@@ -38,7 +39,9 @@ CMyTreeView::CMyTreeView(CVantorDoc& doc, QWidget* parent)
     header()->hide();
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // Names are changed only through the pane's rename command, never by editing the text:
+    // paths are built from it.
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
     setUniformRowHeights(true);
@@ -75,7 +78,7 @@ QTreeWidgetItem* CMyTreeView::NewItem(const QString& text, int icon, int selecte
     picture.addPixmap(document.smallIcons.value(selectedIcon), QIcon::Selected);
     item->setIcon(0, picture);
     item->setData(0, kIconIndexRole, icon);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
     return item;
 }
 
@@ -189,6 +192,9 @@ void CMyTreeView::AddFolderItem(QTreeWidgetItem* parent, const DirEntry& entry)
 
 void CMyTreeView::ReadLocalFolder(const QString& folderPath, QTreeWidgetItem* item)
 {
+    if (inFolderRead)
+        return;
+    const QScopedValueRollback reading(inFolderRead, true);
     SetStatus(QStringLiteral("Reading Local Directory - Please Wait"));
     RefreshUi();
     readingFolder = true;
@@ -203,21 +209,28 @@ void CMyTreeView::ReadLocalFolder(const QString& folderPath, QTreeWidgetItem* it
 
 bool CMyTreeView::ReadFtpFolder(const QString& folderPath, QTreeWidgetItem* item)
 {
+    // One read at a time: a second one, started by an event handled while the first waits
+    // for the server, would mix the two listings.
+    if (inFolderRead)
+        return false;
+    const QScopedValueRollback reading(inFolderRead, true);
     CVantorApp& app = theApp();
     readingFolder = true;
+    const QPersistentModelIndex held = indexFromItem(item);
     bool connected = true;
+    bool entered = true;
     {
         CCommOperation operation;
         if (app.internetSession) {
-            if (app.ftpConnection)
-                app.ftpConnection->SetCurrentDirectory(folderPath);
+            // An empty path lists the folder the connection is in.
+            entered = folderPath.isEmpty() || operation.Dialog().EnterFtpFolder(folderPath);
         } else if (operation.Dialog().Connect()) {
             if (rootItem)
                 rootItem->setText(0, app.ftpCurrentDir);
         } else {
             connected = false;
         }
-        if (connected && app.ftpConnection)
+        if (connected && entered && app.ftpConnection)
             operation.Dialog().ReadFtpDirectory();
     }
     if (!connected) {
@@ -226,14 +239,22 @@ bool CMyTreeView::ReadFtpFolder(const QString& folderPath, QTreeWidgetItem* item
         RefreshUi();
         return false;
     }
-    DeleteChildren(item);
-    for (const DirEntry& entry : app.ftpEntries)
-        AddFolderItem(item, entry);
-    SortChildren(item);
+    // The item may have gone with a rebuild while the server was asked.
+    item = held.isValid() ? itemFromIndex(held) : nullptr;
+    if (item) {
+        DeleteChildren(item);
+        // A folder that could not be entered gets no children: the listing in ftpEntries
+        // would be the one of the folder the server stayed in.
+        if (entered) {
+            for (const DirEntry& entry : app.ftpEntries)
+                AddFolderItem(item, entry);
+            SortChildren(item);
+        }
+    }
     readingFolder = false;
     SetStatus(QStringLiteral("Ready"));
     RefreshUi();
-    return true;
+    return entered && item;
 }
 
 void CMyTreeView::OnItemExpanded(QTreeWidgetItem* item)
@@ -277,7 +298,7 @@ void CMyTreeView::ShowSelectedFolder()
     QTreeWidgetItem* item = currentItem();
     if (!item || !listPane)
         return;
-    listPane->treeItem = item;
+    listPane->treeItem = indexFromItem(item);
     QString folderPath;
     if (side == 1) {
         if (!theApp().ftpSideInUse)
@@ -286,6 +307,7 @@ void CMyTreeView::ShowSelectedFolder()
     } else {
         folderPath = LocalPathOf(item);
     }
-    listPane->path = folderPath;
+    // FillList takes the path over itself; set here, a fill that is still running would
+    // show its folder under this path.
     listPane->FillList(folderPath);
 }

@@ -60,4 +60,5 @@ private:
     void OnSelectionChanged();
 
     CVantorDoc& document;
+    bool inFolderRead = false;
 };

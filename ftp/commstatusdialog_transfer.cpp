@@ -132,15 +132,11 @@ bool MoveBlocks(CCommStatusDialog& dialog, const BlockEnds& ends, std::optional<
     return !failed;
 }
 
-// Whether the server's digest of `path` is the one computed while the bytes streamed. A
-// server that cannot tell (no digest, a refusal, a reply too late) leaves the size as the
-// only check; only the user's Cancel ends the wait with an exception.
-bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
-                   CStreamDigest* digest)
+// The server's digest of `path`, empty when it cannot tell (no digest, a refusal, a reply
+// too late); only the user's Cancel ends the wait with an exception.
+QByteArray ServerDigestOf(CFtpConnection& connection, const CServerChecks& checks,
+                          const QString& path)
 {
-    if (!digest)
-        return true;
-    const QByteArray ours = digest->HexResult();
     FtpCommandReply reply;
     try {
         for (const QString& command : checks.DigestCommands(path))
@@ -148,9 +144,20 @@ bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, cons
     } catch (const CInternetException& error) {
         if (error.Kind() == InetErrorKind::Cancelled)
             throw;
-        return true;
+        return {};
     }
-    const QByteArray theirs = checks.DigestFromReply(reply.code, reply.text);
+    return checks.DigestFromReply(reply.code, reply.text);
+}
+
+// Whether the server's digest of `path` is the one computed while the bytes streamed. A
+// server that cannot tell leaves the size as the only check.
+bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
+                   CStreamDigest* digest)
+{
+    if (!digest)
+        return true;
+    const QByteArray ours = digest->HexResult();
+    const QByteArray theirs = ServerDigestOf(connection, checks, path);
     return theirs.isEmpty() || ours.isEmpty() || theirs == ours;
 }
 
@@ -191,6 +198,28 @@ bool StoredFileMatches(CFtpConnection& connection, const CServerChecks& checks, 
             return false;
     }
     return DigestMatches(connection, checks, path, digest);
+}
+
+// Lets a server that copies files by itself (SITE CPFR, SITE CPTO) make the copy, so that
+// the bytes need not cross the network twice. Nothing when it will not, and the program
+// copies the bytes itself; else whether the copy is whole, by its size and, where the
+// server tells digests, by the digests of both files.
+std::optional<bool> CopyOnServer(CFtpConnection& connection, const CServerChecks& checks,
+                                 const QString& source, const QString& destination,
+                                 std::optional<quint64> announced)
+{
+    if (!checks.CopiesFiles() || !announced ||
+        connection.Query(QStringLiteral("SITE CPFR ") + source).code != 350 ||
+        connection.Query(QStringLiteral("SITE CPTO ") + destination).code / 100 != 2)
+        return std::nullopt;
+    const std::optional<FtpStat> stored = connection.Stat(destination);
+    if (!stored || stored->size != *announced)
+        return false;
+    if (!checks.Algorithm())
+        return true;
+    const QByteArray original = ServerDigestOf(connection, checks, source);
+    const QByteArray copy = ServerDigestOf(connection, checks, destination);
+    return original.isEmpty() || copy.isEmpty() || original == copy;
 }
 
 // The file a download replaces: a link is followed, so that the file it names is updated
@@ -407,6 +436,13 @@ bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
     try {
         const CServerChecks& checks = ServerChecks(*connection);
         length = LengthOf(*connection, checks, sourcePath);
+        SetStatusLine(kTransferringText);
+        if (const std::optional<bool> copied =
+                CopyOnServer(*connection, checks, sourcePath, destinationPath, length.announced)) {
+            if (!*copied)
+                ReportCopyError();
+            return *copied;
+        }
         digest = DigestFor(checks);
         const ProfileRecord& profile = app.activeProfile;
         // In the mode that works for the main connection.

@@ -59,6 +59,9 @@ CServerChecks CServerChecks::FromFeatures(int code, const QString& text)
         const QString name = line.section(QLatin1Char(' '), 0, 0).toUpper();
         if (name == QLatin1String("SIZE") || name == QLatin1String("MLST"))
             checks.exactSize = true;
+        else if (name == QLatin1String("SITE") &&
+                 line.section(QLatin1Char(' '), 1).trimmed().toUpper() == QLatin1String("COPY"))
+            checks.serverCopy = true;
         else if (name == QLatin1String("HASH")) {
             for (QString offer : line.section(QLatin1Char(' '), 1).split(QLatin1Char(';'))) {
                 offer = offer.trimmed().toUpper();
@@ -72,6 +75,7 @@ CServerChecks CServerChecks::FromFeatures(int code, const QString& text)
             xCommands.append(name);
         }
     }
+    // The strongest algorithm offered, through HASH where it offers it.
     for (const AlgorithmName& candidate : kAlgorithms) {
         if (hashOffers.contains(QLatin1String(candidate.hashName))) {
             checks.algorithm = candidate.algorithm;
@@ -79,8 +83,6 @@ CServerChecks CServerChecks::FromFeatures(int code, const QString& text)
             checks.hashChosen = hashCurrent == QLatin1String(candidate.hashName);
             return checks;
         }
-    }
-    for (const AlgorithmName& candidate : kAlgorithms) {
         if (xCommands.contains(QLatin1String(candidate.xCommand))) {
             checks.algorithm = candidate.algorithm;
             return checks;
@@ -108,32 +110,35 @@ QByteArray CServerChecks::DigestFromReply(int code, const QString& text) const
     if (!algorithm || code / 100 != 2)
         return {};
     const AlgorithmName& name = NameOf(*algorithm);
-    const QStringList words =
-        text.section(QLatin1Char('\n'), 0, 0).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QString digest;
-    if (viaHash) {
-        // "213 SHA-256 0-1234 <hex> <name>": a reply in another algorithm is no answer.
-        if (words.size() < 3 || words[0].toUpper() != QLatin1String(name.hashName))
-            return {};
-        digest = words[2];
-    } else {
-        // "250 <hex>", some servers add the name or words around it.
-        for (const QString& word : words) {
-            if (IsHex(word) && word.size() <= name.hexLength &&
-                (word.size() == name.hexLength || *algorithm == DigestAlgorithm::Crc32)) {
-                digest = word;
-                break;
+    // Some servers say what they are doing first ("213-Computing SHA-256 digest"): the
+    // digest is on the last line that has one.
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+        const QStringList words = line->split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QString digest;
+        if (viaHash) {
+            // "213 SHA-256 0-1234 <hex> <name>": a reply in another algorithm is no answer.
+            if (words.size() >= 3 && words[0].toUpper() == QLatin1String(name.hashName))
+                digest = words[2];
+        } else {
+            // "250 <hex>", with words around it on some servers.
+            for (const QString& word : words) {
+                if (IsHex(word) && (word.size() == name.hexLength ||
+                                    (*algorithm == DigestAlgorithm::Crc32 && word.size() < 8))) {
+                    digest = word;
+                    break;
+                }
             }
         }
+        if (!IsHex(digest) || digest.size() > name.hexLength)
+            continue;
+        // A CRC may come without its leading zeros.
+        if (*algorithm == DigestAlgorithm::Crc32)
+            digest = digest.rightJustified(name.hexLength, QLatin1Char('0'));
+        if (digest.size() == name.hexLength)
+            return digest.toLower().toLatin1();
     }
-    if (!IsHex(digest) || digest.size() > name.hexLength)
-        return {};
-    // A CRC may come without its leading zeros.
-    if (*algorithm == DigestAlgorithm::Crc32)
-        digest = digest.rightJustified(name.hexLength, QLatin1Char('0'));
-    if (digest.size() != name.hexLength)
-        return {};
-    return digest.toLower().toLatin1();
+    return {};
 }
 
 struct CStreamDigest::State

@@ -11,7 +11,8 @@ enum class DigestAlgorithm { Crc32, Md5, Sha1, Sha256 };
 
 // What a server offers to check a file after a transfer, read from its FEAT reply: whether
 // its size reply can be trusted (SIZE or MLST), and how it tells a digest of a file's
-// content (HASH, or one of the older XSHA256, XSHA1, XMD5 and XCRC commands).
+// content (HASH, or one of the older XSHA256, XSHA1, XMD5 and XCRC commands); and whether
+// it copies files by itself (SITE CPFR and SITE CPTO, announced as "SITE COPY").
 class CServerChecks
 {
 public:
@@ -21,6 +22,7 @@ public:
     // SIZE or MLST: the size the server tells is the file's exact byte count, not a listing's.
     bool HasExactSize() const { return exactSize; }
     std::optional<DigestAlgorithm> Algorithm() const { return algorithm; }
+    bool CopiesFiles() const { return serverCopy; }
 
     // The commands that ask for the digest of `path`, to be sent in order; the last one's
     // reply carries it. Empty when the server offers no digest this program computes.
@@ -31,6 +33,7 @@ public:
 
 private:
     bool exactSize = false;
+    bool serverCopy = false;
     std::optional<DigestAlgorithm> algorithm;
     bool viaHash = false;    // HASH, with OPTS HASH unless the algorithm is already chosen
     bool hashChosen = false; // the algorithm is the server's current choice for HASH

@@ -201,6 +201,18 @@ TEST_F(CTransferTest, ADownloadKeepsTheLinkAndThePermissionsOfTheFileItReplaces)
     EXPECT_EQ(QFile::permissions(real), permissions);
 }
 
+TEST_F(CTransferTest, ANameWithNoRoomForThePartSuffixIsDownloadedAllTheSame)
+{
+    // 253 bytes: the name itself fits the file system, with ".part" it would not.
+    const QString name = QString(249, QLatin1Char('n')) + QStringLiteral(".txt");
+    server->MakeFile(name, "long");
+    CMessageBoxScript boxes;
+    CCommOperation operation(true);
+    EXPECT_TRUE(operation.Dialog().DownloadFile(ServerPath(name), LocalFile(name)));
+    EXPECT_EQ(ReadFile(LocalFile(name)), QByteArray("long"));
+    EXPECT_EQ(QDir(local).entryList(QDir::Files), QStringList{name});
+}
+
 TEST_F(CTransferTest, ACopyOntoItselfIsRefusedBeforeAnythingIsOpened)
 {
     const QByteArray content = RandomBytes(3000);

@@ -1,0 +1,352 @@
+// What a real server will not do on demand: a transfer that fails after its data, data that
+// ends early or runs long, a stall that the user cancels, sizes past 4 GB, and digests
+// that do or do not match.
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "ftp/serverchecks.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetsession.h"
+#include "tests/fixtures/fakeftpserver.h"
+#include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testenvironment.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTimer>
+
+#include <unistd.h>
+
+#include <atomic>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using CSession = CFakeFtpServer::CSession;
+
+namespace {
+
+const QString kCopyError = QStringLiteral("The program was unable to copy the selected file(s).");
+const QString kCancelled =
+    QStringLiteral("The communication session has been cancelled by the user.");
+
+QByteArray Pattern(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>('a' + i % 26);
+    return bytes;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// A RETR that sends `bytes`, then the final reply `last`.
+CFakeFtpServer::Handler Retrieve(const QByteArray& bytes, const QByteArray& last)
+{
+    return [bytes, last](CSession& s, const QByteArray&) {
+        s.Send("150 Opening data connection.");
+        const int data = s.OpenData();
+        s.SendData(data, bytes);
+        close(data);
+        s.Send(last);
+    };
+}
+
+} // namespace
+
+class CTransferFakeTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        frame = new CMainFrame;
+        theApp().mainFrame = frame;
+        frame->show();
+        fake.SetFeatures({" SIZE"});
+        local = TestCaseFolder() + QStringLiteral("/local");
+        ASSERT_TRUE(QDir().mkpath(local));
+    }
+    void TearDown() override
+    {
+        // The connection first: it talks to the fake server, which goes after this.
+        CCommStatusDialog::Disconnect();
+    }
+
+    void Connect()
+    {
+        CVantorApp& app = theApp();
+        app.activeProfile.name = QStringLiteral("fake");
+        app.activeProfile.address = fake.Address();
+        app.internetSession = std::make_unique<CInternetSession>();
+        app.ftpConnection = app.internetSession->GetFtpConnection(
+            fake.Address(), QStringLiteral("u"), QStringLiteral("p"));
+        app.ftpCurrentDir = QStringLiteral("/");
+    }
+
+    // Downloads /f.bin into a local file that holds "mine" beforehand.
+    bool Download(CCommOperation& operation)
+    {
+        QFile file(Target());
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("mine");
+        file.close();
+        return operation.Dialog().DownloadFile(QStringLiteral("/f.bin"), Target());
+    }
+    QString Target() const { return local + QStringLiteral("/f.bin"); }
+    QString Part() const { return Target() + QStringLiteral(".part"); }
+
+    CFakeFtpServer fake;
+    CMainFrame* frame = nullptr;
+    QString local;
+};
+
+TEST_F(CTransferFakeTest, ADownloadThatIsNotWholeLeavesTheLocalFileAndKeepsWhatArrived)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray size; // SIZE's reply
+        QByteArray sent;
+        QByteArray last;
+    };
+    const Case table[] = {
+        {"426 after all the data", "213 2500", Pattern(2500), "426 Connection closed."},
+        {"data ends early with 226", "213 2500", Pattern(1500), "226 Transfer complete."},
+        {"more data than SIZE said", "213 1000", Pattern(2500), "226 Transfer complete."},
+        // Taken modulo 2^32, the size would be the 1000 bytes that came.
+        {"a size past 4 GB", "213 4294968296", Pattern(1000), "226 Transfer complete."},
+    };
+    Connect();
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(Part());
+        fake.On("SIZE", [c](CSession& s, const QByteArray&) { s.Send(c.size); });
+        fake.On("RETR", Retrieve(c.sent, c.last));
+        CMessageBoxScript boxes;
+        boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        CCommOperation operation(true);
+        EXPECT_FALSE(Download(operation));
+        EXPECT_EQ(ReadFile(Target()), QByteArray("mine"));
+        EXPECT_TRUE(ReadFile(Part()) == c.sent);
+        EXPECT_EQ(operation.Dialog().BytesCopiedText().section(QLatin1Char(' '), 2),
+                  QString::fromLatin1(c.size.mid(4)));
+        EXPECT_EQ(frame->StatusText(0), QStringLiteral("Ready"));
+    }
+}
+
+TEST_F(CTransferFakeTest, CancelEndsAStalledDownloadAtOnceAndKeepsWhatArrived)
+{
+    std::atomic<bool> stalled{false};
+    fake.On("SIZE", [](CSession& s, const QByteArray&) { s.Send("213 10000"); });
+    fake.On("RETR", [&stalled](CSession& s, const QByteArray&) {
+        s.Send("150 Opening data connection.");
+        const int data = s.OpenData();
+        s.SendData(data, Pattern(3000));
+        stalled = true;
+        // The data stalls; the control connection still hears the abort.
+        const QByteArray abort = s.ReadCommand(20s);
+        close(data);
+        if (!abort.isEmpty()) {
+            s.Send("426 Transfer aborted.");
+            s.Send("226 Abort successful.");
+        }
+    });
+    Connect();
+    CMessageBoxScript boxes;
+    boxes.Allow(kCancelled);
+    CCommOperation operation(true);
+    QElapsedTimer sincePress;
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        // Pressed once the three blocks that came are written.
+        if (!stalled || sincePress.isValid() ||
+            operation.Dialog().BytesCopiedText() != QStringLiteral("3000 of 10000"))
+            return;
+        auto* cancel = operation.Dialog().findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        ASSERT_NE(cancel, nullptr);
+        cancel->click();
+        sincePress.start();
+    });
+    press.start(10);
+    EXPECT_FALSE(Download(operation));
+    ASSERT_TRUE(sincePress.isValid());
+    EXPECT_LT(sincePress.elapsed(), 1000);
+    EXPECT_GE(boxes.Count(kCancelled), 1);
+    EXPECT_EQ(ReadFile(Target()), QByteArray("mine"));
+    EXPECT_TRUE(ReadFile(Part()) == Pattern(3000));
+}
+
+TEST_F(CTransferFakeTest, AnUploadTheServerDidNotStoreWholeIsTheCopyError)
+{
+    const QString source = local + QStringLiteral("/up.bin");
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(Pattern(2500));
+    file.close();
+    struct Case
+    {
+        const char* what;
+        QByteArray last;
+        QByteArray size;
+    };
+    const Case table[] = {
+        {"426 after all the data", "426 Connection closed.", "213 2500"},
+        {"the stored file is shorter", "226 Stored.", "213 2000"},
+        {"the stored file is missing", "226 Stored.", "550 No such file."},
+    };
+    Connect();
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        fake.On("STOR", [c](CSession& s, const QByteArray&) {
+            s.Send("150 Ready for data.");
+            const int data = s.OpenData();
+            s.ReceiveData(data);
+            close(data);
+            s.Send(c.last);
+        });
+        fake.On("SIZE", [c](CSession& s, const QByteArray&) { s.Send(c.size); });
+        CMessageBoxScript boxes;
+        boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        CCommOperation operation(true);
+        EXPECT_FALSE(operation.Dialog().UploadFile(source, QStringLiteral("/up.bin")));
+    }
+}
+
+TEST_F(CTransferFakeTest, TheServersDigestMustMatchWhereItTellsOne)
+{
+    // Digests of "123456789", the check value of each algorithm.
+    const QByteArray sha256 = "15e2b0d3c33891ebb0f1ef609ec419420c20e320ce94c65fbc8c3312448eb225";
+    const QByteArray sha1 = "f7c3bc1d808e04732adf679965ccc34ca7ae3441";
+    const QByteArray md5 = "25F9E794323B453885F5181F1B624D0B";
+    const QByteArray wrongSha256 = QByteArray(64, 'a');
+    struct Case
+    {
+        const char* what;
+        QByteArray feature;
+        QByteArray command; // the verb that answers
+        QByteArray reply;
+        bool copied;
+    };
+    const Case table[] = {
+        {"HASH", " HASH SHA-1;SHA-256*;MD5", "HASH", "213 SHA-256 0-9 " + sha256 + " f.bin", true},
+        {"HASH differs", " HASH SHA-256;CRC32", "HASH", "213 SHA-256 0-9 " + wrongSha256 + " f.bin",
+         false},
+        {"HASH answers in another algorithm", " HASH SHA-256", "HASH",
+         "213 MD5 0-9 " + md5 + " f.bin", true},
+        {"HASH refused", " HASH SHA-256", "HASH", "550 Cannot hash.", true},
+        {"XSHA1", " XSHA1", "XSHA1", "250 " + sha1, true},
+        {"HASH, saying first what it does", " HASH SHA-256", "HASH",
+         "213-Computing SHA-256 digest\r\n213 SHA-256 0-9 " + wrongSha256 + " f.bin", false},
+        {"XSHA256, saying first what it does", " XSHA256", "XSHA256",
+         "250-Computing SHA256 digest\r\n250 " + sha256.toUpper(), true},
+        {"XMD5 in capitals", " XMD5", "XMD5", "250 " + md5, true},
+        {"XMD5 differs", " XMD5", "XMD5", "250 " + md5.left(31) + '0', false},
+        {"XCRC", " XCRC", "XCRC", "250 CBF43926", true},
+        {"XCRC differs", " XCRC", "XCRC", "250 CBF43927", false},
+    };
+    fake.SetFile("/f.bin", "123456789");
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        fake.SetFeatures({" SIZE", c.feature});
+        fake.On(c.command, [c](CSession& s, const QByteArray&) { s.Send(c.reply); });
+        Connect();
+        CMessageBoxScript boxes;
+        if (!c.copied)
+            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        CCommOperation operation(true);
+        EXPECT_EQ(Download(operation), c.copied);
+        EXPECT_EQ(ReadFile(Target()), c.copied ? QByteArray("123456789") : QByteArray("mine"));
+        EXPECT_GE(fake.Count(c.command), 1);
+        CCommStatusDialog::Disconnect();
+    }
+}
+
+TEST_F(CTransferFakeTest, AServerThatCopiesFilesMakesTheCopyAndItIsHeldToTheSource)
+{
+    struct Case
+    {
+        const char* what;
+        QByteArray copyReply; // SITE CPTO's reply; the copy is made on 250
+        QByteArray stored;    // what the server's copy holds
+        bool copied;
+        bool bytesMoved; // the program streamed the file itself
+    };
+    const QByteArray content = Pattern(2500);
+    const Case table[] = {
+        {"copied by the server", "250 Copy successful", content, true, false},
+        {"refused: the program copies", "550 Permission denied", content, true, true},
+        {"a short copy", "250 Copy successful", content.left(2000), false, false},
+    };
+    Connect();
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        fake.SetFeatures({" SIZE", " SITE COPY"});
+        fake.SetFile("/s.bin", content);
+        fake.SetFile("/d.bin", "old");
+        fake.On("SITE", [this, c](CSession& s, const QByteArray& argument) {
+            if (argument.startsWith("CPFR ")) {
+                s.Send("350 File exists, ready for destination name");
+            } else if (argument.startsWith("CPTO ") && c.copyReply.startsWith("250")) {
+                fake.SetFile(argument.mid(5), c.stored);
+                s.Send(c.copyReply);
+            } else {
+                s.Send(c.copyReply);
+            }
+        });
+        const int retrieved = fake.Count("RETR");
+        CMessageBoxScript boxes;
+        if (!c.copied)
+            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        CCommOperation operation(true);
+        EXPECT_EQ(
+            operation.Dialog().CopyFtpFile(QStringLiteral("/s.bin"), QStringLiteral("/d.bin")),
+            c.copied);
+        EXPECT_EQ(fake.Count("RETR") > retrieved, c.bytesMoved);
+        if (c.copied) {
+            EXPECT_TRUE(fake.File("/d.bin") == content);
+        }
+    }
+}
+
+TEST(CServerChecksTest, TheDigestIsTheStrongestOfferedAndAskedForAsTheServerWants)
+{
+    struct Case
+    {
+        const char* features; // the lines between the FEAT reply's first and last
+        QStringList commands; // for "/a b"
+        bool exactSize;
+    };
+    const Case table[] = {
+        {"", {}, false},
+        {" SIZE\n MDTM", {}, true},
+        {" MLST size*;type*;", {}, true},
+        {" HASH CRC32;MD5;SHA-1;SHA-256", {"OPTS HASH SHA-256", "HASH /a b"}, false},
+        {" HASH SHA-256*;SHA-512", {"HASH /a b"}, false},
+        {" hash sha-512*;md5", {"OPTS HASH MD5", "HASH /a b"}, false},
+        {" HASH SHA-512", {}, false},
+        {" XCRC\n XMD5\n XSHA1", {"XSHA1 /a b"}, false},
+        {" XSHA256\n HASH CRC32*", {"XSHA256 /a b"}, false},
+        {" XSHA512\n XSHA", {}, false},
+        {" SITE COPY\n SIZE", {}, true},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.features);
+        const QString text = QStringLiteral("Features:\n") + QString::fromLatin1(c.features) +
+                             QStringLiteral("\nEnd");
+        const CServerChecks checks = CServerChecks::FromFeatures(211, text);
+        EXPECT_EQ(checks.DigestCommands(QStringLiteral("/a b")), c.commands);
+        EXPECT_EQ(checks.HasExactSize(), c.exactSize);
+        EXPECT_EQ(checks.CopiesFiles(), QByteArray(c.features).contains("SITE COPY"));
+    }
+    EXPECT_FALSE(CServerChecks::FromFeatures(500, QStringLiteral("x\n SIZE\n HASH MD5\ny"))
+                     .Algorithm()
+                     .has_value());
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ftp/folderwalk.h"
 #include "ftp/serverchecks.h"
 
 #include <QDialog>
@@ -80,6 +81,16 @@ public:
     bool DownloadFile(QString ftpPath, QString localPath);
     bool CopyFtpFile(QString sourcePath, QString destinationPath);
 
+    // Folder transfers: the folder with all its files and folders, depth first in the order
+    // the source lists them, each file through the file transfer of the direction. Paths
+    // come without a trailing "/"; the destination folder must not exist yet. Links to
+    // folders are followed; a folder that leads back into one being copied, or lies more
+    // than CFolderWalkGuard::kMaxDepth levels down, ends the copy with a message. Each level
+    // of a server source holds a connection of its own for its listing while it runs.
+    bool UploadFolder(QString localFolder, QString ftpFolder);
+    bool DownloadFolder(QString ftpFolder, QString localFolder);
+    bool CopyFtpFolder(QString sourceFolder, QString destinationFolder);
+
     // The values of the last block, whether or not the window has been repainted since:
     // the window takes them over at most every kDisplayInterval.
     int ProgressPosition() const { return position; }
@@ -111,6 +122,14 @@ private:
     // A step of connecting: in the connect line, or in status pane 0 without the window.
     void ShowConnectStep(const QString& text);
     QWidget* MessageOwner() const;
+
+    enum class LevelResult { Copied, Failed, NotAFolder };
+    bool UploadLevel(const QString& localFolder, const QString& ftpFolder, CFolderWalkGuard& guard);
+    LevelResult FtpSourceLevel(const QString& source, const QString& destination, bool toFtp,
+                               bool mayBeFile, CFolderWalkGuard& guard);
+    bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp);
+    bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
+    void ReportCreateFolderError();
 
     bool WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt);
     bool EnterStartFolder();

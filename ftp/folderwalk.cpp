@@ -53,13 +53,17 @@ QString LocalFolderIdentity(const QString& path)
            QString::number(static_cast<quint64>(info.st_ino));
 }
 
-CFolderWalkGuard::Step CFolderWalkGuard::Enter(const QString& identity)
+CFolderWalkGuard::Step CFolderWalkGuard::Enter(const QStringList& identities)
 {
-    if (!identity.isEmpty() && path.contains(identity))
-        return Step::Cycle;
+    for (const QStringList& level : path) {
+        for (const QString& identity : identities) {
+            if (!identity.isEmpty() && level.contains(identity))
+                return Step::Cycle;
+        }
+    }
     if (path.size() >= kMaxDepth)
         return Step::TooDeep;
-    path.append(identity);
+    path.append(identities);
     return Step::Entered;
 }
 

@@ -31,9 +31,10 @@ std::optional<QList<LocalChild>> ReadLocalChildren(const QString& folder, bool f
 QString LocalFolderIdentity(const QString& path);
 
 // The folders on the path from the top of a copy to the folder being copied now, each by
-// its identity (LocalFolderIdentity, or the path the server reports after entering it).
-// A folder already on the path is a cycle through a link; more than kMaxDepth levels are
-// refused as well, so that a cycle the identities cannot show still ends.
+// its identities (LocalFolderIdentity; on a server the path it reports after entering the
+// folder, and the folder's listing). A folder that shares an identity with one already on
+// the path is a cycle through a link; more than kMaxDepth levels are refused as well, so
+// that a cycle the identities cannot show still ends.
 class CFolderWalkGuard
 {
 public:
@@ -42,7 +43,8 @@ public:
     enum class Step { Entered, Cycle, TooDeep };
 
     // Enters a folder below the current one; only Entered must be left again.
-    Step Enter(const QString& identity);
+    Step Enter(const QStringList& identities);
+    Step Enter(const QString& identity) { return Enter(QStringList{identity}); }
     void Leave();
 
     int Depth() const { return static_cast<int>(path.size()); }
@@ -52,5 +54,5 @@ public:
     static QString RefusalCaption();
 
 private:
-    QStringList path;
+    QList<QStringList> path;
 };

@@ -59,6 +59,12 @@ public:
     // the first file's present value, then SITE CHMOD for each file until one does not take
     // the value; the outcome in a message box.
     void SetAttributes();
+    // Copies the selected items of this pane into `destinationFolder` (ending in "/"), on
+    // the server when `destinationIsFtp`, under a communication status window when the
+    // server is involved. A folder of the same name there is replaced: the old one is
+    // renamed aside, and deleted once the copy succeeded or put back when it failed. True
+    // when every item was copied; a false has been shown.
+    bool CopySelectedItemsToFolder(const QString& destinationFolder, bool destinationIsFtp);
 
     int side = 0;
     QString path;

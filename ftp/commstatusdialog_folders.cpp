@@ -1,0 +1,244 @@
+// The folder transfers that run under the communication status window: upload folder,
+// download folder and copy FTP folder.
+#include "ftp/commstatusdialog.h"
+
+#include "app/vantorapp.h"
+#include "framework/messagebox.h"
+#include "ftp/filemessages.h"
+#include "ftp/folderwalk.h"
+#include "inet/ftpconnection.h"
+#include "inet/ftpfilefind.h"
+#include "inet/internetexception.h"
+#include "inet/internetsession.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+#include <vector>
+
+#include <sys/stat.h>
+
+namespace {
+
+// A child path: the parent, the separator where the parent does not end with it, the name.
+QString ChildPath(const QString& parent, const QString& name)
+{
+    if (parent.endsWith(QLatin1Char('/')))
+        return parent + name;
+    return parent + QLatin1Char('/') + name;
+}
+
+QString WithSeparator(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : QString(folder + QLatin1Char('/'));
+}
+
+// Leaves the guard's current folder when the level ends, however it ends.
+class CLevelExit
+{
+public:
+    explicit CLevelExit(CFolderWalkGuard& walkGuard)
+        : guard(walkGuard)
+    {}
+    ~CLevelExit() { guard.Leave(); }
+    CLevelExit(const CLevelExit&) = delete;
+    CLevelExit& operator=(const CLevelExit&) = delete;
+
+private:
+    CFolderWalkGuard& guard;
+};
+
+// A folder's listing as an identity: names, kinds, sizes and times in the server's order.
+// Empty for an empty listing, which has nothing below it to run round.
+QString ListingIdentity(const std::vector<FtpListEntry>& entries)
+{
+    if (entries.empty())
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    for (const FtpListEntry& entry : entries) {
+        hash.addData(entry.rawName);
+        const qint64 facts[] = {entry.isNormal, entry.isDirectory, qint64(entry.size),
+                                entry.writeTime, entry.permissions};
+        hash.addData(QByteArrayView(reinterpret_cast<const char*>(facts), sizeof facts));
+    }
+    return QStringLiteral("listing:") + QString::fromLatin1(hash.result().toHex());
+}
+
+} // namespace
+
+void CCommStatusDialog::ReportCreateFolderError()
+{
+    ShowMessageBox(MessageOwner(), FileMessages::CreateFolderText(),
+                   FileMessages::CreateFolderCaption(), MsgIcon::Stop);
+}
+
+bool CCommStatusDialog::RefuseStep(CFolderWalkGuard::Step step, const QString& folder)
+{
+    ShowMessageBox(MessageOwner(), CFolderWalkGuard::RefusalText(step, folder),
+                   CFolderWalkGuard::RefusalCaption(), MsgIcon::Stop);
+    return false;
+}
+
+bool CCommStatusDialog::UploadFolder(QString localFolder, QString ftpFolder)
+{
+    // A local path and a server path never lie inside one another, however alike their
+    // texts, so the test for a folder copied into itself has nothing to compare here.
+    CFolderWalkGuard guard;
+    return UploadLevel(localFolder, ftpFolder, guard);
+}
+
+bool CCommStatusDialog::UploadLevel(const QString& localFolder, const QString& ftpFolder,
+                                    CFolderWalkGuard& guard)
+{
+    const CFolderWalkGuard::Step step = guard.Enter(LocalFolderIdentity(localFolder));
+    if (step != CFolderWalkGuard::Step::Entered)
+        return RefuseStep(step, localFolder);
+    const CLevelExit exit(guard);
+
+    CFtpConnection* connection = theApp().ftpConnection.get();
+    if (!connection || !connection->CreateDirectory(ftpFolder)) {
+        ReportCreateFolderError();
+        return false;
+    }
+    const std::optional<QList<LocalChild>> children = ReadLocalChildren(localFolder, true);
+    if (!children) {
+        // An unreadable folder copied as an empty one would lose its content unseen.
+        ReportCopyError();
+        return false;
+    }
+    for (const LocalChild& child : *children) {
+        const QString from = ChildPath(localFolder, child.name);
+        const QString to = ChildPath(ftpFolder, child.name);
+        bool ok = true;
+        if (child.kind == LocalEntryKind::Folder)
+            ok = UploadLevel(from, to, guard);
+        else if (child.kind == LocalEntryKind::File)
+            ok = UploadFile(from, to);
+        // Devices, pipes and links that lead nowhere have no content to send; reading a
+        // pipe could wait for ever.
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+bool CCommStatusDialog::DownloadFolder(QString ftpFolder, QString localFolder)
+{
+    CFolderWalkGuard guard;
+    return FtpSourceLevel(ftpFolder, localFolder, false, false, guard) == LevelResult::Copied;
+}
+
+bool CCommStatusDialog::CopyFtpFolder(QString sourceFolder, QString destinationFolder)
+{
+    if (!CheckNotInsideSource(WithSeparator(sourceFolder), WithSeparator(destinationFolder)))
+        return false;
+    CFolderWalkGuard guard;
+    return FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
+           LevelResult::Copied;
+}
+
+bool CCommStatusDialog::CopyFtpSourceFile(const QString& source, const QString& destination,
+                                          bool toFtp)
+{
+    return toFtp ? CopyFtpFile(source, destination) : DownloadFile(source, destination);
+}
+
+CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& source,
+                                                                 const QString& destination,
+                                                                 bool toFtp, bool mayBeFile,
+                                                                 CFolderWalkGuard& guard)
+{
+    CVantorApp& app = theApp();
+    if (!app.ftpConnection || !app.internetSession) {
+        ReportCopyError();
+        return LevelResult::Failed;
+    }
+    // The level's own connection carries its listing while the levels below run.
+    std::unique_ptr<CFtpConnection> level;
+    try {
+        const ProfileRecord& profile = app.activeProfile;
+        level = app.internetSession->GetFtpConnection(profile.address, profile.userId,
+                                                      profile.password);
+    } catch (const CInternetException& error) {
+        if (error.Kind() == InetErrorKind::Cancelled)
+            PollCancel();
+        else
+            ReportCopyError(error);
+        return LevelResult::Failed;
+    }
+    const struct CloseLevel
+    {
+        CFtpConnection& connection;
+        ~CloseLevel() { connection.Close(); }
+    } closeLevel{*level};
+
+    // Entering the folder tells where the server says it really is: a link back to a
+    // folder being copied shows as that folder's path on most servers.
+    if (!level->SetCurrentDirectory(source)) {
+        // A link the listing could not place: when it cannot be entered, it is a file.
+        if (mayBeFile)
+            return LevelResult::NotAFolder;
+        if (PollCancel())
+            ReportCopyError();
+        return LevelResult::Failed;
+    }
+    QString reported;
+    if (!level->GetCurrentDirectory(reported) || reported.isEmpty())
+        reported = source;
+
+    // The listing is read whole before the level below starts. Servers that report the
+    // path as it was entered still show a cycle by it: a folder listed exactly like one it
+    // lies in, folders of the same names included, is that folder again.
+    std::vector<FtpListEntry> entries;
+    {
+        CFtpFileFind find(*level);
+        bool more = find.FindFile(ChildPath(source, QStringLiteral("*.*")), true);
+        if (!more && find.LastError()) {
+            // A listing that failed is not an empty folder: the copy would lack its content.
+            if (find.LastError()->Kind() == InetErrorKind::Cancelled)
+                PollCancel();
+            else
+                ReportCopyError(*find.LastError());
+            return LevelResult::Failed;
+        }
+        while (more) {
+            more = find.FindNextFile();
+            if (!find.IsDots())
+                entries.push_back(find.Current());
+        }
+        find.Close();
+    }
+    const CFolderWalkGuard::Step step =
+        guard.Enter({QStringLiteral("path:") + reported, ListingIdentity(entries)});
+    if (step != CFolderWalkGuard::Step::Entered) {
+        RefuseStep(step, source);
+        return LevelResult::Failed;
+    }
+    const CLevelExit exit(guard);
+
+    const bool created = toFtp ? app.ftpConnection->CreateDirectory(destination)
+                               : ::mkdir(QFile::encodeName(destination).constData(), 0777) == 0;
+    if (!created) {
+        ReportCreateFolderError();
+        return LevelResult::Failed;
+    }
+    for (const FtpListEntry& entry : entries) {
+        const QString from = ChildPath(source, entry.name);
+        const QString to = ChildPath(destination, entry.name);
+        bool ok = true;
+        if (entry.isNormal) {
+            ok = CopyFtpSourceFile(from, to, toFtp);
+        } else {
+            // Folders, and links the listing cannot tell: a link that cannot be entered is
+            // copied as the file it leads to.
+            const LevelResult below = FtpSourceLevel(from, to, toFtp, !entry.isDirectory, guard);
+            if (below == LevelResult::NotAFolder)
+                ok = CopyFtpSourceFile(from, to, toFtp);
+            else
+                ok = below == LevelResult::Copied;
+        }
+        if (!ok)
+            return LevelResult::Failed;
+    }
+    return LevelResult::Copied;
+}

@@ -1,0 +1,278 @@
+// Upload folder, download folder and copy FTP folder against a real server, with links,
+// cycles and refusals.
+#include "app/vantorapp.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetsession.h"
+#include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kCreateFolder = QStringLiteral("The program was unable to create the new directory.");
+const QString kInsideSource =
+    QStringLiteral("The destination folder is the same as the source folder.");
+
+QString Local(const QString& relative)
+{
+    return TestCaseFolder() + QStringLiteral("/local/") + relative;
+}
+
+void WriteFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(content);
+}
+
+void Link(const QString& target, const QString& linkPath)
+{
+    ASSERT_EQ(
+        symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData()), 0)
+        << linkPath.toStdString();
+}
+
+// Every path below `folder` with the content of its files: "name/" for a folder,
+// "name=content" for a file. Links are followed, as a copy follows them.
+QStringList Tree(const QString& folder)
+{
+    QStringList paths;
+    const QDir dir(folder);
+    for (const QFileInfo& info :
+         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (info.isDir()) {
+            paths.append(info.fileName() + "/");
+            for (const QString& below : Tree(info.filePath()))
+                paths.append(info.fileName() + "/" + below);
+        } else {
+            QFile file(info.filePath());
+            file.open(QIODevice::ReadOnly);
+            paths.append(info.fileName() + "=" + QString::fromUtf8(file.readAll()));
+        }
+    }
+    paths.sort();
+    return paths;
+}
+
+void MakeSourceTree(const QString& root)
+{
+    WriteFile(root + "/top.txt", "top");
+    WriteFile(root + "/sub dir/inner.txt", "inner");
+    WriteFile(root + "/sub dir/deeper/x.bin", QByteArray(2500, 'x'));
+    QDir().mkpath(root + "/empty");
+}
+
+const QStringList kSourceTree{"empty/",
+                              "sub dir/",
+                              "sub dir/deeper/",
+                              "sub dir/deeper/x.bin=" + QString(2500, QLatin1Char('x')),
+                              "sub dir/inner.txt=inner",
+                              "top.txt=top"};
+
+} // namespace
+
+class CFolderTransferTest : public testing::TestWithParam<bool>
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(server.IsRunning());
+        QDir().mkpath(Local({}));
+        Connect(GetParam());
+    }
+
+    void Connect(bool machineListings)
+    {
+        CVantorApp& app = theApp();
+        InternetOptions options;
+        options.useMachineListings = machineListings;
+        // Every level logs in afresh, so that the log shows which connection listed what.
+        options.poolPerServer = 0;
+        app.internetSession = std::make_unique<CInternetSession>(options);
+        app.activeProfile.address = server.Address();
+        app.activeProfile.userId = QString::fromLatin1(server.kUser);
+        app.activeProfile.password = QString::fromLatin1(server.kPassword);
+        app.ftpConnection = app.internetSession->GetFtpConnection(
+            app.activeProfile.address, app.activeProfile.userId, app.activeProfile.password);
+    }
+
+    QString Remote(const QString& relative) const { return server.Root() + "/" + relative; }
+
+    CFtpServerFixture server;
+};
+
+TEST_P(CFolderTransferTest, CopiesWholeTreesInEachDirection)
+{
+    MakeSourceTree(Local("source"));
+    MakeSourceTree(Remote("source"));
+    CMessageBoxScript boxes;
+    CCommOperation operation(true);
+    CCommStatusDialog& dialog = operation.Dialog();
+    EXPECT_TRUE(dialog.UploadFolder(Local("source"), "/uploaded"));
+    EXPECT_TRUE(dialog.DownloadFolder("/source", Local("downloaded")));
+    EXPECT_TRUE(dialog.CopyFtpFolder("/source", "/copied"));
+    EXPECT_EQ(Tree(Remote("uploaded")), kSourceTree);
+    EXPECT_EQ(Tree(Local("downloaded")), kSourceTree);
+    EXPECT_EQ(Tree(Remote("copied")), kSourceTree);
+    EXPECT_TRUE(boxes.Shown().isEmpty());
+}
+
+TEST_P(CFolderTransferTest, FollowsServerLinksToFoldersAndFiles)
+{
+    // pyftpdlib lists a link as a link in LIST and as what it leads to in MLSD.
+    server.MakeFile("keep/kept.txt", "kept");
+    server.MakeFile("tree/own.txt", "own");
+    Link(Remote("keep"), Remote("tree/folder-link"));
+    Link(Remote("keep/kept.txt"), Remote("tree/file-link"));
+    CMessageBoxScript boxes;
+    CCommOperation operation(true);
+    EXPECT_TRUE(operation.Dialog().DownloadFolder("/tree", Local("tree")));
+    const QStringList expected{"file-link=kept", "folder-link/", "folder-link/kept.txt=kept",
+                               "own.txt=own"};
+    EXPECT_EQ(Tree(Local("tree")), expected);
+    EXPECT_FALSE(QFileInfo(Local("tree/folder-link")).isSymLink());
+}
+
+TEST_P(CFolderTransferTest, AServerLinkCycleEndsWithAMessage)
+{
+    server.MakeFile("tree/a.txt", "a");
+    server.MakeFile("tree/sub/b.txt", "b");
+    Link("..", Remote("tree/sub/loop"));
+    CMessageBoxScript boxes;
+    // This server reports the path as entered; the listing shows the cycle.
+    boxes.Expect(QStringLiteral("The folder \"/tree/sub/loop\" leads back into a folder that is "
+                                "being copied (through a link), so the copy would never end. The "
+                                "copy has been stopped."),
+                 "Error Copying Folder", MsgIcon::Stop);
+    CCommOperation operation(true);
+    EXPECT_FALSE(operation.Dialog().DownloadFolder("/tree", Local("tree")));
+    EXPECT_EQ(boxes.Pending(), 0);
+    EXPECT_FALSE(QFileInfo::exists(Local("tree/sub/loop"))) << "nothing made for the cycle";
+}
+
+INSTANTIATE_TEST_SUITE_P(Listings, CFolderTransferTest, testing::Values(true, false),
+                         [](const testing::TestParamInfo<bool>& param) {
+                             return std::string(param.param ? "Mlsd" : "List");
+                         });
+
+class CFolderTransferChecksTest : public CFolderTransferTest
+{};
+
+TEST_P(CFolderTransferChecksTest, RefusalsComeBeforeAnythingIsCreated)
+{
+    server.MakeFile("pub/a/file.txt", "f");
+    server.MakeFolder("exists");
+    WriteFile(Local("src/file.txt"), "f");
+    QDir().mkpath(Local("exists"));
+    // The same text as the local source, on the server: no folder of its own.
+    const QString sameText = Local("src");
+    server.MakeFolder(sameText.mid(1));
+
+    struct Case
+    {
+        const char* what;
+        std::function<bool(CCommStatusDialog&)> run;
+        bool copied;
+        QString message;
+        QString created; // a folder that must (copied) or must not exist afterwards
+    };
+    const Case table[] = {
+        {"copy a folder onto itself",
+         [](CCommStatusDialog& d) { return d.CopyFtpFolder("/pub/a", "/pub/a"); },
+         false,
+         kInsideSource,
+         {}},
+        {"copy a folder into its own subfolder",
+         [](CCommStatusDialog& d) { return d.CopyFtpFolder("/pub/a", "/pub/a/b"); }, false,
+         kInsideSource, "pub/a/b"},
+        {"a sibling whose name begins alike",
+         [](CCommStatusDialog& d) { return d.CopyFtpFolder("/pub/a", "/pub/ab"); },
+         true,
+         {},
+         "pub/ab"},
+        {"upload onto an existing folder",
+         [](CCommStatusDialog& d) { return d.UploadFolder(Local("src"), "/exists"); },
+         false,
+         kCreateFolder,
+         {}},
+        {"download onto an existing folder",
+         [](CCommStatusDialog& d) { return d.DownloadFolder("/pub/a", Local("exists")); },
+         false,
+         kCreateFolder,
+         {}},
+        {"upload to a server path that reads like the source",
+         [sameText](CCommStatusDialog& d) { return d.UploadFolder(sameText, sameText + "/copy"); },
+         true,
+         {},
+         sameText.mid(1) + "/copy"},
+    };
+    for (const Case& c : table) {
+        CMessageBoxScript boxes;
+        if (!c.message.isEmpty())
+            boxes.Expect(c.message);
+        CCommOperation operation(true);
+        EXPECT_EQ(c.run(operation.Dialog()), c.copied) << c.what;
+        EXPECT_EQ(boxes.Pending(), 0) << c.what;
+        if (!c.created.isEmpty()) {
+            EXPECT_EQ(QFileInfo(Remote(c.created)).isDir(), c.copied) << c.what;
+        }
+    }
+}
+
+TEST_P(CFolderTransferChecksTest, EachLevelOfAServerSourceListsOnAConnectionOfItsOwn)
+{
+    server.MakeFile("src/1.txt", "1");
+    server.MakeFile("src/b/2.txt", "2");
+    server.MakeFile("src/b/c/3.txt", "3");
+    const QString mainSession = server.LogLines().first().section(' ', 0, 0);
+    CMessageBoxScript boxes;
+    CCommOperation operation(true);
+    ASSERT_TRUE(operation.Dialog().DownloadFolder("/src", Local("src")));
+    QStringList levelSessions;
+    for (const QString& line : server.LogLines()) {
+        const QString what = line.section(' ', 1);
+        if (what == "CWD /src" || what == "CWD /src/b" || what == "CWD /src/b/c")
+            levelSessions.append(line.section(' ', 0, 0));
+    }
+    ASSERT_EQ(levelSessions.size(), 3) << server.LogLines().join('\n').toStdString();
+    EXPECT_EQ(QSet<QString>(levelSessions.begin(), levelSessions.end()).size(), 3);
+    EXPECT_FALSE(levelSessions.contains(mainSession));
+}
+
+TEST_P(CFolderTransferChecksTest, UploadFollowsLocalLinksButRefusesACycle)
+{
+    WriteFile(Local("outside/o.txt"), "o");
+    WriteFile(Local("src/s.txt"), "s");
+    Link(Local("outside"), Local("src/shortcut"));
+    CMessageBoxScript boxes;
+    {
+        CCommOperation operation(true);
+        EXPECT_TRUE(operation.Dialog().UploadFolder(Local("src"), "/up"));
+    }
+    EXPECT_EQ(Tree(Remote("up")), (QStringList{"s.txt=s", "shortcut/", "shortcut/o.txt=o"}));
+
+    Link("..", Local("src/loop"));
+    boxes.Expect(QStringLiteral("The folder \"%1\" leads back into a folder that is being copied "
+                                "(through a link), so the copy would never end. The copy has been "
+                                "stopped.")
+                     .arg(Local("src/loop/src")),
+                 "Error Copying Folder", MsgIcon::Stop);
+    CCommOperation operation(true);
+    EXPECT_FALSE(operation.Dialog().UploadFolder(Local("src"), "/up2"));
+    EXPECT_EQ(boxes.Pending(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Server, CFolderTransferChecksTest, testing::Values(true),
+                         [](const testing::TestParamInfo<bool>&) { return std::string("Mlsd"); });

@@ -126,11 +126,6 @@ CCommOperation::~CCommOperation()
         RestoreFocus();
 }
 
-bool CCommOperation::Running()
-{
-    return !Frames().empty();
-}
-
 void CCommOperation::CancelRunning()
 {
     // Every frame: an outer action that goes on after an inner one ended must stop too.

@@ -25,8 +25,6 @@ public:
 
     CCommStatusDialog& Dialog() { return *dialog; }
 
-    // Whether an action runs now.
-    static bool Running();
     // Asks the running action to stop, as Cancel Communication does, and brings its status
     // window to the front. Nothing happens when no action runs.
     static void CancelRunning();

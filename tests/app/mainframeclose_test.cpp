@@ -35,15 +35,6 @@ ProfileRecord FakeProfile(const CFakeFtpServer& fake)
     return profile;
 }
 
-QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& text)
-{
-    for (int i = 0; parent && i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == text)
-            return parent->child(i);
-    }
-    return nullptr;
-}
-
 } // namespace
 
 TEST(MainFrameClose, ACloseDuringAStalledListingStopsItAndClosesAfterIt)
@@ -54,7 +45,7 @@ TEST(MainFrameClose, ACloseDuringAStalledListingStopsItAndClosesAfterIt)
     ASSERT_TRUE(run.Started());
     QPointer<CMainFrame> frame = &run.Frame();
     CMyTreeView& tree = *frame->TreePane(1);
-    QTreeWidgetItem* slow = Child(tree.rootItem, QStringLiteral("slow"));
+    QTreeWidgetItem* slow = ChildItem(tree.rootItem, QStringLiteral("slow"));
     ASSERT_NE(slow, nullptr);
 
     // The window manager's close arrives while the server keeps the listing waiting.
@@ -76,15 +67,6 @@ TEST(MainFrameClose, ACloseDuringAStalledListingStopsItAndClosesAfterIt)
     // Back in the event loop, the window closes.
     EXPECT_TRUE(QTest::qWaitFor([&] { return frame.isNull(); }, 5000));
     CCommStatusDialog::Disconnect();
-}
-
-TEST(MainFrameClose, ACloseWithNothingRunningClosesAtOnce)
-{
-    CProgramRun run(Home());
-    QPointer<CMainFrame> frame = &run.Frame();
-    EXPECT_TRUE(frame->close());
-    EXPECT_FALSE(frame->ClosePending());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.isNull(); }, 5000));
 }
 
 TEST(MainFrameClose, APendingCloseWaitsForTheOutermostAction)

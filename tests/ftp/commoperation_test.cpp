@@ -7,9 +7,6 @@
 #include "framework/waitcursor.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
-#include "panes/mylistview.h"
-#include "panes/mytreeview.h"
-#include "tests/fixtures/messageboxscript.h"
 
 #include <QAction>
 #include <QDialog>
@@ -71,58 +68,19 @@ TEST(CCommOperationFrame, NestedFramesGiveTheInputBackOnlyAtTheOutermostEnd)
         CCommOperation outer;
         {
             CCommOperation inner;
-            EXPECT_TRUE(CCommOperation::Running());
         }
+        // Also when the user restores the minimised window meanwhile.
+        frame->showMinimized();
+        frame->showNormal();
         EXPECT_TRUE(theApp().busy);
         EXPECT_FALSE(frame->centralWidget()->isEnabled());
         EXPECT_FALSE(frame->menuBar()->isEnabled());
     }
     EXPECT_FALSE(theApp().busy);
-    EXPECT_FALSE(CCommOperation::Running());
     EXPECT_TRUE(frame->centralWidget()->isEnabled());
     EXPECT_TRUE(frame->menuBar()->isEnabled());
     EXPECT_TRUE(Refresh(*frame)->isEnabled());
     EXPECT_FALSE(help->isEnabled());
-}
-
-TEST(CCommOperationFrame, TheFocusReturnsToTheWidgetThatHadIt)
-{
-    CMainFrame* frame = ShowMainFrame();
-    for (QWidget* pane :
-         {static_cast<QWidget*>(frame->ListPane(1)), static_cast<QWidget*>(frame->TreePane(1))}) {
-        pane->setFocus();
-        ASSERT_EQ(QApplication::focusWidget(), pane);
-        {
-            CCommOperation operation;
-            EXPECT_NE(QApplication::focusWidget(), pane);
-        }
-        EXPECT_EQ(frame->focusWidget(), pane) << pane->objectName().toStdString();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
-        EXPECT_EQ(QApplication::focusWidget(), pane) << pane->objectName().toStdString();
-    }
-}
-
-TEST(CCommOperationFrame, CancelRunningStopsEveryFrameAndNothingWithoutOne)
-{
-    ShowMainFrame();
-    CCommOperation::CancelRunning(); // no action: nothing to do
-    CCommOperation outer(true);
-    CCommOperation inner(true);
-    CCommOperation::CancelRunning();
-    EXPECT_TRUE(outer.Dialog().cancelRequested);
-    EXPECT_TRUE(inner.Dialog().cancelRequested);
-}
-
-TEST(CCommOperationFrame, MainWindowMinimisedAndRestoredKeepsRefusingInput)
-{
-    CMainFrame* frame = ShowMainFrame();
-    {
-        CCommOperation operation;
-        frame->showMinimized();
-        frame->showNormal();
-        EXPECT_FALSE(frame->centralWidget()->isEnabled());
-    }
-    EXPECT_TRUE(frame->centralWidget()->isEnabled());
 }
 
 // The wait cursor is for work, never for a question to the user.

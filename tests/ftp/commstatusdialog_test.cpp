@@ -273,9 +273,13 @@ TEST_F(CCommStatusDialogTest, TheWindowCatchesUpWithTheValuesWhenItPolls)
 
     dialog->ShowTransferProgress(4000, QStringLiteral("10240"), 2);
     EXPECT_TRUE(dialog->UpdateProgress(3, 10240));
-    QTest::qWait(CCommStatusDialog::kDisplayIntervalMs + 10);
-    EXPECT_TRUE(dialog->PollCancel());
-    EXPECT_EQ(LabelText(*dialog, "bytesCopiedText"), QStringLiteral("4000 of 10240"));
+    // A later poll, once the interval has passed, shows the new values.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            EXPECT_TRUE(dialog->PollCancel());
+            return LabelText(*dialog, "bytesCopiedText") == QLatin1String("4000 of 10240");
+        },
+        5000));
     EXPECT_EQ(Child<QProgressBar>(*dialog, "progressBar")->value(), 39);
 }
 

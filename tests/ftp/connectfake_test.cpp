@@ -11,7 +11,6 @@
 #include "tests/fixtures/messageboxscript.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimeZone>
@@ -106,15 +105,13 @@ TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionC
 
 TEST_F(CConnectFakeTest, ALoginFasterThanTheLimitIsUsedAtOnce)
 {
-    CConnectWaitLimit limit(10s);
+    // A wait that ran to this limit would run into the suite's time limit instead.
+    CConnectWaitLimit limit(3600s);
     SlowLogin(100ms);
-    QElapsedTimer timer;
-    timer.start();
     {
         CCommOperation operation;
         ASSERT_TRUE(operation.Dialog().Connect());
     }
-    EXPECT_LT(timer.elapsed(), 5000); // far below the limit: nobody waited for it
     EXPECT_TRUE(theApp().ftpConnection);
     EXPECT_EQ(theApp().ftpCurrentDir, QStringLiteral("/"));
     EXPECT_EQ(fake.Count("QUIT"), 0);
@@ -202,10 +199,8 @@ TEST_F(CConnectFakeTest, CancelEndsACallThatWaitsOnAStalledServer)
     ASSERT_TRUE(cancel);
     QTimer::singleShot(150, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
 
-    QElapsedTimer timer;
-    timer.start();
+    // Ended by the click: the server would have answered "250 Ok." after its stall.
     EXPECT_FALSE(theApp().ftpConnection->SetCurrentDirectory(QStringLiteral("/stalled")));
-    EXPECT_LT(timer.elapsed(), 10000); // ended by the click, not by the server
     EXPECT_TRUE(dialog.cancelRequested);
 
     CMessageBoxScript boxes;

@@ -95,10 +95,7 @@ TEST(LauncherSetUp, StartsMainProgramWhenNoNewerVersionOrNoAnswer)
         bed.WriteMainProgram();
         LauncherOptions options = bed.Options();
         options.timeouts.answer = 200ms;
-        QElapsedTimer clock;
-        clock.start();
         EXPECT_EQ(bed.Run({}, nullptr, &options), 0);
-        EXPECT_LT(clock.elapsed(), 2000);
         EXPECT_TRUE(bed.WaitForMainProgram().has_value());
         if (test.asked) {
             EXPECT_EQ(bed.server.Requests(), QList<QByteArray>{kVersionRequest});

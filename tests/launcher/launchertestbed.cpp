@@ -5,7 +5,6 @@
 #include "tests/fixtures/testenvironment.h"
 
 #include <QAbstractButton>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -107,12 +106,8 @@ QByteArray CLauncherTestbed::Read(const QString& name) const
 
 std::optional<QByteArray> CLauncherTestbed::WaitForMainProgram() const
 {
-    const QDeadlineTimer deadline(5s);
-    while (!Exists(QStringLiteral("v.started"))) {
-        if (deadline.hasExpired())
-            return std::nullopt;
-        QTest::qWait(10);
-    }
+    if (!QTest::qWaitFor([this] { return Exists(QStringLiteral("v.started")); }, 5000))
+        return std::nullopt;
     return Read(QStringLiteral("v.started")).trimmed();
 }
 

@@ -36,15 +36,6 @@ ProfileRecord ProfileFor(const CFtpServerFixture& server)
     return profile;
 }
 
-QTreeWidgetItem* Child(QTreeWidgetItem* parent, const QString& text)
-{
-    for (int i = 0; parent && i < parent->childCount(); ++i) {
-        if (parent->child(i)->text(0) == text)
-            return parent->child(i);
-    }
-    return nullptr;
-}
-
 QStringList ChildTexts(QTreeWidgetItem* parent)
 {
     QStringList texts;
@@ -80,8 +71,8 @@ TEST(PaneSafety, AClickHandledDuringAFillIsShownAfterIt)
     CMyListView& list = *run.Frame().ListPane(0);
     QTreeWidgetItem* home = tree.rootItem->child(0);
     home->setExpanded(true);
-    QTreeWidgetItem* one = Child(home, QStringLiteral("one"));
-    QTreeWidgetItem* two = Child(home, QStringLiteral("two"));
+    QTreeWidgetItem* one = ChildItem(home, QStringLiteral("one"));
+    QTreeWidgetItem* two = ChildItem(home, QStringLiteral("two"));
     ASSERT_TRUE(one && two);
     tree.setCurrentItem(one);
     ASSERT_EQ(ShownNames(list), QStringList{"in-one.txt"});
@@ -130,7 +121,7 @@ TEST(PaneSafety, AFolderTheServerRefusesShowsEmptyUnderItsOwnPath)
     CProgramRun run(Home(), ProfileFor(server));
     CMyTreeView& tree = *run.Frame().TreePane(1);
     CMyListView& list = *run.Frame().ListPane(1);
-    QTreeWidgetItem* goneItem = Child(tree.rootItem, QStringLiteral("gone"));
+    QTreeWidgetItem* goneItem = ChildItem(tree.rootItem, QStringLiteral("gone"));
     ASSERT_NE(goneItem, nullptr);
     ASSERT_TRUE(QDir(gone).removeRecursively()); // removed by someone else meanwhile
 
@@ -148,7 +139,7 @@ TEST(PaneSafety, AFolderTheServerRefusesShowsEmptyUnderItsOwnPath)
     EXPECT_EQ(run.Boxes().Pending(), 0);
 
     // The connection is fine for the next folder.
-    tree.setCurrentItem(Child(tree.rootItem, QStringLiteral("kept")));
+    tree.setCurrentItem(ChildItem(tree.rootItem, QStringLiteral("kept")));
     EXPECT_EQ(ShownNames(list), QStringList{"inside"});
 }
 
@@ -161,7 +152,7 @@ TEST(PaneSafety, AConnectionTheServerClosedWhileIdleIsLoggedInAgainOnce)
     ASSERT_EQ(server.CountCommands(QStringLiteral("LOGIN")), 1);
     CMyTreeView& tree = *run.Frame().TreePane(1);
     CMyListView& list = *run.Frame().ListPane(1);
-    QTreeWidgetItem* pub = Child(tree.rootItem, QStringLiteral("pub"));
+    QTreeWidgetItem* pub = ChildItem(tree.rootItem, QStringLiteral("pub"));
     ASSERT_NE(pub, nullptr);
     // The server gives up on the idle connection.
     ASSERT_TRUE(QTest::qWaitFor(

@@ -42,10 +42,10 @@ QString DropTitle(int sourceSide, int targetSide)
 {
     if (sourceSide == 0 && targetSide == 0)
         return {};
-    const QString from = sourceSide == 0 ? QStringLiteral("Local Computer")
-                                         : QStringLiteral("FTP Server");
-    const QString to = targetSide == 0 ? QStringLiteral("Local Computer")
-                                       : QStringLiteral("FTP Server");
+    const QString from =
+        sourceSide == 0 ? QStringLiteral("Local Computer") : QStringLiteral("FTP Server");
+    const QString to =
+        targetSide == 0 ? QStringLiteral("Local Computer") : QStringLiteral("FTP Server");
     return QStringLiteral("Copying files from ") + from + QStringLiteral(" to ") + to +
            QStringLiteral(" - Please Wait");
 }

@@ -45,6 +45,7 @@ struct DropRequest
     int targetSide = 0;
     QString targetFolder; // the folder dropped on, ending with its side's separator
     QList<DropItem> items;
+    bool fromList = false; // the items are the selection of the source side's list pane
 };
 
 // One copy of a drop: source and destination without trailing separators, as the folder

@@ -7,7 +7,8 @@
 namespace {
 
 const QString kUp = QStringLiteral("Copying files from Local Computer to FTP Server - Please Wait");
-const QString kDown = QStringLiteral("Copying files from FTP Server to Local Computer - Please Wait");
+const QString kDown =
+    QStringLiteral("Copying files from FTP Server to Local Computer - Please Wait");
 const QString kFtpFtp = QStringLiteral("Copying files from FTP Server to FTP Server - Please Wait");
 
 struct Row
@@ -29,6 +30,7 @@ struct Row
 TEST(PaneDrop, DirectionsTitlesPathsAndRefusals)
 {
     using R = DropRoutine;
+    // clang-format off
     const Row rows[] = {
         // The direction table, a file and a folder each way.
         {"local file to local", 0, 0, "/h/b/", "/h/a/x.txt", false, false, R::CopyLocalFile, {},
@@ -70,6 +72,7 @@ TEST(PaneDrop, DirectionsTitlesPathsAndRefusals)
         {"other case is another folder", 0, 0, "/h/Data/", "/h/data/x", false, false,
          R::CopyLocalFile, {}, "/h/Data/x"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const QString source = QString::fromUtf8(row.sourcePath);
@@ -77,8 +80,8 @@ TEST(PaneDrop, DirectionsTitlesPathsAndRefusals)
         request.sourceSide = row.sourceSide;
         request.targetSide = row.targetSide;
         request.targetFolder = QString::fromUtf8(row.targetFolder);
-        request.items.append({source, WithoutTrailingSlash(source).section(QLatin1Char('/'), -1),
-                              row.isFolder});
+        request.items.append(
+            {source, WithoutTrailingSlash(source).section(QLatin1Char('/'), -1), row.isFolder});
         const DropPlan plan = PlanDrop(request);
         EXPECT_EQ(plan.refused, row.refused);
         EXPECT_EQ(plan.title, row.title);

@@ -7,6 +7,7 @@
 // Attribute bit of a folder. Local entries carry more bits; server entries hold 0 for a
 // plain file and this bit for everything else (folders, links, devices).
 inline constexpr std::uint32_t kFolderAttribute = 0x10;
+inline constexpr std::uint32_t kLinkAttribute = 0x400; // a symbolic link; with kFolderAttribute when it leads to a folder
 
 // One entry of a folder listing, local or on the server.
 struct DirEntry

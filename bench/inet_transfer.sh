@@ -18,9 +18,16 @@ command -v curl >/dev/null || { echo "curl is missing" >&2; exit 1; }
 
 work=$(mktemp -d)
 server_pid=""
+# Ends the server and keeps the script's own exit status (the server's 143 from the kill
+# is no verdict on the benchmark).
 cleanup() {
-    [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
+    local status=$?
+    if [ -n "$server_pid" ]; then
+        kill "$server_pid" 2>/dev/null || true
+        wait "$server_pid" 2>/dev/null || true
+    fi
     rm -rf "$work"
+    exit "$status"
 }
 trap cleanup EXIT
 

@@ -192,8 +192,11 @@ void CCommStatusDialog::ReadFtpDirectory()
         entry.name = find.GetFileName();
         entry.writeTime = find.GetLastWriteTime();
         entry.size = find.GetLength();
-        // Everything that is not a plain file (folders, links, devices) counts as a folder.
+        // Everything that is not a plain file (folders, devices, links that do not lead to
+        // a file as far as the server tells) counts as a folder.
         entry.attributes = find.IsNormal() ? 0 : kFolderAttribute;
+        if (find.IsLink())
+            entry.attributes |= kLinkAttribute;
         app.ftpEntries.append(entry);
     }
     find.Close();

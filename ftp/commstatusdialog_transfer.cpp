@@ -6,7 +6,10 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
+#include "framework/messagepump.h"
+#include "ftp/digestrequest.h"
 #include "ftp/serverchecks.h"
+#include "ftp/streamdigest.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "inet/internetfile.h"
@@ -36,6 +39,10 @@ const QString kSameFileCaption = QStringLiteral("Error Copying File");
 const QString kPartSuffix = QStringLiteral(".part");
 
 constexpr qint64 kBlockSize = 1000;
+// From this size on, a download's digest is asked for on a connection of its own while the
+// data streams, so that the server's hashing does not follow the transfer; below it, a login
+// would cost more than the wait.
+constexpr quint64 kParallelDigestBytes = 16 * 1024 * 1024;
 
 // Pane 0 of the status bar while a file routine runs, and "Ready" when it ends, however.
 class CCopyingStatus
@@ -158,6 +165,17 @@ bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, cons
         return true;
     const QByteArray ours = digest->HexResult();
     const QByteArray theirs = ServerDigestOf(connection, checks, path);
+    return theirs.isEmpty() || ours.isEmpty() || theirs == ours;
+}
+
+// Whether the digest the server computed beside the transfer is the one computed here. A
+// wait ended by Cancel answers true: the caller's poll reports the cancel.
+bool ParallelDigestMatches(CCommStatusDialog& dialog, CDigestRequest& request,
+                           CStreamDigest& digest)
+{
+    const QByteArray theirs =
+        request.Wait(PumpPendingMessages, [&dialog] { return dialog.cancelRequested; });
+    const QByteArray ours = digest.HexResult();
     return theirs.isEmpty() || ours.isEmpty() || theirs == ours;
 }
 
@@ -366,6 +384,13 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
         ReportNetworkFailure(*this, error);
         return false;
     }
+    std::shared_ptr<CDigestRequest> parallelDigest;
+    if (digest && length.length.value_or(0) >= kParallelDigestBytes) {
+        const ProfileRecord& profile = theApp().activeProfile;
+        parallelDigest = CDigestRequest::Start(
+            {profile.address, profile.userId, profile.password, connection->IsPassive()},
+            *serverChecks, ftpPath);
+    }
 
     const QString partPath = PartPathFor(target);
     QFile part(partPath);
@@ -386,10 +411,17 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
         remote->Close();
         const bool written = part.flush();
         part.close();
-        if (!written || part.error() != QFileDevice::NoError ||
-            (length.announced && moved != *length.announced) ||
-            !DigestMatches(*connection, ServerChecks(*connection), ftpPath, digest.get()) ||
-            !ReplaceWithPart(partPath, target)) {
+        bool whole = written && part.error() == QFileDevice::NoError &&
+                     (!length.announced || moved == *length.announced);
+        if (whole)
+            whole = parallelDigest
+                        ? ParallelDigestMatches(*this, *parallelDigest, *digest)
+                        : DigestMatches(*connection, *serverChecks, ftpPath, digest.get());
+        if (cancelRequested) {
+            PollCancel();
+            return false;
+        }
+        if (!whole || !ReplaceWithPart(partPath, target)) {
             ReportCopyError();
             return false;
         }
@@ -456,7 +488,6 @@ bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
         return false;
     }
 
-    SetStatusLine(kTransferringText);
     quint64 moved = 0;
     const BlockEnds ends{
         [&source](char* bytes, qint64 count) { return source->Read(bytes, count); },

@@ -7,8 +7,11 @@
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
 #include "inet/internetexception.h"
+#include "inet/internetfile.h"
 #include "inet/internetsession.h"
+#include "inet/listingparser.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 
@@ -18,6 +21,9 @@
 #include <unistd.h>
 
 namespace {
+
+// A folder that lists more than this is not searched for links left out.
+constexpr qint64 kLeftOverListingLimit = 16LL * 1024 * 1024;
 
 QString WithSeparator(const QString& folder)
 {
@@ -113,6 +119,36 @@ bool CopyThroughTemporary(const QString& from, const struct stat& info, const QS
     if (!ok)
         ::unlink(temporary.constData());
     return ok;
+}
+
+// A machine listing may leave out links that lead nowhere, and a folder that held one is
+// not empty once everything listed has gone. The plain listing shows them: they go as
+// themselves. True when any went.
+bool RemoveLinksLeftOut(CFtpConnection& level, CFtpConnection& main, const QString& folder)
+{
+    try {
+        if (!level.SetCurrentDirectory(folder))
+            return false;
+        QByteArray listing;
+        std::unique_ptr<CInternetFile> data = level.Command(QStringLiteral("LIST"), true);
+        char block[16384];
+        qint64 got = 0;
+        while (listing.size() < kLeftOverListingLimit &&
+               (got = data->Read(block, sizeof block)) > 0)
+            listing.append(block, got);
+        if (got == 0)
+            data->Close();
+        data.reset();
+        bool any = false;
+        for (const FtpListEntry& entry :
+             ParseListing(listing, ListingFormat::List, QDateTime::currentSecsSinceEpoch())) {
+            if (entry.isLink && main.Remove(WithSeparator(folder) + entry.name))
+                any = true;
+        }
+        return any;
+    } catch (const CInternetException&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -256,15 +292,18 @@ bool CFileOperations::DeleteFtpFolder(const QString& folderPath)
             if (find.IsDots())
                 continue;
             const QString path = prefix + find.GetFileName();
-            // Neither a plain file nor a folder: a link (or a device); it goes as itself.
-            if (find.IsNormal() || !find.IsDirectory())
+            // A link, whatever it leads to, goes as itself; so does anything that is neither a
+            // plain file nor a folder.
+            if (find.IsLink() || find.IsNormal() || !find.IsDirectory())
                 ok = DeleteFile(path);
             else
                 ok = DeleteFolder(path + QLatin1Char('/'));
         }
         find.Close();
     }
-    const bool removed = ok && level->RemoveDirectory(folder);
+    bool removed = ok && level->RemoveDirectory(folder);
+    if (ok && !removed && RemoveLinksLeftOut(*level, *app.ftpConnection, folder))
+        removed = level->RemoveDirectory(folder);
     level->Close();
     if (!ok)
         return false;
@@ -275,24 +314,27 @@ bool CFileOperations::DeleteFtpFolder(const QString& folderPath)
     return true;
 }
 
-bool CFileOperations::CopyLocalFolder(const QString& source, const QString& destination)
+bool LocalFolderInside(const QString& source, const QString& destination)
 {
     const QString sourceFolder = WithSeparator(source);
     const QString destinationFolder = WithSeparator(destination);
-    bool inside = destinationFolder.startsWith(sourceFolder);
-    if (!inside) {
-        // Links may still make the destination a folder of the source: compare where both
-        // really are (the destination does not exist yet; its parent does).
-        const QString from = QFileInfo(sourceFolder).canonicalFilePath();
-        const QString to = WithoutSeparator(destinationFolder);
-        const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
-        const QString parent =
-            QFileInfo(slash <= 0 ? QStringLiteral("/") : to.left(slash)).canonicalFilePath();
-        if (!from.isEmpty() && !parent.isEmpty())
-            inside = WithSeparator(WithSeparator(parent) + to.mid(slash + 1))
-                         .startsWith(WithSeparator(from));
-    }
-    if (inside) {
+    if (destinationFolder.startsWith(sourceFolder))
+        return true;
+    // Links may still make the destination the source or a folder of it: compare where both
+    // really are (the destination need not exist yet; its parent does).
+    const QString from = QFileInfo(sourceFolder).canonicalFilePath();
+    const QString to = WithoutSeparator(destinationFolder);
+    const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
+    const QString parent =
+        QFileInfo(slash <= 0 ? QStringLiteral("/") : to.left(slash)).canonicalFilePath();
+    if (from.isEmpty() || parent.isEmpty())
+        return false;
+    return WithSeparator(WithSeparator(parent) + to.mid(slash + 1)).startsWith(WithSeparator(from));
+}
+
+bool CFileOperations::CopyLocalFolder(const QString& source, const QString& destination)
+{
+    if (LocalFolderInside(source, destination)) {
         ShowError(FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption());
         return false;
     }

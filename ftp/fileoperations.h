@@ -53,6 +53,10 @@ private:
     bool forceFtpDelete;
 };
 
+// Whether the local folder `destination` is the folder `source` or lies inside it, by their
+// texts or, through links, by where both really are. Either may end in "/".
+bool LocalFolderInside(const QString& source, const QString& destination);
+
 // Sets one of a pane's delete-side overrides for its lifetime.
 class CScopedDeleteSide
 {

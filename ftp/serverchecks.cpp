@@ -1,8 +1,5 @@
 #include "ftp/serverchecks.h"
 
-#include <openssl/evp.h>
-#include <zlib.h>
-
 #include <array>
 
 namespace {
@@ -139,53 +136,4 @@ QByteArray CServerChecks::DigestFromReply(int code, const QString& text) const
             return digest.toLower().toLatin1();
     }
     return {};
-}
-
-struct CStreamDigest::State
-{
-    EVP_MD_CTX* context = nullptr;
-    uLong crc = 0;
-};
-
-CStreamDigest::CStreamDigest(DigestAlgorithm digestAlgorithm)
-    : algorithm(digestAlgorithm)
-    , state(std::make_unique<State>())
-{
-    if (algorithm == DigestAlgorithm::Crc32) {
-        state->crc = crc32(0, nullptr, 0);
-        return;
-    }
-    const EVP_MD* md = algorithm == DigestAlgorithm::Sha256 ? EVP_sha256()
-                       : algorithm == DigestAlgorithm::Sha1 ? EVP_sha1()
-                                                            : EVP_md5();
-    state->context = EVP_MD_CTX_new();
-    if (state->context)
-        EVP_DigestInit_ex(state->context, md, nullptr);
-}
-
-CStreamDigest::~CStreamDigest()
-{
-    if (state->context)
-        EVP_MD_CTX_free(state->context);
-}
-
-void CStreamDigest::Add(const char* data, qint64 size)
-{
-    if (algorithm == DigestAlgorithm::Crc32) {
-        state->crc =
-            crc32_z(state->crc, reinterpret_cast<const Bytef*>(data), static_cast<z_size_t>(size));
-    } else if (state->context) {
-        EVP_DigestUpdate(state->context, data, static_cast<size_t>(size));
-    }
-}
-
-QByteArray CStreamDigest::HexResult()
-{
-    if (algorithm == DigestAlgorithm::Crc32)
-        return QByteArray::number(static_cast<quint32>(state->crc), 16).rightJustified(8, '0');
-    unsigned char bytes[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (!state->context || EVP_DigestFinal_ex(state->context, bytes, &length) != 1)
-        return {};
-    return QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(length)).toHex();
 }

@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
 
 enum class DigestAlgorithm { Crc32, Md5, Sha1, Sha256 };
@@ -37,23 +36,4 @@ private:
     std::optional<DigestAlgorithm> algorithm;
     bool viaHash = false;    // HASH, with OPTS HASH unless the algorithm is already chosen
     bool hashChosen = false; // the algorithm is the server's current choice for HASH
-};
-
-// A digest of the bytes as they stream past, in one of the algorithms servers offer.
-class CStreamDigest
-{
-public:
-    explicit CStreamDigest(DigestAlgorithm algorithm);
-    ~CStreamDigest();
-    CStreamDigest(const CStreamDigest&) = delete;
-    CStreamDigest& operator=(const CStreamDigest&) = delete;
-
-    void Add(const char* data, qint64 size);
-    // Lower-case hex; the digest ends with it.
-    QByteArray HexResult();
-
-private:
-    struct State;
-    DigestAlgorithm algorithm;
-    std::unique_ptr<State> state;
 };

@@ -4,7 +4,6 @@
 #include "inet/ftpdatachannel.h"
 #include "inet/ftpsessionshared.h"
 #include "inet/internetfile.h"
-#include "inet/listingparser.h"
 
 namespace {
 
@@ -38,7 +37,7 @@ void SplitPath(const QString& path, QString& parent, QString& name)
 }
 
 // The control connection, usable and with no transfer running on it.
-FtpControl& Ready(const std::unique_ptr<FtpControl>& control)
+CFtpControl& Ready(const std::unique_ptr<CFtpControl>& control)
 {
     if (!control)
         throw CInternetException(InetErrorKind::Closed,
@@ -50,7 +49,7 @@ FtpControl& Ready(const std::unique_ptr<FtpControl>& control)
 
 // Whether `to` is `from` in other letter case, with no entry of its exact name: a server
 // that ignores case reports the target as existing although it is the source itself.
-bool OnlyCaseDiffers(FtpControl& c, const QString& from, const QString& to)
+bool OnlyCaseDiffers(CFtpControl& c, const QString& from, const QString& to)
 {
     QString fromParent, fromName, toParent, toName;
     SplitPath(from, fromParent, fromName);
@@ -68,7 +67,7 @@ bool OnlyCaseDiffers(FtpControl& c, const QString& from, const QString& to)
 
 } // namespace
 
-CFtpConnection::CFtpConnection(std::unique_ptr<FtpControl> controlConnection,
+CFtpConnection::CFtpConnection(std::unique_ptr<CFtpControl> controlConnection,
                                std::shared_ptr<FtpSessionShared> sessionShared)
     : control(std::move(controlConnection))
     , session(std::move(sessionShared))
@@ -85,7 +84,7 @@ CFtpConnection::~CFtpConnection()
 bool CFtpConnection::SetCurrentDirectory(const QString& path)
 {
     return Attempt([&] {
-        FtpControl& c = Ready(control);
+        CFtpControl& c = Ready(control);
         return c.Execute("CWD " + c.Argument(path)).Class() == 2;
     });
 }
@@ -93,7 +92,7 @@ bool CFtpConnection::SetCurrentDirectory(const QString& path)
 bool CFtpConnection::GetCurrentDirectory(QString& directory)
 {
     return Attempt([&] {
-        FtpControl& c = Ready(control);
+        CFtpControl& c = Ready(control);
         const FtpReply reply = c.Execute("PWD");
         if (reply.code != 257)
             return false;
@@ -108,7 +107,7 @@ bool CFtpConnection::GetCurrentDirectory(QString& directory)
 bool CFtpConnection::CreateDirectory(const QString& path)
 {
     return Attempt([&] {
-        FtpControl& c = Ready(control);
+        CFtpControl& c = Ready(control);
         return c.Execute("MKD " + c.Argument(path)).Class() == 2;
     });
 }
@@ -116,7 +115,7 @@ bool CFtpConnection::CreateDirectory(const QString& path)
 bool CFtpConnection::RemoveDirectory(const QString& path)
 {
     return Attempt([&] {
-        FtpControl& c = Ready(control);
+        CFtpControl& c = Ready(control);
         return c.Execute("RMD " + c.Argument(path)).Class() == 2;
     });
 }
@@ -124,7 +123,7 @@ bool CFtpConnection::RemoveDirectory(const QString& path)
 bool CFtpConnection::Remove(const QString& path)
 {
     return Attempt([&] {
-        FtpControl& c = Ready(control);
+        CFtpControl& c = Ready(control);
         return c.Execute("DELE " + c.Argument(path)).Class() == 2;
     });
 }
@@ -132,7 +131,7 @@ bool CFtpConnection::Remove(const QString& path)
 bool CFtpConnection::Rename(const QString& from, const QString& to)
 {
     return Attempt([&] {
-        FtpControl& c = Ready(control);
+        CFtpControl& c = Ready(control);
         const QByteArray source = c.Argument(from);
         const QByteArray target = c.Argument(to);
         // Many servers rename onto an existing name by replacing what is there; a rename
@@ -148,19 +147,18 @@ bool CFtpConnection::Rename(const QString& from, const QString& to)
 std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const QString& path, FileAccess access,
                                                         TransferType type)
 {
-    FtpControl& c = Ready(control);
-    if (c.lease)
-        c.AcquireLease(true); // throws Busy
+    CFtpControl& c = Ready(control);
+    c.EnsureFree();
     const QByteArray command = (access == FileAccess::Read ? "RETR " : "STOR ") + c.Argument(path);
-    std::unique_ptr<FtpDataChannel> channel = c.OpenData(command, access, type);
-    channel->Hold(c.AcquireLease(true));
+    std::unique_ptr<CFtpDataChannel> channel = c.OpenData(command, access, type);
+    channel->Hold(c.Claim(true));
     return std::unique_ptr<CInternetFile>(new CInternetFile(std::move(channel)));
 }
 
 std::unique_ptr<CInternetFile> CFtpConnection::Command(const QString& text, bool expectData,
                                                        TransferType type)
 {
-    FtpControl& c = Ready(control);
+    CFtpControl& c = Ready(control);
     if (text.isEmpty() || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
         text.contains(QChar(0)))
         throw CInternetException(InetErrorKind::Protocol,
@@ -170,16 +168,15 @@ std::unique_ptr<CInternetFile> CFtpConnection::Command(const QString& text, bool
         c.Execute(line); // the reply is the caller's business, as the command is
         return nullptr;
     }
-    if (c.lease)
-        c.AcquireLease(true); // throws Busy
-    std::unique_ptr<FtpDataChannel> channel = c.OpenData(line, FileAccess::Read, type);
-    channel->Hold(c.AcquireLease(true));
+    c.EnsureFree();
+    std::unique_ptr<CFtpDataChannel> channel = c.OpenData(line, FileAccess::Read, type);
+    channel->Hold(c.Claim(true));
     return std::unique_ptr<CInternetFile>(new CInternetFile(std::move(channel)));
 }
 
 FtpCommandReply CFtpConnection::Query(const QString& text)
 {
-    FtpControl& c = Ready(control);
+    auto& c = Ready(control);
     if (text.isEmpty() || text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
         text.contains(QChar(0)))
         throw CInternetException(InetErrorKind::Protocol,
@@ -190,33 +187,26 @@ FtpCommandReply CFtpConnection::Query(const QString& text)
 
 std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
 {
-    FtpControl& c = Ready(control);
+    CFtpControl& c = Ready(control);
     QString parent, name;
     SplitPath(path, parent, name);
     if (path.isEmpty() || name == QLatin1String("/") || name.isEmpty())
         return FtpStat{true, 0, 0}; // the current folder or the root
     const QByteArray argument = c.Argument(path);
 
-    if (c.UseMachineListings()) {
-        const FtpReply reply = c.Execute("MLST " + argument);
-        if (reply.code == 550 || reply.code == 450)
-            return std::nullopt;
-        for (const QByteArray& line : reply.lines) {
-            if (reply.Class() != 2 || !line.startsWith(' '))
-                continue;
-            if (const std::optional<FtpListEntry> entry =
-                    ParseMlstLine(QByteArrayView(line).sliced(1)))
-                return FtpStat{entry->isDirectory, entry->size, entry->writeTime};
-        }
-        // An MLST that did not work: the other ways below.
-    }
-    if (c.features.size) {
+    const FtpMlstAnswer mlst = c.Mlst(argument);
+    if (mlst.state == FtpMlstAnswer::State::Missing)
+        return std::nullopt;
+    if (mlst.state == FtpMlstAnswer::State::Found)
+        return FtpStat{mlst.entry.isDirectory, mlst.entry.size, mlst.entry.writeTime};
+    // No MLST, or one that did not work: the other ways below.
+    if (c.Features().size) {
         c.SetType(TransferType::Binary); // some servers refuse SIZE in ASCII mode
         const FtpReply size = c.Execute("SIZE " + argument);
         if (size.code == 213) {
             if (const std::optional<quint64> bytes = ParseSizeReply(size.FirstLineText())) {
                 FtpStat stat{false, *bytes, 0};
-                if (c.features.mdtm) {
+                if (c.Features().mdtm) {
                     const FtpReply time = c.Execute("MDTM " + argument);
                     if (time.code == 213)
                         stat.writeTime = ParseMdtmReply(time.FirstLineText()).value_or(0);
@@ -246,27 +236,25 @@ void CFtpConnection::Close()
 {
     if (!control)
         return;
-    std::unique_ptr<FtpControl> closing = std::move(control);
+    std::unique_ptr<CFtpControl> closing = std::move(control);
     const InternetOptions options = session->Options();
-    const bool reusable = !closing->lost && !closing->lease && !closing->loginDirectory.isEmpty() &&
-                          !closing->poolKey.isEmpty() && !session->closed &&
-                          options.poolPerServer > 0;
+    const bool reusable = closing->CanBePooled() && !session->closed && options.poolPerServer > 0;
     if (!reusable) {
         closing->Quit();
         return;
     }
-    const QString key = closing->poolKey;
-    for (std::unique_ptr<FtpControl>& evicted :
+    const QString key = closing->PoolKey();
+    for (std::unique_ptr<CFtpControl>& evicted :
          session->pool.Put(key, std::move(closing), options.poolPerServer, options.poolIdleLimit))
         evicted->Quit();
 }
 
 bool CFtpConnection::IsOpen() const
 {
-    return control && !control->lost;
+    return control && !control->IsLost();
 }
 
 bool CFtpConnection::IsPassive() const
 {
-    return control && control->passive;
+    return control && control->IsPassive();
 }

@@ -8,7 +8,7 @@
 class CInternetFile;
 class CFtpFileFind;
 struct FtpSessionShared;
-struct FtpControl;
+class CFtpControl;
 
 enum class FileAccess { Read, Write };
 enum class TransferType { Binary, Ascii };
@@ -77,8 +77,8 @@ private:
     friend class CInternetSession;
     friend class CInternetFile;
     friend class CFtpFileFind;
-    CFtpConnection(std::unique_ptr<FtpControl> control, std::shared_ptr<FtpSessionShared> session);
+    CFtpConnection(std::unique_ptr<CFtpControl> control, std::shared_ptr<FtpSessionShared> session);
 
-    std::unique_ptr<FtpControl> control;
+    std::unique_ptr<CFtpControl> control;
     std::shared_ptr<FtpSessionShared> session;
 };

@@ -19,8 +19,8 @@ void CFtpConnectionPool::TakeExpired(std::chrono::milliseconds idleLimit, Contro
 }
 
 CFtpConnectionPool::Controls CFtpConnectionPool::Put(const QString& key,
-                                                     std::unique_ptr<FtpControl> control, int limit,
-                                                     std::chrono::milliseconds idleLimit)
+                                                     std::unique_ptr<CFtpControl> control,
+                                                     int limit, std::chrono::milliseconds idleLimit)
 {
     Controls out;
     std::lock_guard lock(mutex);
@@ -41,14 +41,14 @@ CFtpConnectionPool::Controls CFtpConnectionPool::Put(const QString& key,
     return out;
 }
 
-std::unique_ptr<FtpControl>
+std::unique_ptr<CFtpControl>
 CFtpConnectionPool::Take(const QString& key, std::chrono::milliseconds idleLimit, Controls& expired)
 {
     std::lock_guard lock(mutex);
     TakeExpired(idleLimit, expired);
     for (auto it = idle.rbegin(); it != idle.rend(); ++it) {
         if (it->key == key) {
-            std::unique_ptr<FtpControl> control = std::move(it->control);
+            std::unique_ptr<CFtpControl> control = std::move(it->control);
             idle.erase(std::next(it).base());
             return control;
         }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-struct FtpControl;
+class CFtpControl;
 
 // The idle, logged-in control connections of a session, by server and user. It owns what
 // it holds; what it gives back (taken, evicted or expired) belongs to the caller, who
@@ -15,7 +15,7 @@ struct FtpControl;
 class CFtpConnectionPool
 {
 public:
-    using Controls = std::vector<std::unique_ptr<FtpControl>>;
+    using Controls = std::vector<std::unique_ptr<CFtpControl>>;
 
     CFtpConnectionPool();
     ~CFtpConnectionPool();
@@ -24,12 +24,12 @@ public:
 
     // Keeps `control` under `key`; gives back the oldest of that key beyond `limit` and
     // every connection idle longer than `idleLimit`.
-    Controls Put(const QString& key, std::unique_ptr<FtpControl> control, int limit,
+    Controls Put(const QString& key, std::unique_ptr<CFtpControl> control, int limit,
                  std::chrono::milliseconds idleLimit);
     // The connection of `key` idle the shortest time, if any; those idle too long go to
     // `expired`.
-    std::unique_ptr<FtpControl> Take(const QString& key, std::chrono::milliseconds idleLimit,
-                                     Controls& expired);
+    std::unique_ptr<CFtpControl> Take(const QString& key, std::chrono::milliseconds idleLimit,
+                                      Controls& expired);
     Controls TakeAll();
     // Connections that have not idled longer than `idleLimit`.
     int Count(std::chrono::milliseconds idleLimit) const;
@@ -39,7 +39,7 @@ private:
     struct Idle
     {
         QString key;
-        std::unique_ptr<FtpControl> control;
+        std::unique_ptr<CFtpControl> control;
         Clock::time_point since;
     };
     void TakeExpired(std::chrono::milliseconds idleLimit, Controls& expired);

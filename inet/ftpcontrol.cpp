@@ -1,6 +1,7 @@
 #include "inet/ftpcontrol.h"
 
 #include "inet/ftpdatachannel.h"
+#include "inet/ftpplainstream.h"
 #include "inet/ftpsessionshared.h"
 #include "inet/ftptext.h"
 
@@ -14,6 +15,9 @@ using namespace std::chrono_literals;
 // stays quick even on a stalled server.
 constexpr std::chrono::milliseconds kCleanupLimit = 3000ms;
 constexpr std::chrono::milliseconds kQuitLimit = 1000ms;
+// How long the replies to ABOR are let come in before NOOP is sent, and how long a reply
+// close behind NOOP's is looked for.
+constexpr std::chrono::milliseconds kAbortSettle = 250ms;
 
 QString ServerName(const FtpServerAddress& server)
 {
@@ -31,29 +35,34 @@ CInternetException ReplyError(InetErrorKind kind, const QString& what, const Ftp
                               reply.code, text);
 }
 
-FtpControl::FtpControl(std::shared_ptr<FtpSessionShared> session)
+CFtpControl::CFtpControl(std::shared_ptr<FtpSessionShared> session)
     : shared(std::move(session))
+    , link(std::make_shared<FtpControlLink>(FtpControlLink{this}))
 {}
 
-FtpControl::~FtpControl()
+CFtpControl::~CFtpControl()
 {
-    if (lease)
-        lease->control = nullptr;
+    link->control = nullptr;
 }
 
-std::unique_ptr<FtpControl> FtpControl::Open(std::shared_ptr<FtpSessionShared> session,
-                                             const FtpServerAddress& server, const QString& user,
-                                             const QString& password, bool passive)
+std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared> session,
+                                               const FtpServerAddress& server, const QString& user,
+                                               const QString& password, bool passive)
 {
-    auto control = std::make_unique<FtpControl>(session);
+    auto control = std::make_unique<CFtpControl>(session);
+    control->server = server;
+    control->loginUser = user;
+    control->loginPassword = password;
+    control->modeKey = QStringLiteral("%1:%2").arg(server.host.toLower()).arg(server.port);
     const InternetOptions options = session->Options();
     CFtpWaiter waiter(session.get());
     const auto deadline = DeadlineIn(options.connectTimeout);
     const std::vector<CSocketAddress> addresses = ResolveHost(server, deadline, waiter);
-    control->socket = CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server));
-    control->peer = control->socket.PeerAddress();
-    control->local = control->socket.LocalAddress();
-    control->passive = passive;
+    control->stream =
+        CFtpPlainStream::Over(CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server)));
+    control->peer = control->stream->PeerAddress();
+    control->local = control->stream->LocalAddress();
+    control->passive = control->StartMode(passive);
 
     FtpReply greeting = control->ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (greeting.code == 120) // "ready in a moment"
@@ -76,7 +85,7 @@ std::unique_ptr<FtpControl> FtpControl::Open(std::shared_ptr<FtpSessionShared> s
     return control;
 }
 
-void FtpControl::Login(const QString& user, const QString& password)
+void CFtpControl::Login(const QString& user, const QString& password)
 {
     const QByteArray userBytes = user.toUtf8();
     const QByteArray passwordBytes = password.toUtf8();
@@ -99,7 +108,7 @@ void FtpControl::Login(const QString& user, const QString& password)
                          passReply);
 }
 
-void FtpControl::SelectMlstFacts()
+void CFtpControl::SelectMlstFacts()
 {
     if (!features.mlst || features.mlstFacts.isEmpty())
         return;
@@ -119,7 +128,7 @@ void FtpControl::SelectMlstFacts()
         Execute("OPTS MLST " + wanted); // a refusal leaves the server's default facts
 }
 
-void FtpControl::EnsureUsable() const
+void CFtpControl::EnsureUsable() const
 {
     if (lost)
         throw CInternetException(
@@ -127,34 +136,37 @@ void FtpControl::EnsureUsable() const
             QStringLiteral("The connection to the server is closed (%1).").arg(lostReason));
 }
 
-void FtpControl::EnsureNoOpenFile() const
+void CFtpControl::EnsureNoOpenFile() const
 {
-    if (lease && lease->forFile)
+    if (IsClaimed() && claimForFile)
         throw CInternetException(InetErrorKind::Busy,
                                  QStringLiteral("A file transfer is running on this connection."));
 }
 
-std::shared_ptr<FtpLease> FtpControl::AcquireLease(bool forFile)
+void CFtpControl::EnsureFree() const
 {
-    if (lease)
+    if (IsClaimed())
         throw CInternetException(InetErrorKind::Busy,
-                                 lease->forFile
+                                 claimForFile
                                      ? QStringLiteral("A file is open on this connection.")
                                      : QStringLiteral("A search is open on this connection."));
-    lease = std::make_shared<FtpLease>(FtpLease{this, forFile});
-    return lease;
 }
 
-void FtpControl::ReleaseLease(const std::shared_ptr<FtpLease>& held)
+CFtpClaim CFtpControl::Claim(bool forFile)
 {
-    if (!held)
-        return;
-    if (held->control && held->control->lease == held)
-        held->control->lease.reset();
-    held->control = nullptr;
+    EnsureFree();
+    claimId = ++lastClaimId;
+    claimForFile = forFile;
+    return CFtpClaim(link, claimId);
 }
 
-QByteArray FtpControl::Argument(const QString& path) const
+void CFtpControl::EndClaim(quint64 id)
+{
+    if (id != 0 && id == claimId)
+        claimId = 0;
+}
+
+QByteArray CFtpControl::Argument(const QString& path) const
 {
     if (path.isEmpty())
         throw CInternetException(InetErrorKind::Protocol, QStringLiteral("The name is empty."));
@@ -165,22 +177,23 @@ QByteArray FtpControl::Argument(const QString& path) const
     return shared->codec.EncodePath(path);
 }
 
-QByteArray FtpControl::SafePathArgument(const QByteArray& argument)
+QByteArray CFtpControl::SafePathArgument(const QByteArray& argument)
 {
     // ls-based servers read a leading "-" as options.
     return argument.startsWith('-') ? "./" + argument : argument;
 }
 
-void FtpControl::MarkLost(const QString& reason)
+void CFtpControl::MarkLost(const QString& reason)
 {
     if (!lost) {
         lost = true;
         lostReason = reason;
     }
-    socket.Close();
+    if (stream)
+        stream->Close();
 }
 
-void FtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
+void CFtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
 {
     EnsureUsable();
     const QByteArray bytes = line + "\r\n";
@@ -188,22 +201,22 @@ void FtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
     qint64 at = 0;
     try {
         while (at < bytes.size()) {
-            const qint64 sent = socket.Send(bytes.constData() + at, bytes.size() - at);
+            const qint64 sent =
+                stream->Write(bytes.constData() + at, bytes.size() - at, waiter, deadline);
             if (sent > 0) {
                 at += sent;
-            } else if (sent == CFtpSocket::kWouldBlock) {
-                if (!waiter.Wait(socket.Fd(), POLLOUT, deadline)) {
-                    MarkLost(QStringLiteral("time-out"));
-                    throw CInternetException(InetErrorKind::Timeout,
-                                             QStringLiteral("The server takes no more commands."));
-                }
-            } else {
-                const QString why = SystemErrorText(errno);
-                MarkLost(why);
-                throw CInternetException(
-                    InetErrorKind::Closed,
-                    QStringLiteral("The connection to the server broke: %1.").arg(why));
+                continue;
             }
+            if (sent == CFtpStream::kTimedOut) {
+                MarkLost(QStringLiteral("time-out"));
+                throw CInternetException(InetErrorKind::Timeout,
+                                         QStringLiteral("The server takes no more commands."));
+            }
+            const QString why = stream->ErrorText();
+            MarkLost(why);
+            throw CInternetException(
+                InetErrorKind::Closed,
+                QStringLiteral("The connection to the server broke: %1.").arg(why));
         }
     } catch (const CInternetException& e) {
         if (e.Kind() == InetErrorKind::Cancelled)
@@ -212,19 +225,19 @@ void FtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
     }
 }
 
-void FtpControl::ReceiveIntoReader()
+bool CFtpControl::Receive(CFtpWaiter& waiter, FtpDeadline deadline)
 {
     char buffer[16384];
-    const qint64 got = socket.Receive(buffer, sizeof buffer);
-    if (got == CFtpSocket::kWouldBlock)
-        return;
+    const qint64 got = stream->Read(buffer, sizeof buffer, waiter, deadline);
+    if (got == CFtpStream::kTimedOut)
+        return false;
     if (got == 0) {
         MarkLost(QStringLiteral("closed by the server"));
         throw CInternetException(InetErrorKind::Closed,
                                  QStringLiteral("The server closed the connection."));
     }
     if (got < 0) {
-        const QString why = SystemErrorText(errno);
+        const QString why = stream->ErrorText();
         MarkLost(why);
         throw CInternetException(
             InetErrorKind::Closed,
@@ -235,24 +248,34 @@ void FtpControl::ReceiveIntoReader()
         MarkLost(QStringLiteral("not an FTP reply"));
         throw CInternetException(InetErrorKind::Protocol, reader.Error());
     }
+    return true;
 }
 
-FtpReply FtpControl::ReadReply(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point deadline)
+std::optional<FtpReply> CFtpControl::TakeReply()
+{
+    std::optional<FtpReply> reply = reader.Next();
+    if (reply && reply->code == 421) // the server is closing the connection
+        MarkLost(QStringLiteral("closed by the server: %1").arg(reply->Text()));
+    return reply;
+}
+
+bool CFtpControl::HasBufferedReply() const
+{
+    return reader.HasReply() || reader.HasPartialReply() || stream->HasBufferedInput();
+}
+
+FtpReply CFtpControl::ReadReply(CFtpWaiter& waiter, FtpDeadline deadline)
 {
     EnsureUsable();
     try {
         for (;;) {
-            if (std::optional<FtpReply> reply = reader.Next()) {
-                if (reply->code == 421) // the server is closing the connection
-                    MarkLost(QStringLiteral("closed by the server: %1").arg(reply->Text()));
+            if (std::optional<FtpReply> reply = TakeReply())
                 return std::move(*reply);
-            }
-            if (!waiter.Wait(socket.Fd(), POLLIN, deadline)) {
+            if (!Receive(waiter, deadline)) {
                 MarkLost(QStringLiteral("time-out"));
                 throw CInternetException(InetErrorKind::Timeout,
                                          QStringLiteral("The server did not answer in time."));
             }
-            ReceiveIntoReader();
         }
     } catch (const CInternetException& e) {
         if (e.Kind() == InetErrorKind::Cancelled)
@@ -261,11 +284,18 @@ FtpReply FtpControl::ReadReply(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point
     }
 }
 
-FtpReply FtpControl::Execute(const QByteArray& command)
+std::optional<FtpReply> CFtpControl::PollReply(CFtpWaiter& waiter, FtpDeadline deadline)
 {
-    CFtpWaiter waiter(shared.get());
-    SendLine(command, waiter);
-    const auto deadline = DeadlineIn(shared->Options().replyTimeout);
+    for (;;) {
+        if (std::optional<FtpReply> reply = TakeReply())
+            return reply;
+        if (!Receive(waiter, deadline))
+            return std::nullopt;
+    }
+}
+
+FtpReply CFtpControl::ReadFinalReply(CFtpWaiter& waiter, FtpDeadline deadline)
+{
     for (;;) {
         FtpReply reply = ReadReply(waiter, deadline);
         if (reply.Class() != 1)
@@ -273,7 +303,20 @@ FtpReply FtpControl::Execute(const QByteArray& command)
     }
 }
 
-void FtpControl::SetType(TransferType type)
+FtpReply CFtpControl::Execute(const QByteArray& command)
+{
+    CFtpWaiter waiter(shared.get());
+    SendLine(command, waiter);
+    return ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
+}
+
+FtpReply CFtpControl::FinalReply()
+{
+    CFtpWaiter waiter(shared.get());
+    return ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
+}
+
+void CFtpControl::SetType(TransferType type)
 {
     if (currentType == type)
         return;
@@ -284,42 +327,45 @@ void FtpControl::SetType(TransferType type)
     currentType = type;
 }
 
-FtpReply FtpControl::ReadTransferReply()
-{
-    CFtpWaiter waiter(shared.get());
-    const auto deadline = DeadlineIn(shared->Options().replyTimeout);
-    for (;;) {
-        FtpReply reply = ReadReply(waiter, deadline);
-        if (reply.Class() != 1)
-            return reply;
-    }
-}
-
-void FtpControl::AbortTransfer(bool finalReplyPending)
+void CFtpControl::AbortTransfer(bool finalReplyPending)
 {
     if (lost)
         return;
-    // The stop has been asked for already: the clean-up does not ask again.
+    // A stop has been asked for already, or the transfer is over: the clean-up keeps the
+    // windows painted but does not stop halfway.
     CFtpWaiter waiter(shared.get(), false);
     const auto limit = std::min(shared->Options().replyTimeout, kCleanupLimit);
-    const auto deadline = DeadlineIn(limit);
     try {
+        // A transfer still running ends with 426 and then ABOR's 226; one that had ended has
+        // its 226 and then ABOR's 225 or 226 (RFC 959). Servers differ: some answer once for
+        // both, some send a 426 alone, and some throw away what arrived together with ABOR.
+        // So the replies are let settle first, and NOOP's 200 then marks the point where
+        // the connection is in step again.
         SendLine("ABOR", waiter);
+        const int expected = finalReplyPending ? 2 : 1;
+        int seen = 0;
+        ReadReply(waiter, DeadlineIn(limit));
+        for (seen = 1; seen < expected; ++seen) {
+            if (!PollReply(waiter, DeadlineIn(kAbortSettle)))
+                break;
+        }
         SendLine("NOOP", waiter);
-        // Up to the transfer's final reply, ABOR's, and then NOOP's 200. Servers differ in
-        // which of the first two they send, so a 200 that comes early gets a short grace
-        // for a reply still behind it.
-        const int expected = finalReplyPending ? 3 : 2;
-        for (int seen = 1; seen <= expected + 2; ++seen) {
-            const FtpReply reply = ReadReply(waiter, deadline);
-            if (reply.code != 200)
-                continue;
-            if (seen >= expected)
-                return;
-            const auto grace = std::min(DeadlineIn(std::chrono::milliseconds(100)), deadline);
-            if (!reader.HasReply() && !reader.HasPartialReply() &&
-                !waiter.Wait(socket.Fd(), POLLIN, grace))
-                return;
+        const auto deadline = DeadlineIn(limit);
+        FtpReply reply = ReadReply(waiter, deadline);
+        for (int late = 0; late < expected + 2; ++late) {
+            if (reply.code == 200) {
+                // Every reply of the abort came before NOOP: this 200 is NOOP's. Else a
+                // reply close behind it means it was the abort's.
+                if (seen >= expected)
+                    return;
+                std::optional<FtpReply> next =
+                    PollReply(waiter, std::min(DeadlineIn(kAbortSettle), deadline));
+                if (!next)
+                    return;
+                reply = std::move(*next);
+            } else {
+                reply = ReadReply(waiter, deadline);
+            }
         }
         MarkLost(QStringLiteral("out of step after an abort"));
     } catch (const CInternetException&) {
@@ -327,24 +373,54 @@ void FtpControl::AbortTransfer(bool finalReplyPending)
     }
 }
 
-bool FtpControl::Revive(bool requestedPassive)
+bool CFtpControl::StartMode(bool requestedPassive) const
+{
+    return shared->Facts(modeKey).passive.value_or(requestedPassive ||
+                                                   !shared->Options().preferActive);
+}
+
+void CFtpControl::Reconnect(const QByteArray& directory)
+{
+    std::unique_ptr<CFtpControl> fresh = Open(shared, server, loginUser, loginPassword, passive);
+    stream = std::move(fresh->stream);
+    peer = fresh->peer;
+    local = fresh->local;
+    reader = std::move(fresh->reader);
+    features = fresh->features;
+    currentType.reset();
+    lost = false;
+    lostReason.clear();
+    if (!directory.isEmpty()) {
+        const FtpReply reply = Execute("CWD " + directory);
+        if (reply.Class() != 2)
+            throw ReplyError(InetErrorKind::Reply,
+                             QStringLiteral("A fresh connection could not go back to the folder"),
+                             reply);
+    }
+}
+
+bool CFtpControl::CanBePooled() const
+{
+    return !lost && !IsClaimed() && !loginDirectory.isEmpty() && !poolKey.isEmpty();
+}
+
+bool CFtpControl::Revive(bool requestedPassive)
 {
     try {
         if (lost || loginDirectory.isEmpty())
             return false;
-        if (Execute("NOOP").Class() != 2)
-            return false;
+        // The CWD back to the login folder proves the connection alive as well as a NOOP.
         if (Execute("CWD " + loginDirectory).Class() != 2)
             return false;
         if (!modeSwitched)
-            passive = requestedPassive;
+            passive = StartMode(requestedPassive);
         return true;
     } catch (const CInternetException&) {
         return false;
     }
 }
 
-void FtpControl::Quit()
+void CFtpControl::Quit()
 {
     if (lost)
         return;

@@ -1,53 +1,65 @@
 #pragma once
 
+#include "inet/ftpclaim.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
 #include "inet/ftpreplyparsers.h"
 #include "inet/ftpreplyreader.h"
-#include "inet/ftpsocket.h"
+#include "inet/ftpstream.h"
 #include "inet/hostresolver.h"
+#include "inet/listingparser.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <vector>
 
-struct FtpControl;
-struct FtpDataChannel;
+class CFtpSocket;
+class CFtpDataChannel;
 struct FtpSessionShared;
 
-// What keeps a connection busy: an open file or an open search holds it. The connection
-// clears `control` when it goes first, so a holder never reaches a dead connection.
-struct FtpLease
+// What MLST said about one path.
+struct FtpMlstAnswer
 {
-    FtpControl* control = nullptr;
-    bool forFile = false;
+    enum class State { Found, Missing, Unknown }; // Unknown: no usable answer, ask otherwise
+    State state = State::Unknown;
+    FtpListEntry entry;
 };
 
-// One logged-in control connection and everything known about it: the server's features,
+// One logged-in control connection and what is known about it: the server's features,
 // the transfer type in force, the data connection mode, the login folder. Used by one
 // thread at a time. A connection that times out, is cancelled in the middle of a reply,
-// breaks or hears garbage is marked lost: its replies can no longer be matched to its
-// commands, so every later call fails at once with InetErrorKind::Closed.
-struct FtpControl
+// breaks or hears garbage is lost: its replies can no longer be matched to its commands,
+// so every later call fails at once with InetErrorKind::Closed.
+class CFtpControl
 {
-    explicit FtpControl(std::shared_ptr<FtpSessionShared> session);
-    ~FtpControl();
-    FtpControl(const FtpControl&) = delete;
-    FtpControl& operator=(const FtpControl&) = delete;
+public:
+    explicit CFtpControl(std::shared_ptr<FtpSessionShared> session);
+    ~CFtpControl();
+    CFtpControl(const CFtpControl&) = delete;
+    CFtpControl& operator=(const CFtpControl&) = delete;
 
-    // Connects, logs in, reads FEAT and the login folder. Throws CInternetException.
-    static std::unique_ptr<FtpControl> Open(std::shared_ptr<FtpSessionShared> session,
-                                            const FtpServerAddress& server, const QString& user,
-                                            const QString& password, bool passive);
+    // Connects, logs in, reads FEAT and the login folder. `passive`: passive mode first
+    // where the session knows no working mode for the server. Throws CInternetException.
+    static std::unique_ptr<CFtpControl> Open(std::shared_ptr<FtpSessionShared> session,
+                                             const FtpServerAddress& server, const QString& user,
+                                             const QString& password, bool passive);
 
+    FtpSessionShared& Session() const { return *shared; }
+    const FtpFeatures& Features() const { return features; }
+    bool IsLost() const { return lost; }
+    bool IsPassive() const { return passive; }
     void EnsureUsable() const;     // throws Closed
-    void EnsureNoOpenFile() const; // throws Busy while a transfer runs on this connection
-    std::shared_ptr<FtpLease> AcquireLease(bool forFile); // throws Busy
-    static void ReleaseLease(const std::shared_ptr<FtpLease>& held);
+    void EnsureNoOpenFile() const; // throws Busy while a file is open on this connection
+    void EnsureFree() const;       // throws Busy while a file or a search is open
+
+    // Holds the connection busy for a file or a search. Throws Busy when it is held.
+    CFtpClaim Claim(bool forFile);
+    bool IsClaimed() const { return claimId != 0; }
+    void EndClaim(quint64 id); // for CFtpClaim
+    const std::shared_ptr<FtpControlLink>& Link() const { return link; }
 
     // A path or name for a command, in the server's bytes. Throws Protocol for text that
     // would break the command line (CR, LF, NUL) or is empty.
@@ -55,36 +67,71 @@ struct FtpControl
     // A listing or path argument that no server can take for an option.
     static QByteArray SafePathArgument(const QByteArray& argument);
 
-    void SendLine(const QByteArray& line, CFtpWaiter& waiter);
-    // The next reply, preliminary ones included.
-    FtpReply ReadReply(CFtpWaiter& waiter, CFtpWaiter::Clock::time_point deadline);
     // Sends `command` and returns its final reply (1xx skipped).
     FtpReply Execute(const QByteArray& command);
+    // The final reply of a transfer under way.
+    FtpReply FinalReply();
     void SetType(TransferType type);
 
     // Opens the data connection for `command` (RETR, STOR, LIST, MLSD...) in the
     // connection's mode, falling back to the other mode once for the connection's life.
-    std::unique_ptr<FtpDataChannel> OpenData(const QByteArray& command, FileAccess direction,
-                                             TransferType type);
+    std::unique_ptr<CFtpDataChannel> OpenData(const QByteArray& command, FileAccess direction,
+                                              TransferType type);
     // After a transfer was given up: ABOR, then NOOP, and the replies drained up to the
-    // NOOP's, so that the connection is in step again (else it is marked lost).
+    // NOOP's, so that the connection is in step again (else it is lost).
     void AbortTransfer(bool finalReplyPending);
-    // Reads the final reply of a transfer.
-    FtpReply ReadTransferReply();
 
     // The entries of a folder (MLSD or LIST of `folder`, "" for the current one).
     std::vector<FtpListEntry> List(const QByteArray& folder);
-    // MLST of one path: its entry, or nothing when the server says it does not exist.
-    std::optional<FtpListEntry> Mlst(const QByteArray& path);
     bool UseMachineListings() const;
+    // MLST of one path, where the server offers it.
+    FtpMlstAnswer Mlst(const QByteArray& path);
+    // Asks what the links among `entries` (listed from `folder`, "" for the current one)
+    // lead to, where the listing did not tell.
+    void LearnLinkTargets(const QByteArray& folder, std::vector<FtpListEntry>& entries);
 
+    const QString& PoolKey() const { return poolKey; }
+    void SetPoolKey(const QString& key) { poolKey = key; }
+    // Healthy, idle and able to go back to its login folder.
+    bool CanBePooled() const;
     // Makes a pooled connection ready for reuse: alive and back in its login folder.
     bool Revive(bool requestedPassive);
     void Quit();
+
+private:
     void MarkLost(const QString& reason);
+    void SendLine(const QByteArray& line, CFtpWaiter& waiter);
+    // The next reply, preliminary ones included.
+    FtpReply ReadReply(CFtpWaiter& waiter, FtpDeadline deadline);
+    // Replies until the first that is not preliminary.
+    FtpReply ReadFinalReply(CFtpWaiter& waiter, FtpDeadline deadline);
+    // Takes what has arrived, waiting until `deadline` for something; false when nothing
+    // came. Throws when the connection broke.
+    bool Receive(CFtpWaiter& waiter, FtpDeadline deadline);
+    // A reply already received, if any.
+    std::optional<FtpReply> TakeReply();
+    // The next reply if one comes before `deadline`; a time-out here loses nothing.
+    std::optional<FtpReply> PollReply(CFtpWaiter& waiter, FtpDeadline deadline);
+    bool HasBufferedReply() const;
+
+    void Login(const QString& user, const QString& password);
+    void SelectMlstFacts();
+    std::unique_ptr<CFtpDataChannel> OpenPassive(const QByteArray& command, FileAccess direction,
+                                                 QString& failure);
+    std::unique_ptr<CFtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
+                                                QString& failure);
+    bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
+    // The mode to start with: the one that worked with this server, else as asked.
+    bool StartMode(bool requestedPassive) const;
+    // Replaces a lost connection by a fresh login, back in `directory` where known.
+    void Reconnect(const QByteArray& directory);
+    std::vector<FtpListEntry> ReadListing(const QByteArray& command, ListingFormat format);
+    std::unique_ptr<CFtpDataChannel> MakeChannel(CFtpSocket socket, FileAccess direction,
+                                                 std::optional<FtpReply> finalReply);
 
     std::shared_ptr<FtpSessionShared> shared;
-    CFtpSocket socket;
+    std::shared_ptr<FtpControlLink> link;
+    std::unique_ptr<CFtpStream> stream;
     CSocketAddress peer;
     CSocketAddress local;
     CFtpReplyReader reader;
@@ -97,18 +144,14 @@ struct FtpControl
     bool epsvRefused = false;
     bool eprtRefused = false;
     QByteArray loginDirectory;
+    FtpServerAddress server;
+    QString loginUser;
+    QString loginPassword;
+    QString modeKey; // the server, as the session remembers what it learned of it
     QString poolKey;
-    std::shared_ptr<FtpLease> lease;
-
-private:
-    void ReceiveIntoReader();
-    std::unique_ptr<FtpDataChannel> OpenPassive(const QByteArray& command, FileAccess direction,
-                                                QString& failure);
-    std::unique_ptr<FtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
-                                               QString& failure);
-    bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
-    void Login(const QString& user, const QString& password);
-    void SelectMlstFacts();
+    quint64 claimId = 0; // 0: nothing holds the connection
+    bool claimForFile = false;
+    quint64 lastClaimId = 0;
 };
 
 // A CInternetException for a reply of the wrong class.

@@ -3,43 +3,59 @@
 #include "inet/ftpcontrol.h"
 
 #include "inet/ftpdatachannel.h"
+#include "inet/ftpplainstream.h"
 #include "inet/ftpsessionshared.h"
-#include "inet/listingparser.h"
+#include "inet/listingreader.h"
 
 #include <QDateTime>
 
 namespace {
 
-constexpr qint64 kListingLimit = 256LL * 1024 * 1024;
+// Past these a listing is given up: a folder that big, or a server that sends lines
+// without end, would eat the machine.
+constexpr qint64 kUnreadableLinesPerEntry = 2;
+constexpr qint64 kListingChunk = 64 * 1024;
 
 } // namespace
 
-std::unique_ptr<FtpDataChannel> FtpControl::OpenData(const QByteArray& command,
-                                                     FileAccess direction, TransferType type)
+std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command,
+                                                       FileAccess direction, TransferType type)
 {
     EnsureUsable();
     EnsureNoOpenFile();
-    SetType(type);
+    std::optional<QByteArray> directory;
     for (int attempt = 0;; ++attempt) {
+        if (shared->Facts(modeKey).passive != passive && !directory) {
+            // A mode on trial may cost the connection; a fresh one must find its way back.
+            const FtpReply pwd = Execute("PWD");
+            directory = pwd.code == 257 ? ParsePwdReply(pwd.FirstLineText()).value_or(QByteArray())
+                                        : QByteArray();
+        }
+        SetType(type);
         QString failure;
-        std::unique_ptr<FtpDataChannel> channel = passive ? OpenPassive(command, direction, failure)
-                                                          : OpenActive(command, direction, failure);
-        if (channel)
+        std::unique_ptr<CFtpDataChannel> channel = passive
+                                                       ? OpenPassive(command, direction, failure)
+                                                       : OpenActive(command, direction, failure);
+        if (channel) {
+            shared->SetPassive(modeKey, passive);
             return channel;
-        EnsureUsable();
+        }
         if (modeSwitched || attempt > 0)
             throw CInternetException(
                 InetErrorKind::DataConnection,
                 QStringLiteral("No data connection could be made: %1").arg(failure));
         // This mode does not work here (a firewall, NAT, a server that refuses it): the
-        // other one is used for the rest of the connection's life.
+        // other one is used for the rest of the connection's life, on a fresh connection
+        // when the failed attempt left this one out of step.
         passive = !passive;
         modeSwitched = true;
+        if (lost)
+            Reconnect(directory.value_or(QByteArray()));
     }
 }
 
-std::unique_ptr<FtpDataChannel> FtpControl::OpenPassive(const QByteArray& command,
-                                                        FileAccess direction, QString& failure)
+std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& command,
+                                                          FileAccess direction, QString& failure)
 {
     std::optional<quint16> port;
     const bool v4 = [this] {
@@ -85,9 +101,9 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenPassive(const QByteArray& comman
     SendLine(command, waiter);
     const FtpReply reply = ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (reply.Class() == 1)
-        return std::make_unique<FtpDataChannel>(shared, std::move(data), direction, std::nullopt);
+        return MakeChannel(std::move(data), direction, std::nullopt);
     if (reply.Class() == 2) // done without a preliminary reply: the data is there already
-        return std::make_unique<FtpDataChannel>(shared, std::move(data), direction, reply);
+        return MakeChannel(std::move(data), direction, reply);
     if (reply.code == 425) {
         failure = QStringLiteral("%1 %2").arg(reply.code).arg(reply.Text());
         return nullptr;
@@ -96,7 +112,7 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenPassive(const QByteArray& comman
                      reply);
 }
 
-bool FtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& failure)
+bool CFtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& failure)
 {
     unsigned char v4[4];
     const bool isV4 = listening.IPv4Bytes(v4);
@@ -131,8 +147,8 @@ bool FtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& fa
     return false;
 }
 
-std::unique_ptr<FtpDataChannel> FtpControl::OpenActive(const QByteArray& command,
-                                                       FileAccess direction, QString& failure)
+std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& command,
+                                                         FileAccess direction, QString& failure)
 {
     CFtpSocket listener = CFtpSocket::Listen(local);
     if (!listener.IsValid()) {
@@ -147,27 +163,32 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenActive(const QByteArray& command
     SendLine(command, waiter);
     const auto acceptDeadline = DeadlineIn(options.acceptTimeout);
     const auto replyDeadline = DeadlineIn(options.replyTimeout);
-    std::optional<FtpReply> first;
+    bool started = false;         // a preliminary reply came
+    std::optional<FtpReply> done; // the final reply, when it came before the data
     CFtpSocket data;
     try {
         for (;;) {
-            if (!first) {
-                if (std::optional<FtpReply> reply = reader.Next()) {
-                    if (reply->code == 421)
-                        MarkLost(QStringLiteral("closed by the server: %1").arg(reply->Text()));
-                    if (reply->code == 425) {
-                        failure = QStringLiteral("%1 %2").arg(reply->code).arg(reply->Text());
-                        return nullptr;
-                    }
-                    if (reply->Class() != 1 && reply->Class() != 2)
-                        throw ReplyError(InetErrorKind::Reply,
-                                         QStringLiteral("The server refused the transfer"), *reply);
-                    first = std::move(reply);
+            // Every reply that has come, until the final one. A refusal may follow a
+            // preliminary reply: then the server will not connect, and nothing waits longer.
+            while (!done) {
+                std::optional<FtpReply> reply = TakeReply();
+                if (!reply)
+                    break;
+                if (reply->Class() == 1) {
+                    started = true;
+                } else if (reply->Class() == 2) {
+                    done = std::move(reply);
+                } else if (!data.IsValid() && (reply->code == 425 || reply->code == 426)) {
+                    failure = QStringLiteral("%1 %2").arg(reply->code).arg(reply->Text());
+                    return nullptr;
+                } else {
+                    throw ReplyError(InetErrorKind::Reply,
+                                     QStringLiteral("The server refused the transfer"), *reply);
                 }
             }
-            if (data.IsValid() && first)
+            if (data.IsValid() && (started || done))
                 break;
-            if (first && first->Class() == 2 && !data.IsValid()) {
+            if (done) {
                 // Finished without connecting: nothing was to be sent, or it is queued.
                 CSocketAddress from;
                 CFtpSocket pending = listener.Accept(from);
@@ -175,79 +196,136 @@ std::unique_ptr<FtpDataChannel> FtpControl::OpenActive(const QByteArray& command
                     data = std::move(pending);
                 break;
             }
-            pollfd items[2] = {{socket.Fd(), POLLIN, 0}, {listener.Fd(), POLLIN, 0}};
-            const nfds_t count = data.IsValid() ? 1 : 2;
-            if (!waiter.Wait(items, count, data.IsValid() ? replyDeadline : acceptDeadline)) {
-                if (data.IsValid()) {
+            if (data.IsValid()) {
+                if (!Receive(waiter, replyDeadline)) {
                     MarkLost(QStringLiteral("time-out"));
                     throw CInternetException(InetErrorKind::Timeout,
                                              QStringLiteral("The server did not answer in time."));
                 }
-                AbortTransfer(!first || first->Class() == 1);
+                continue;
+            }
+            pollfd items[2] = {{stream->Fd(), POLLIN, 0}, {listener.Fd(), POLLIN, 0}};
+            if (!stream->HasBufferedInput() && !waiter.Wait(items, 2, acceptDeadline)) {
+                AbortTransfer(true);
                 failure = QStringLiteral("the server did not connect within %1 s")
                               .arg(options.acceptTimeout.count() / 1000.0);
                 return nullptr;
             }
-            if (count == 2 && (items[1].revents & POLLIN)) {
+            if (items[1].revents & POLLIN) {
                 CSocketAddress from;
                 CFtpSocket accepted = listener.Accept(from);
                 // Only the server may deliver the data; anyone else is turned away.
                 if (accepted.IsValid() && from.SameHost(peer))
                     data = std::move(accepted);
             }
-            if (items[0].revents)
-                ReceiveIntoReader();
+            if (items[0].revents || stream->HasBufferedInput())
+                Receive(waiter, FtpDeadline());
         }
     } catch (const CInternetException& e) {
         if (e.Kind() == InetErrorKind::Cancelled && !lost)
-            AbortTransfer(!first || first->Class() == 1);
+            AbortTransfer(!done);
         throw;
     }
-    std::optional<FtpReply> done;
-    if (first->Class() == 2)
-        done = std::move(first);
-    return std::make_unique<FtpDataChannel>(shared, std::move(data), direction, std::move(done));
+    return MakeChannel(std::move(data), direction, std::move(done));
 }
 
-bool FtpControl::UseMachineListings() const
+std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, FileAccess direction,
+                                                          std::optional<FtpReply> finalReply)
+{
+    std::unique_ptr<CFtpStream> data;
+    if (socket.IsValid())
+        data = CFtpPlainStream::Over(std::move(socket));
+    return std::make_unique<CFtpDataChannel>(shared, link, std::move(data), direction,
+                                             std::move(finalReply));
+}
+
+bool CFtpControl::UseMachineListings() const
 {
     return features.mlst && shared->Options().useMachineListings;
 }
 
-std::vector<FtpListEntry> FtpControl::List(const QByteArray& folder)
+std::vector<FtpListEntry> CFtpControl::List(const QByteArray& folder)
 {
-    const bool mlsd = UseMachineListings();
-    QByteArray command = mlsd ? "MLSD" : "LIST";
-    if (!folder.isEmpty())
-        command += ' ' + SafePathArgument(folder);
-    std::unique_ptr<FtpDataChannel> channel =
-        OpenData(command, FileAccess::Read, TransferType::Ascii);
+    const QByteArray argument = folder.isEmpty() ? QByteArray() : ' ' + SafePathArgument(folder);
+    if (UseMachineListings())
+        return ReadListing("MLSD" + argument, ListingFormat::Mlsd);
+    // Many servers leave names beginning with "." out of a plain LIST; "-a" asks for them
+    // where the server takes it. One that refuses it, reads it as a name or lists nothing
+    // with it gets a plain LIST, and a server's answer is remembered once it is clear.
+    const std::optional<bool> takesAll = shared->Facts(modeKey).listsHiddenWithA;
+    if (takesAll != false) {
+        try {
+            std::vector<FtpListEntry> entries =
+                ReadListing("LIST -a" + argument, ListingFormat::List);
+            if (!entries.empty()) {
+                shared->SetListsHiddenWithA(modeKey, true);
+                return entries;
+            }
+        } catch (const CInternetException& e) {
+            if (e.Kind() != InetErrorKind::Reply && e.Kind() != InetErrorKind::Protocol)
+                throw;
+        }
+    }
+    std::vector<FtpListEntry> entries = ReadListing("LIST" + argument, ListingFormat::List);
+    if (!entries.empty() && takesAll != true)
+        shared->SetListsHiddenWithA(modeKey, false);
+    return entries;
+}
+
+std::vector<FtpListEntry> CFtpControl::ReadListing(const QByteArray& command, ListingFormat format)
+{
+    // Listings come as lines in either type: they keep the one in force, so that a TYPE goes
+    // only where files and listings alternate.
+    std::unique_ptr<CFtpDataChannel> channel =
+        OpenData(command, FileAccess::Read, currentType.value_or(TransferType::Ascii));
     // An open search on this connection has its entries already; a listing for Stat may
-    // run beside it, holding a lease of its own that the connection does not count.
-    channel->Hold(lease ? std::make_shared<FtpLease>(FtpLease{this, true}) : AcquireLease(true));
-    const QByteArray data = channel->ReadAll(kListingLimit);
+    // run beside it.
+    if (!IsClaimed())
+        channel->Hold(Claim(true));
+    CListingReader listing(format, QDateTime::currentSecsSinceEpoch());
+    const std::size_t limit = shared->Options().listingEntryLimit;
+    const std::unique_ptr<char[]> chunk(new char[kListingChunk]);
+    for (qint64 got; (got = channel->Read(chunk.get(), kListingChunk)) > 0;) {
+        listing.Feed(QByteArrayView(chunk.get(), got));
+        if (listing.EntryCount() > limit ||
+            listing.LineCount() > kUnreadableLinesPerEntry * static_cast<qint64>(limit))
+            channel->Abort(CInternetException(
+                InetErrorKind::Protocol,
+                QStringLiteral("The folder lists more than %L1 entries, more than can be shown.")
+                    .arg(limit)));
+    }
     channel->Close();
-    std::vector<FtpListEntry> entries = ParseListing(
-        data, mlsd ? ListingFormat::Mlsd : ListingFormat::List, QDateTime::currentSecsSinceEpoch());
+    listing.Finish();
+    if (listing.NothingReadable())
+        throw CInternetException(InetErrorKind::Protocol,
+                                 QStringLiteral("The server's listing could not be read."));
+    std::vector<FtpListEntry> entries = listing.TakeEntries();
     for (const FtpListEntry& entry : entries)
         shared->codec.Learn(entry);
     return entries;
 }
 
-std::optional<FtpListEntry> FtpControl::Mlst(const QByteArray& path)
+FtpMlstAnswer CFtpControl::Mlst(const QByteArray& path)
 {
+    FtpMlstAnswer answer;
+    if (!UseMachineListings())
+        return answer;
     const FtpReply reply = Execute("MLST " + path);
-    if (reply.code == 550 || reply.code == 450)
-        return std::nullopt;
-    if (reply.Class() != 2)
-        throw ReplyError(InetErrorKind::Reply, QStringLiteral("The server refused MLST"), reply);
-    for (const QByteArray& line : reply.lines) {
-        if (line.startsWith(' ')) {
-            std::optional<FtpListEntry> entry = ParseMlstLine(QByteArrayView(line).sliced(1));
-            if (entry)
-                shared->codec.Learn(*entry);
-            return entry;
-        }
+    if (reply.code == 550 || reply.code == 450) {
+        answer.state = FtpMlstAnswer::State::Missing;
+        return answer;
     }
-    return std::nullopt;
+    if (reply.Class() != 2)
+        return answer;
+    for (const QByteArray& line : reply.lines) {
+        if (!line.startsWith(' '))
+            continue;
+        if (std::optional<FtpListEntry> entry = ParseMlstLine(QByteArrayView(line).sliced(1))) {
+            shared->codec.Learn(*entry);
+            answer.state = FtpMlstAnswer::State::Found;
+            answer.entry = std::move(*entry);
+        }
+        break;
+    }
+    return answer;
 }

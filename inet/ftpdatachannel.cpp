@@ -4,33 +4,42 @@
 #include "inet/ftpsessionshared.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
+
+namespace {
+
+constexpr std::chrono::milliseconds kEndLook{100};
+
+} // namespace
 #include <cstring>
 
-FtpDataChannel::FtpDataChannel(std::shared_ptr<FtpSessionShared> session, CFtpSocket dataSocket,
-                               FileAccess access, std::optional<FtpReply> reply)
+CFtpDataChannel::CFtpDataChannel(std::shared_ptr<FtpSessionShared> session,
+                                 std::shared_ptr<FtpControlLink> controlLink,
+                                 std::unique_ptr<CFtpStream> dataStream, FileAccess access,
+                                 std::optional<FtpReply> reply)
     : shared(std::move(session))
-    , socket(std::move(dataSocket))
+    , link(std::move(controlLink))
+    , stream(std::move(dataStream))
     , direction(access)
     , finalReply(std::move(reply))
     , buffer(new char[kBufferSize])
     , waiter(shared.get())
 {
     // A server that finished without connecting had nothing to send.
-    atEnd = !socket.IsValid() && finalReply.has_value();
+    atEnd = !stream && finalReply.has_value();
 }
 
-FtpDataChannel::~FtpDataChannel()
+CFtpDataChannel::~CFtpDataChannel()
 {
     CloseQuietly();
 }
 
-FtpControl* FtpDataChannel::Control() const
+CFtpControl* CFtpDataChannel::Control() const
 {
-    return lease ? lease->control : nullptr;
+    return link ? link->control : nullptr;
 }
 
-void FtpDataChannel::EnsureOpen() const
+void CFtpDataChannel::EnsureOpen() const
 {
     if (closed)
         throw CInternetException(InetErrorKind::Closed, QStringLiteral("The file is closed."));
@@ -39,24 +48,26 @@ void FtpDataChannel::EnsureOpen() const
                                  QStringLiteral("The connection of this file is closed."));
 }
 
-void FtpDataChannel::Release()
+void CFtpDataChannel::Release()
 {
-    FtpControl::ReleaseLease(lease);
-    lease.reset();
+    claim.Release();
+    link.reset();
 }
 
-void FtpDataChannel::Fail(const CInternetException& failure, bool serverStillSending)
+void CFtpDataChannel::Fail(const CInternetException& failure, bool serverStillSending)
 {
     closed = true;
-    socket.Close();
+    // Broken off, never ended: the server must not take what it has for the whole.
+    if (stream)
+        stream->Reset();
     CInternetException reason = failure;
-    if (FtpControl* control = Control(); control && !finalReply) {
+    if (CFtpControl* control = Control(); control && !finalReply) {
         if (serverStillSending) {
             control->AbortTransfer(true);
         } else {
             // The server ended the data connection itself: its reply says why.
             try {
-                const FtpReply reply = control->ReadTransferReply();
+                const FtpReply reply = control->FinalReply();
                 if (reply.Class() != 2)
                     reason = ReplyError(failure.Kind(), failure.Message(), reply);
             } catch (const CInternetException&) {
@@ -67,41 +78,44 @@ void FtpDataChannel::Fail(const CInternetException& failure, bool serverStillSen
     throw reason;
 }
 
-qint64 FtpDataChannel::ReceiveSome(char* target, qint64 count)
+void CFtpDataChannel::CloseStream()
 {
-    const auto idle = shared->Options().dataTimeout;
-    auto deadline = DeadlineIn(idle);
-    for (;;) {
-        const qint64 got = socket.Receive(target, count);
-        if (got == 0) {
-            atEnd = true;
-            socket.Close();
-            return 0;
-        }
-        if (got == CFtpSocket::kFailed)
-            Fail(CInternetException(
-                     InetErrorKind::DataConnection,
-                     QStringLiteral("The data connection broke: %1.").arg(SystemErrorText(errno))),
-                 false);
-        try {
-            if (got > 0) {
-                waiter.CheckHook();
-                return got;
-            }
-            if (!waiter.Wait(socket.Fd(), POLLIN, deadline))
-                Fail(CInternetException(InetErrorKind::Timeout,
-                                        QStringLiteral("The server sent no data for %1 s.")
-                                            .arg(idle.count() / 1000.0)),
-                     true);
-        } catch (const CInternetException& e) {
-            if (e.Kind() != InetErrorKind::Cancelled || closed)
-                throw;
-            Fail(e, true);
-        }
-    }
+    if (stream)
+        stream->Close();
 }
 
-qint64 FtpDataChannel::Read(void* target, qint64 count)
+qint64 CFtpDataChannel::ReceiveSome(char* target, qint64 count)
+{
+    const auto idle = shared->Options().dataTimeout;
+    try {
+        const qint64 got = stream->Read(target, count, waiter, DeadlineIn(idle));
+        if (got > 0) {
+            waiter.CheckHook();
+            return got;
+        }
+        if (got == 0) {
+            atEnd = true;
+            CloseStream();
+            return 0;
+        }
+        if (got == CFtpStream::kTimedOut)
+            Fail(
+                CInternetException(
+                    InetErrorKind::Timeout,
+                    QStringLiteral("The server sent no data for %1 s.").arg(idle.count() / 1000.0)),
+                true);
+    } catch (const CInternetException& e) {
+        if (e.Kind() != InetErrorKind::Cancelled || closed)
+            throw;
+        Fail(e, true);
+    }
+    Fail(CInternetException(
+             InetErrorKind::DataConnection,
+             QStringLiteral("The data connection broke: %1.").arg(stream->ErrorText())),
+         false);
+}
+
+qint64 CFtpDataChannel::Read(void* target, qint64 count)
 {
     if (direction != FileAccess::Read)
         throw CInternetException(InetErrorKind::Protocol,
@@ -126,27 +140,12 @@ qint64 FtpDataChannel::Read(void* target, qint64 count)
     return n;
 }
 
-QByteArray FtpDataChannel::ReadAll(qint64 limit)
+void CFtpDataChannel::Abort(const CInternetException& reason)
 {
-    QByteArray data;
-    if (begin < end) {
-        data.append(buffer.get() + begin, end - begin);
-        begin = end = 0;
-    }
-    while (!atEnd) {
-        EnsureOpen();
-        const qint64 got = ReceiveSome(buffer.get(), kBufferSize);
-        data.append(buffer.get(), got);
-        if (data.size() > limit)
-            Fail(CInternetException(InetErrorKind::Protocol,
-                                    QStringLiteral("The server sent a listing of over %1 MiB.")
-                                        .arg(limit / (1024 * 1024))),
-                 true);
-    }
-    return data;
+    Fail(reason, true);
 }
 
-void FtpDataChannel::Write(const void* data, qint64 count)
+void CFtpDataChannel::Write(const void* data, qint64 count)
 {
     if (direction != FileAccess::Write)
         throw CInternetException(InetErrorKind::Protocol,
@@ -164,69 +163,70 @@ void FtpDataChannel::Write(const void* data, qint64 count)
     }
 }
 
-void FtpDataChannel::Flush()
+void CFtpDataChannel::Flush()
 {
     const auto idle = shared->Options().dataTimeout;
-    auto deadline = DeadlineIn(idle);
+    if (begin < end && !stream)
+        Fail(CInternetException(InetErrorKind::DataConnection,
+                                QStringLiteral("The server made no data connection.")),
+             false);
     while (begin < end) {
-        const qint64 sent = socket.Send(buffer.get() + begin, end - begin);
-        if (sent == CFtpSocket::kFailed)
-            Fail(CInternetException(InetErrorKind::DataConnection,
-                                    QStringLiteral("The server broke off the upload: %1.")
-                                        .arg(SystemErrorText(errno))),
-                 false);
+        qint64 sent = 0;
         try {
+            sent = stream->Write(buffer.get() + begin, end - begin, waiter, DeadlineIn(idle));
             if (sent > 0) {
                 begin += sent;
-                deadline = DeadlineIn(idle);
                 waiter.CheckHook();
-            } else if (!waiter.Wait(socket.Fd(), POLLOUT, deadline)) {
-                Fail(CInternetException(InetErrorKind::Timeout,
-                                        QStringLiteral("The server took no data for %1 s.")
-                                            .arg(idle.count() / 1000.0)),
-                     true);
+                continue;
             }
         } catch (const CInternetException& e) {
             if (e.Kind() != InetErrorKind::Cancelled || closed)
                 throw;
             Fail(e, true);
         }
+        if (sent == CFtpStream::kTimedOut)
+            Fail(
+                CInternetException(
+                    InetErrorKind::Timeout,
+                    QStringLiteral("The server took no data for %1 s.").arg(idle.count() / 1000.0)),
+                true);
+        Fail(CInternetException(
+                 InetErrorKind::DataConnection,
+                 QStringLiteral("The server broke off the upload: %1.").arg(stream->ErrorText())),
+             false);
     }
     begin = end = 0;
 }
 
-void FtpDataChannel::Close()
+void CFtpDataChannel::Close()
 {
     if (closed)
         return;
-    FtpControl* control = Control();
+    CFtpControl* control = Control();
     if (!control) {
         closed = true;
-        socket.Close();
+        CloseStream();
         Release();
         throw CInternetException(
             InetErrorKind::Closed,
             QStringLiteral("The connection closed before the transfer ended."));
     }
-    if (direction == FileAccess::Read && !atEnd) {
+    if (direction == FileAccess::Read && !atEnd && !AtEndOfData()) {
         // Closed before the end: the server is told to stop, and the connection stays usable.
-        closed = true;
-        socket.Close();
-        if (!finalReply)
-            control->AbortTransfer(true);
-        Release();
+        Abandon();
         return;
     }
     if (direction == FileAccess::Write) {
         Flush();
-        socket.ShutdownSend();
+        if (stream)
+            stream->Shutdown(waiter, DeadlineIn(shared->Options().dataTimeout));
     }
     closed = true;
-    socket.Close();
+    CloseStream();
     std::optional<FtpReply> reply = std::move(finalReply);
     try {
         if (!reply)
-            reply = control->ReadTransferReply();
+            reply = control->FinalReply();
     } catch (const CInternetException&) {
         Release();
         throw;
@@ -237,8 +237,43 @@ void FtpDataChannel::Close()
                          QStringLiteral("The server reports a failed transfer"), *reply);
 }
 
-void FtpDataChannel::CloseQuietly() noexcept
+bool CFtpDataChannel::AtEndOfData()
 {
+    // All that was announced has been read when nothing is left but the end of the data,
+    // which the server sends at once; then the transfer ends well and needs no ABOR.
+    if (begin < end || !stream)
+        return false;
+    char probe[1];
+    try {
+        const qint64 got = stream->Read(probe, 1, waiter, DeadlineIn(kEndLook));
+        if (got != 0)
+            return false;
+    } catch (const CInternetException&) {
+        return false;
+    }
+    atEnd = true;
+    return true;
+}
+
+void CFtpDataChannel::Abandon() noexcept
+{
+    if (closed)
+        return;
+    closed = true;
+    if (stream)
+        stream->Reset();
+    if (CFtpControl* control = Control(); control && !finalReply)
+        control->AbortTransfer(true);
+    Release();
+}
+
+void CFtpDataChannel::CloseQuietly() noexcept
+{
+    if (direction == FileAccess::Write) {
+        // An upload that was not closed did not end well: it must not be stored as whole.
+        Abandon();
+        return;
+    }
     try {
         Close();
     } catch (...) {

@@ -1,45 +1,54 @@
 #pragma once
 
+#include "inet/ftpclaim.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpreplyreader.h"
-#include "inet/ftpsocket.h"
+#include "inet/ftpstream.h"
 #include "inet/ftpwaiter.h"
 #include "inet/internetexception.h"
 
 #include <memory>
 #include <optional>
 
-struct FtpLease;
 struct FtpSessionShared;
 
-// The data connection of one transfer and its buffer. It holds its control connection
-// busy through a lease from the moment it opens until Close has the final reply. The
+// The data connection of one transfer and its buffer. A file's channel holds its control
+// connection busy (a claim) from the moment it opens until Close has the final reply. The
 // buffer makes the program's 1000-byte calls cost a system call only every kBufferSize
 // bytes.
-struct FtpDataChannel
+class CFtpDataChannel
 {
+public:
     static constexpr qint64 kBufferSize = 256 * 1024;
 
-    FtpDataChannel(std::shared_ptr<FtpSessionShared> session, CFtpSocket dataSocket,
-                   FileAccess direction, std::optional<FtpReply> finalReply);
-    ~FtpDataChannel();
-    FtpDataChannel(const FtpDataChannel&) = delete;
-    FtpDataChannel& operator=(const FtpDataChannel&) = delete;
+    // `stream` is null when the server finished without connecting.
+    CFtpDataChannel(std::shared_ptr<FtpSessionShared> session, std::shared_ptr<FtpControlLink> link,
+                    std::unique_ptr<CFtpStream> stream, FileAccess direction,
+                    std::optional<FtpReply> finalReply);
+    ~CFtpDataChannel();
+    CFtpDataChannel(const CFtpDataChannel&) = delete;
+    CFtpDataChannel& operator=(const CFtpDataChannel&) = delete;
 
-    void Hold(std::shared_ptr<FtpLease> held) { lease = std::move(held); }
+    void Hold(CFtpClaim held) { claim = std::move(held); }
 
     qint64 Read(void* target, qint64 count);
     void Write(const void* data, qint64 count);
     void Close();
-    // Close for a destructor: never throws.
+    // Close for a destructor: never throws. An upload that was not closed is abandoned.
     void CloseQuietly() noexcept;
+    // Gives the transfer up: the data connection is reset (never a clean end of the data,
+    // which a server would take for a complete file) and the server is told (ABOR).
+    void Abandon() noexcept;
 
-    // All the rest of the data (listings), at most `limit` bytes. Throws past it.
-    QByteArray ReadAll(qint64 limit);
+    // Gives the transfer up for `reason`, which it throws.
+    [[noreturn]] void Abort(const CInternetException& reason);
 
 private:
-    FtpControl* Control() const;
+    CFtpControl* Control() const;
     void EnsureOpen() const;
+    void CloseStream();
+    // Whether the data is at its end, after a short look.
+    bool AtEndOfData();
     qint64 ReceiveSome(char* target, qint64 count);
     void Flush();
     // Gives the transfer up after `failure`: the server is told (ABOR) or its verdict is
@@ -48,8 +57,9 @@ private:
     void Release();
 
     std::shared_ptr<FtpSessionShared> shared;
-    std::shared_ptr<FtpLease> lease;
-    CFtpSocket socket;
+    std::shared_ptr<FtpControlLink> link;
+    CFtpClaim claim;
+    std::unique_ptr<CFtpStream> stream;
     FileAccess direction;
     std::optional<FtpReply> finalReply;
     std::unique_ptr<char[]> buffer;

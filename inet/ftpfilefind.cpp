@@ -55,13 +55,12 @@ bool CFtpFileFind::FindFile(const QString& pattern, bool /*reload*/)
     Close();
     lastError.reset();
     try {
-        FtpControl* control = connection.control.get();
+        CFtpControl* control = connection.control.get();
         if (!control)
             throw CInternetException(InetErrorKind::Closed,
                                      QStringLiteral("The connection to the server is closed."));
         control->EnsureUsable();
-        if (control->lease)
-            control->AcquireLease(false); // throws Busy
+        control->EnsureFree();
 
         // Split into the folder to list and what to pick from it.
         QString folder, pick;
@@ -84,12 +83,15 @@ bool CFtpFileFind::FindFile(const QString& pattern, bool /*reload*/)
             folder = head; // "folder/" lists the folder
         }
 
-        if (onePath && control->UseMachineListings()) {
-            if (std::optional<FtpListEntry> entry = control->Mlst(control->Argument(pattern)))
-                entries.push_back(std::move(*entry));
-        } else {
-            std::vector<FtpListEntry> listed =
-                control->List(folder.isEmpty() ? QByteArray() : control->Argument(folder));
+        FtpMlstAnswer mlst;
+        if (onePath)
+            mlst = control->Mlst(control->Argument(pattern));
+        if (mlst.state == FtpMlstAnswer::State::Found) {
+            entries.push_back(std::move(mlst.entry));
+        } else if (mlst.state == FtpMlstAnswer::State::Unknown) {
+            const QByteArray folderArgument =
+                folder.isEmpty() ? QByteArray() : control->Argument(folder);
+            std::vector<FtpListEntry> listed = control->List(folderArgument);
             if (pick.isEmpty()) {
                 entries = std::move(listed);
             } else {
@@ -98,10 +100,11 @@ bool CFtpFileFind::FindFile(const QString& pattern, bool /*reload*/)
                         entries.push_back(std::move(entry));
                 }
             }
+            control->LearnLinkTargets(folderArgument, entries);
         }
         if (entries.empty())
             return false;
-        lease = control->AcquireLease(false);
+        claim = control->Claim(false);
         open = true;
         return true;
     } catch (const CInternetException& e) {
@@ -151,6 +154,11 @@ bool CFtpFileFind::IsDirectory() const
     return Current().isDirectory;
 }
 
+bool CFtpFileFind::IsLink() const
+{
+    return Current().isLink;
+}
+
 bool CFtpFileFind::IsDots() const
 {
     const QString& name = Current().name;
@@ -159,8 +167,7 @@ bool CFtpFileFind::IsDots() const
 
 void CFtpFileFind::Close()
 {
-    FtpControl::ReleaseLease(lease);
-    lease.reset();
+    claim.Release();
     open = false;
     entries.clear();
     next = 0;

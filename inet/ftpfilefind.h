@@ -1,5 +1,6 @@
 #pragma once
 
+#include "inet/ftpclaim.h"
 #include "inet/internetexception.h"
 
 #include <QByteArray>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class CFtpConnection;
-struct FtpLease;
 
 // One entry of a server listing.
 struct FtpListEntry
@@ -18,8 +18,12 @@ struct FtpListEntry
     QString name; // bare name, never empty, never holding "/", NUL or a control character
     quint64 size = 0;
     qint64 writeTime = 0; // UTC seconds since 1970
+    // A link tells its target's type here where the server, MLST, SIZE or a CWD told it:
+    // a link to a folder is a directory, a link to a file is normal, and a link of which
+    // nothing is known is neither.
     bool isDirectory = false;
-    bool isNormal = false; // a plain file; links and everything else are not normal
+    bool isNormal = false; // a plain file; devices, pipes and the like are not normal
+    bool isLink = false;   // a symbolic link
     int permissions = -1;  // the Unix permission bits (0777) where the listing tells them
     QByteArray rawName;    // the name's bytes as the server sent them
 };
@@ -52,6 +56,7 @@ public:
     qint64 GetLastWriteTime() const; // UTC seconds since 1970
     bool IsNormal() const;
     bool IsDirectory() const;
+    bool IsLink() const;
     bool IsDots() const;
     const FtpListEntry& Current() const;
 
@@ -66,5 +71,5 @@ private:
     std::optional<std::size_t> current;
     bool open = false;
     std::optional<CInternetException> lastError;
-    std::shared_ptr<FtpLease> lease; // holds the connection while the search is open
+    CFtpClaim claim; // holds the connection while the search is open
 };

@@ -92,8 +92,6 @@ FtpFeatures ParseFeatReply(const FtpReply& reply)
             features.epsv = true;
         else if (name == "EPRT")
             features.eprt = true;
-        else if (name == "REST" && parameters.toByteArray().toUpper().startsWith("STREAM"))
-            features.restStream = true;
     }
     return features;
 }
@@ -138,9 +136,7 @@ std::optional<FtpPassiveReply> ParsePasvReply(QByteArrayView text)
         const int port = n[4] * 256 + n[5];
         if (port == 0)
             return std::nullopt;
-        return FtpPassiveReply{
-            QStringLiteral("%1.%2.%3.%4").arg(n[0]).arg(n[1]).arg(n[2]).arg(n[3]),
-            static_cast<quint16>(port)};
+        return FtpPassiveReply{static_cast<quint16>(port)};
     }
     return std::nullopt;
 }

@@ -11,14 +11,13 @@ struct FtpReply;
 // What a server offers in its FEAT reply (RFC 2389) that this client uses.
 struct FtpFeatures
 {
-    bool utf8 = false;       // UTF8: names are UTF-8 after OPTS UTF8 ON
-    bool mlst = false;       // MLST and MLSD (RFC 3659)
-    bool size = false;       // SIZE
-    bool mdtm = false;       // MDTM
-    bool epsv = false;       // EPSV (RFC 2428)
-    bool eprt = false;       // EPRT (RFC 2428)
-    bool restStream = false; // REST STREAM
-    QByteArray mlstFacts;    // the facts listed after MLST, as sent
+    bool utf8 = false;    // UTF8: names are UTF-8 after OPTS UTF8 ON
+    bool mlst = false;    // MLST and MLSD (RFC 3659)
+    bool size = false;    // SIZE
+    bool mdtm = false;    // MDTM
+    bool epsv = false;    // EPSV (RFC 2428)
+    bool eprt = false;    // EPRT (RFC 2428)
+    QByteArray mlstFacts; // the facts listed after MLST, as sent
 };
 
 // The parsers take the text of a reply's first line after its code ("257 " and so on), so
@@ -32,11 +31,10 @@ FtpFeatures ParseFeatReply(const FtpReply& reply);
 // first word when it starts with "/".
 std::optional<QByteArray> ParsePwdReply(QByteArrayView text);
 
-// A 227 reply's "h1,h2,h3,h4,p1,p2". Its address is parsed only to check the reply; the
-// data connection always goes to the control connection's peer.
+// A 227 reply's "h1,h2,h3,h4,p1,p2". Only the port is kept: the data connection always
+// goes to the control connection's peer.
 struct FtpPassiveReply
 {
-    QString host;
     quint16 port = 0;
 };
 std::optional<FtpPassiveReply> ParsePasvReply(QByteArrayView text);

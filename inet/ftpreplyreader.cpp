@@ -96,6 +96,7 @@ void CFtpReplyReader::TakeLine(QByteArrayView line)
             return;
         }
         current = FtpReply{code, {line.toByteArray()}};
+        currentSize = line.size();
         if (line.size() > 3 && line[3] == '-') {
             inMultiLine = true;
             return;
@@ -105,8 +106,13 @@ void CFtpReplyReader::TakeLine(QByteArrayView line)
         return;
     }
     current.lines.append(line.toByteArray());
+    currentSize += line.size();
     if (current.lines.size() > kMaxLines) {
         Fail(QStringLiteral("The server sent a reply of more than 1000 lines."));
+        return;
+    }
+    if (currentSize > kMaxReplySize) {
+        Fail(QStringLiteral("The server sent a reply of more than 1 MiB."));
         return;
     }
     if (code == current.code && (line.size() == 3 || line[3] == ' ')) {

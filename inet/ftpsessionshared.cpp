@@ -41,3 +41,21 @@ bool FtpSessionShared::CallWaitHook()
     inside = false;
     return goOn;
 }
+
+FtpSessionShared::ServerFacts FtpSessionShared::Facts(const QString& server) const
+{
+    std::lock_guard lock(mutex);
+    return servers.value(server);
+}
+
+void FtpSessionShared::SetPassive(const QString& server, bool passive)
+{
+    std::lock_guard lock(mutex);
+    servers[server].passive = passive;
+}
+
+void FtpSessionShared::SetListsHiddenWithA(const QString& server, bool takesIt)
+{
+    std::lock_guard lock(mutex);
+    servers[server].listsHiddenWithA = takesIt;
+}

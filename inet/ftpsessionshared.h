@@ -4,8 +4,11 @@
 #include "inet/ftpnamecodec.h"
 #include "inet/internetsession.h"
 
+#include <QHash>
+
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // What a session shares with the connections it made: options, wait hook, name codec and
@@ -21,6 +24,17 @@ struct FtpSessionShared
     // throws counts as stop; a hook is never entered again from inside itself.
     bool CallWaitHook();
 
+    // What the session learned of a server ("host:port") that later connections need not
+    // find out again.
+    struct ServerFacts
+    {
+        std::optional<bool> passive;          // the data connection mode that last worked
+        std::optional<bool> listsHiddenWithA; // "LIST -a" lists names beginning with "."
+    };
+    ServerFacts Facts(const QString& server) const;
+    void SetPassive(const QString& server, bool passive);
+    void SetListsHiddenWithA(const QString& server, bool takesIt);
+
     CFtpNameCodec codec;
     CFtpConnectionPool pool;
     std::atomic<bool> closed{false}; // the session is gone: nothing more goes to the pool
@@ -30,4 +44,5 @@ private:
     InternetOptions options;
     CInternetSession::WaitHook hook;
     std::thread::id hookThread;
+    QHash<QString, ServerFacts> servers;
 };

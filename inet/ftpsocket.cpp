@@ -8,7 +8,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <utility>
 
@@ -60,42 +62,80 @@ void CFtpSocket::Close()
     fd = -1;
 }
 
+void CFtpSocket::Reset()
+{
+    if (fd < 0)
+        return;
+    const linger abortive{1, 0};
+    setsockopt(fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    Close();
+}
+
 void CFtpSocket::ShutdownSend()
 {
     if (fd >= 0)
         ::shutdown(fd, SHUT_WR);
 }
 
-CFtpSocket CFtpSocket::Connect(const std::vector<CSocketAddress>& addresses,
-                               CFtpWaiter::Clock::time_point deadline, CFtpWaiter& waiter,
-                               const QString& what)
+CFtpSocket CFtpSocket::Connect(const std::vector<CSocketAddress>& addresses, FtpDeadline deadline,
+                               CFtpWaiter& waiter, const QString& what)
 {
+    // An address that does not answer (a broken IPv6 path, a dead server behind a
+    // round-robin name) must not use up the time of the others: while it is pending, the
+    // next one is tried after a short while, and the first to answer wins.
+    using namespace std::chrono_literals;
+    constexpr auto kStagger = 250ms;
     int lastError = ECONNREFUSED;
-    for (const CSocketAddress& address : addresses) {
-        CFtpSocket candidate(OpenStreamSocket(address.Family()));
-        if (!candidate.IsValid()) {
-            lastError = errno;
-            continue;
+    std::vector<CFtpSocket> pending;
+    std::size_t next = 0;
+    FtpDeadline nextStart = CFtpWaiter::Clock::now();
+    for (;;) {
+        if (next < addresses.size() && (pending.empty() || CFtpWaiter::Clock::now() >= nextStart)) {
+            const CSocketAddress& address = addresses[next++];
+            CFtpSocket candidate(OpenStreamSocket(address.Family()));
+            if (!candidate.IsValid()) {
+                lastError = errno;
+                continue;
+            }
+            if (::connect(candidate.fd, address.Data(), address.Length()) == 0)
+                return candidate;
+            if (errno != EINPROGRESS) {
+                lastError = errno;
+                continue;
+            }
+            pending.push_back(std::move(candidate));
+            nextStart = CFtpWaiter::Clock::now() + kStagger;
         }
-        if (::connect(candidate.fd, address.Data(), address.Length()) == 0)
-            return candidate;
-        if (errno != EINPROGRESS) {
-            lastError = errno;
-            continue;
+        if (pending.empty()) {
+            if (next < addresses.size())
+                continue;
+            throw CInternetException(
+                InetErrorKind::Connect,
+                QStringLiteral("Cannot connect to %1: %2.").arg(what, SystemErrorText(lastError)));
         }
-        if (!waiter.Wait(candidate.fd, POLLOUT, deadline))
-            throw CInternetException(InetErrorKind::Timeout,
-                                     QStringLiteral("No answer from %1 in time.").arg(what));
-        int error = 0;
-        socklen_t length = sizeof error;
-        getsockopt(candidate.fd, SOL_SOCKET, SO_ERROR, &error, &length);
-        if (error == 0)
-            return candidate;
-        lastError = error;
+        std::vector<pollfd> items;
+        for (const CFtpSocket& socket : pending)
+            items.push_back(pollfd{socket.fd, POLLOUT, 0});
+        const FtpDeadline until =
+            next < addresses.size() ? std::min(nextStart, deadline) : deadline;
+        if (!waiter.Wait(items.data(), items.size(), until)) {
+            if (CFtpWaiter::Clock::now() >= deadline)
+                throw CInternetException(InetErrorKind::Timeout,
+                                         QStringLiteral("No answer from %1 in time.").arg(what));
+            continue; // time for the next address
+        }
+        for (std::size_t i = items.size(); i-- > 0;) {
+            if (items[i].revents == 0)
+                continue;
+            int error = 0;
+            socklen_t length = sizeof error;
+            getsockopt(items[i].fd, SOL_SOCKET, SO_ERROR, &error, &length);
+            if (error == 0)
+                return std::move(pending[i]);
+            lastError = error;
+            pending.erase(pending.begin() + static_cast<std::ptrdiff_t>(i));
+        }
     }
-    throw CInternetException(
-        InetErrorKind::Connect,
-        QStringLiteral("Cannot connect to %1: %2.").arg(what, SystemErrorText(lastError)));
 }
 
 CFtpSocket CFtpSocket::Listen(const CSocketAddress& local)

@@ -19,11 +19,11 @@ public:
     CFtpSocket(const CFtpSocket&) = delete;
     CFtpSocket& operator=(const CFtpSocket&) = delete;
 
-    // Connects to the first of `addresses` that accepts before `deadline`. Throws
-    // Connect (refused, unreachable) or Timeout, naming `what`.
-    static CFtpSocket Connect(const std::vector<CSocketAddress>& addresses,
-                              CFtpWaiter::Clock::time_point deadline, CFtpWaiter& waiter,
-                              const QString& what);
+    // Connects to one of `addresses` before `deadline`: they are tried in order, the next
+    // one starting while the one before is still pending after 250 ms, and the first to
+    // accept wins. Throws Connect (all refused or unreachable) or Timeout, naming `what`.
+    static CFtpSocket Connect(const std::vector<CSocketAddress>& addresses, FtpDeadline deadline,
+                              CFtpWaiter& waiter, const QString& what);
     // Listens on `local`'s host with a port of the system's choice; invalid on failure.
     static CFtpSocket Listen(const CSocketAddress& local);
     // Takes a pending connection; invalid when none is there.
@@ -32,6 +32,8 @@ public:
     bool IsValid() const { return fd >= 0; }
     int Fd() const { return fd; }
     void Close();
+    // Closes with a reset (linger 0): the peer sees the connection broken off, not ended.
+    void Reset();
     // Ends the sending direction, so that the peer reads the end of the data.
     void ShutdownSend();
 

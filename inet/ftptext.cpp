@@ -44,14 +44,26 @@ QString DecodeServerText(QByteArrayView bytes)
 {
     if (IsValidUtf8(bytes))
         return QString::fromUtf8(bytes);
-    return QString::fromLatin1(bytes);
+    // Windows-1252: Latin-1 but for 0x80-0x9F. The five bytes it leaves undefined keep
+    // their Latin-1 meaning, as Windows itself decodes them.
+    static constexpr char16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        *out++ = QChar(byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : char16_t(byte));
+    }
+    return text;
 }
 
 bool HasControlCharacter(QStringView text)
 {
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+        if (u < 0x20 || u == 0x7F)
             return true;
     }
     return false;

@@ -5,26 +5,26 @@
 
 #include <cerrno>
 
-CFtpWaiter::CFtpWaiter(FtpSessionShared* sessionShared, bool hook)
+CFtpWaiter::CFtpWaiter(FtpSessionShared* sessionShared, bool canStop)
     : shared(sessionShared)
-    , useHook(hook)
+    , stoppable(canStop)
     , lastHook(Clock::now())
 {}
 
-CFtpWaiter::Clock::time_point DeadlineIn(std::chrono::milliseconds limit)
+FtpDeadline DeadlineIn(std::chrono::milliseconds limit)
 {
     return CFtpWaiter::Clock::now() + limit;
 }
 
 void CFtpWaiter::CheckHook()
 {
-    if (!useHook || !shared)
+    if (!shared)
         return;
     const Clock::time_point now = Clock::now();
     if (now - lastHook < kHookInterval)
         return;
     lastHook = now;
-    if (!shared->CallWaitHook())
+    if (!shared->CallWaitHook() && stoppable)
         throw CInternetException(InetErrorKind::Cancelled,
                                  QStringLiteral("The operation was cancelled."));
 }
@@ -36,7 +36,7 @@ bool CFtpWaiter::Wait(pollfd* fds, nfds_t count, Clock::time_point deadline)
     for (;;) {
         const Clock::time_point now = Clock::now();
         const Clock::time_point hookDue = lastHook + kHookInterval;
-        const Clock::time_point until = useHook && hookDue < deadline ? hookDue : deadline;
+        const Clock::time_point until = shared && hookDue < deadline ? hookDue : deadline;
         const auto left = until > now ? duration_cast<milliseconds>(until - now) + milliseconds(1)
                                       : milliseconds(0);
         const int ready = poll(fds, count, static_cast<int>(left.count()));

@@ -15,20 +15,24 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kHookInterval{50};
 
-    // Without `useHook` the hook is not consulted (the clean-up after a stop).
-    explicit CFtpWaiter(FtpSessionShared* shared, bool useHook = true);
+    // Without `stoppable` the hook is still called, so that the windows stay painted, but
+    // its answer is not heeded (the clean-up after a stop, which is short and bounded).
+    explicit CFtpWaiter(FtpSessionShared* shared, bool stoppable = true);
 
     // Until one of `fds` reports an event (true) or `deadline` passes (false).
     bool Wait(pollfd* fds, nfds_t count, Clock::time_point deadline);
     bool Wait(int fd, short events, Clock::time_point deadline);
-    // Calls the hook when its interval has passed; throws Cancelled when it says stop.
+    // Calls the hook when its interval has passed; throws Cancelled when it says stop and
+    // the wait is stoppable.
     void CheckHook();
 
 private:
     FtpSessionShared* shared;
-    bool useHook;
+    bool stoppable;
     Clock::time_point lastHook;
 };
 
+using FtpDeadline = CFtpWaiter::Clock::time_point;
+
 // A deadline `limit` from now.
-CFtpWaiter::Clock::time_point DeadlineIn(std::chrono::milliseconds limit);
+FtpDeadline DeadlineIn(std::chrono::milliseconds limit);

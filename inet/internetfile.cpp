@@ -2,7 +2,7 @@
 
 #include "inet/ftpdatachannel.h"
 
-CInternetFile::CInternetFile(std::unique_ptr<FtpDataChannel> dataChannel)
+CInternetFile::CInternetFile(std::unique_ptr<CFtpDataChannel> dataChannel)
     : channel(std::move(dataChannel))
 {}
 

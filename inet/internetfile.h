@@ -4,7 +4,7 @@
 
 #include <memory>
 
-struct FtpDataChannel;
+class CFtpDataChannel;
 
 // A file being transferred over a data connection of a CFtpConnection (OpenFile, Command).
 // It keeps its own buffer, so the program's 1000-byte calls normally cost no system call.
@@ -26,7 +26,7 @@ public:
 
 private:
     friend class CFtpConnection;
-    explicit CInternetFile(std::unique_ptr<FtpDataChannel> channel);
+    explicit CInternetFile(std::unique_ptr<CFtpDataChannel> channel);
 
-    std::unique_ptr<FtpDataChannel> channel;
+    std::unique_ptr<CFtpDataChannel> channel;
 };

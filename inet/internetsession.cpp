@@ -60,22 +60,22 @@ std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const QString
     const InternetOptions current = keep->Options();
     for (;;) {
         CFtpConnectionPool::Controls expired;
-        std::unique_ptr<FtpControl> pooled = keep->pool.Take(key, current.poolIdleLimit, expired);
+        std::unique_ptr<CFtpControl> pooled = keep->pool.Take(key, current.poolIdleLimit, expired);
         expired.clear(); // idle that long, the server has likely dropped them already
         if (!pooled)
             break;
         if (pooled->Revive(passive))
             return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(pooled), keep));
     }
-    std::unique_ptr<FtpControl> control =
-        FtpControl::Open(keep, *address, loginUser, loginPassword, passive);
-    control->poolKey = key;
+    std::unique_ptr<CFtpControl> control =
+        CFtpControl::Open(keep, *address, loginUser, loginPassword, passive);
+    control->SetPoolKey(key);
     return std::unique_ptr<CFtpConnection>(new CFtpConnection(std::move(control), keep));
 }
 
 void CInternetSession::Close()
 {
-    for (std::unique_ptr<FtpControl>& control : shared->pool.TakeAll())
+    for (std::unique_ptr<CFtpControl>& control : shared->pool.TakeAll())
         control->Quit();
 }
 

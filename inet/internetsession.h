@@ -21,6 +21,12 @@ struct InternetOptions
     // Off: LIST, SIZE and MDTM even where the server offers MLSD and MLST (for servers whose
     // machine listings are broken).
     bool useMachineListings = true;
+    // Data connections try active mode first where the session knows no working mode for
+    // the server yet (a server on the same host or network); otherwise passive goes first.
+    bool preferActive = false;
+    // A listing of more entries than this is refused with a clear error rather than
+    // filling the memory.
+    std::size_t listingEntryLimit = 2'000'000;
 };
 
 // The Internet session: its options, its wait hook and a pool of idle, logged-in FTP
@@ -49,10 +55,12 @@ public:
 
     // Logs in and returns the connection, or throws CInternetException. `server` is "host",
     // "host:port", "[v6]" or "[v6]:port"; a port there wins over `port`; port 0 means 21.
-    // An empty user logs in as "anonymous" with the password "anonymous@". Active mode is
-    // the default; when it fails on a connection, that connection turns passive for the
-    // rest of its life. `passive` starts passive with active as the fallback. A pooled idle
-    // connection to the same server, user and password is reused when it is still alive.
+    // An empty user logs in as "anonymous" with the password "anonymous@". Data connections
+    // use the mode that last worked with this server in this session; for a server not yet
+    // known, passive comes first (unless the options prefer active and `passive` is false),
+    // and the other mode is the fallback, on a fresh connection when the old one cannot be
+    // saved. A pooled idle connection to the same server, user and password is reused when
+    // it is still alive.
     std::unique_ptr<CFtpConnection> GetFtpConnection(const QString& server, const QString& user,
                                                      const QString& password, quint16 port = 0,
                                                      bool passive = false);

@@ -1,5 +1,7 @@
 #include "inet/listingparser.h"
 
+#include "inet/listingreader.h"
+
 #include "inet/ftpreplyparsers.h"
 #include "inet/ftptext.h"
 #include "inet/ftptime.h"
@@ -186,11 +188,13 @@ std::optional<FtpListEntry> ParseUnixLine(QByteArrayView line, qint64 now)
     entry.permissions = permissions;
     entry.isDirectory = type == 'd';
     entry.isNormal = type == '-';
+    entry.isLink = type == 'l';
     const bool device = type == 'c' || type == 'b';
 
     // The date is the anchor: the size stands before it and the name after it, whatever
-    // number of owner and group columns precede.
-    for (int i = 2; i + 1 < tokens.count; ++i) {
+    // number of owner and group columns precede. At least an owner stands between the mode
+    // and the size, so an owner named like a month is never taken for the date.
+    for (int i = 3; i + 1 < tokens.count; ++i) {
         const QByteArrayView first = Text(line, tokens.items[i]);
         const QByteArrayView second = Text(line, tokens.items[i + 1]);
         int timeEnd = -1;
@@ -376,6 +380,7 @@ std::optional<FtpListEntry> ParseFacts(QByteArrayView line, bool nameIsPath)
             const QByteArray kind = value.toByteArray().toLower();
             entry.isNormal = kind == "file";
             entry.isDirectory = kind == "dir" || kind == "cdir" || kind == "pdir";
+            entry.isLink = kind.startsWith("os.unix=slink") || kind.startsWith("os.unix=symlink");
             if (kind == "cdir")
                 dots = ".";
             else if (kind == "pdir")
@@ -435,18 +440,8 @@ std::optional<FtpListEntry> ParseMlstLine(QByteArrayView line)
 
 std::vector<FtpListEntry> ParseListing(QByteArrayView data, ListingFormat format, qint64 nowUtc)
 {
-    std::vector<FtpListEntry> entries;
-    qsizetype at = 0;
-    while (at < data.size()) {
-        qsizetype end = data.indexOf('\n', at);
-        if (end < 0)
-            end = data.size();
-        const QByteArrayView line = data.sliced(at, end - at);
-        at = end + 1;
-        std::optional<FtpListEntry> entry =
-            format == ListingFormat::Mlsd ? ParseMlsdLine(line) : ParseListLine(line, nowUtc);
-        if (entry)
-            entries.push_back(std::move(*entry));
-    }
-    return entries;
+    CListingReader reader(format, nowUtc);
+    reader.Feed(data);
+    reader.Finish();
+    return reader.TakeEntries();
 }

@@ -9,8 +9,8 @@
 
 // Parsers of directory listings, fed raw bytes so that any input can be thrown at them. A
 // line that cannot be read gives nothing, and so does an entry whose name is empty or
-// holds "/", NUL or a control character: names from a server are data, never paths.
-// Names are decoded as UTF-8 where valid, else as Latin-1; rawName keeps the bytes.
+// holds "/", NUL, a C0 control or DEL: names from a server are data, never paths. Names are
+// decoded as UTF-8 where valid, else as Windows-1252; rawName keeps the bytes.
 
 // One line of a LIST reply: the Unix "ls -l" family (with or without group, numeric
 // owners, devices, "name -> target" links, "Mon DD HH:MM", "Mon DD YYYY" and

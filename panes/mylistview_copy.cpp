@@ -125,6 +125,14 @@ public:
                 return false;
             return CopyFolder(source, destination);
         }
+        // Where the destination was the source itself (through a link, or a server that
+        // serves this computer's own disk), the rename has moved the source away.
+        if (PresenceOf(source, direction.fromFtp) == Presence::Missing) {
+            RenameOnSide(aside, destination, direction.toFtp);
+            ShowMessageBox(&pane, FileMessages::InsideSourceText(),
+                           FileMessages::InsideSourceCaption(), MsgIcon::Stop);
+            return false;
+        }
         if (CopyFolder(source, destination))
             return DeleteOnDestination(aside, oldIsFolder);
 
@@ -154,7 +162,9 @@ private:
         const QString to = destination + QLatin1Char('/');
         if (dialog)
             return dialog->CheckNotInsideSource(from, to);
-        if (!to.startsWith(from))
+        // Locally a link may make the destination the source itself, which the replacement
+        // would otherwise rename aside or delete.
+        if (!LocalFolderInside(source, destination))
             return true;
         ShowMessageBox(&pane, FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption(),
                        MsgIcon::Stop);

@@ -51,6 +51,9 @@ bool CMyListView::CopyLocalFolder(const QString& source, const QString& destinat
 
 void CMyListView::SetAttributes()
 {
+    // Permissions are set on server files only.
+    if (side != 1)
+        return;
     CWaitCursor wait;
     // The names are taken now: the list may be refilled while messages run.
     QStringList names;

@@ -4,6 +4,7 @@
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/localtree.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
 
@@ -33,82 +34,38 @@ QString Work()
     return TestCaseFolder() + QStringLiteral("/work");
 }
 
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
-}
-
-void Link(const QString& target, const QString& linkPath)
-{
-    ASSERT_EQ(
-        symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData()), 0)
-        << linkPath.toStdString();
-}
-
-bool Exists(const QString& path)
-{
-    struct stat info
-    {};
-    return lstat(QFile::encodeName(path).constData(), &info) == 0;
-}
-
-// Every path below `folder`, relative, sorted; links are listed, not entered.
-QStringList Tree(const QString& folder)
-{
-    QStringList paths;
-    const QDir dir(folder);
-    for (const QFileInfo& info :
-         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        paths.append(info.fileName() + (info.isDir() && !info.isSymLink() ? "/" : ""));
-        if (info.isDir() && !info.isSymLink()) {
-            for (const QString& below : Tree(info.filePath()))
-                paths.append(info.fileName() + "/" + below);
-        }
-    }
-    paths.sort();
-    return paths;
-}
-
 } // namespace
 
 TEST(LocalFileOperations, DeleteFolderRemovesLinksButNeverWhatTheyLeadTo)
 {
     const QString outside = Work() + "/outside";
-    WriteFile(outside + "/keep/precious.txt", "precious");
-    WriteFile(outside + "/single.txt", "single");
+    WriteLocalFile(outside + "/keep/precious.txt", "precious");
+    WriteLocalFile(outside + "/single.txt", "single");
     const QString tree = Work() + "/tree";
-    WriteFile(tree + "/a.txt", "a");
-    WriteFile(tree + "/sub/deeper/b.txt", "b");
-    WriteFile(tree + "/.hidden", "h");
-    Link(outside, tree + "/sub/backup");                // a link to a folder outside
-    Link(outside + "/single.txt", tree + "/file-link"); // a link to a file outside
-    Link(tree + "/nowhere", tree + "/dangling");
-    Link("..", tree + "/sub/loop"); // a cycle
+    WriteLocalFile(tree + "/a.txt", "a");
+    WriteLocalFile(tree + "/sub/deeper/b.txt", "b");
+    WriteLocalFile(tree + "/.hidden", "h");
+    MakeLink(outside, tree + "/sub/backup");                // a link to a folder outside
+    MakeLink(outside + "/single.txt", tree + "/file-link"); // a link to a file outside
+    MakeLink(tree + "/nowhere", tree + "/dangling");
+    MakeLink("..", tree + "/sub/loop"); // a cycle
     const QString alias = Work() + "/alias";
-    Link(outside, alias); // the folder path itself is a link
+    MakeLink(outside, alias); // the folder path itself is a link
 
     CMessageBoxScript boxes;
     CFileOperations local(nullptr, 0);
     EXPECT_TRUE(local.DeleteFolder(tree + "/"));
     EXPECT_TRUE(local.DeleteFolder(alias + "/"));
-    EXPECT_FALSE(Exists(tree));
-    EXPECT_FALSE(Exists(alias));
-    EXPECT_EQ(Tree(outside), (QStringList{"keep/", "keep/precious.txt", "single.txt"}));
-    EXPECT_EQ(ReadFile(outside + "/keep/precious.txt"), "precious");
+    EXPECT_FALSE(PathExists(tree));
+    EXPECT_FALSE(PathExists(alias));
+    EXPECT_EQ(TreeOf(outside),
+              (QStringList{"keep/", "keep/precious.txt=precious", "single.txt=single"}));
+    EXPECT_EQ(ReadLocalFile(outside + "/keep/precious.txt"), "precious");
 }
 
 TEST(LocalFileOperations, FailuresShowTheirMessageOnce)
 {
-    WriteFile(Work() + "/exists/x.txt", "x");
+    WriteLocalFile(Work() + "/exists/x.txt", "x");
     struct Case
     {
         const char* what;
@@ -145,17 +102,17 @@ TEST(LocalFileOperations, FailuresShowTheirMessageOnce)
         EXPECT_FALSE(c.run(local)) << c.what;
         EXPECT_EQ(boxes.Pending(), 0) << c.what;
     }
-    EXPECT_EQ(ReadFile(Work() + "/exists/x.txt"), "x");
+    EXPECT_EQ(ReadLocalFile(Work() + "/exists/x.txt"), "x");
 }
 
 TEST(LocalFileOperations, CopyLocalFileReplacesTheDestinationButNeverItsSource)
 {
     const QString source = Work() + "/source.txt";
-    WriteFile(source, "new content");
-    WriteFile(Work() + "/old.txt", "old content that is longer");
+    WriteLocalFile(source, "new content");
+    WriteLocalFile(Work() + "/old.txt", "old content that is longer");
     ASSERT_TRUE(
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    Link(source, Work() + "/link-to-source");
+    MakeLink(source, Work() + "/link-to-source");
     ASSERT_EQ(link(QFile::encodeName(source).constData(),
                    QFile::encodeName(Work() + "/hard-link").constData()),
               0);
@@ -164,7 +121,7 @@ TEST(LocalFileOperations, CopyLocalFileReplacesTheDestinationButNeverItsSource)
     CMessageBoxScript boxes;
     CFileOperations local(nullptr, 0);
     EXPECT_TRUE(local.CopyLocalFile(source, Work() + "/old.txt"));
-    EXPECT_EQ(ReadFile(Work() + "/old.txt"), "new content");
+    EXPECT_EQ(ReadLocalFile(Work() + "/old.txt"), "new content");
     EXPECT_EQ(QFileInfo(Work() + "/old.txt").permissions() & QFile::ExeOwner, QFile::ExeOwner);
     EXPECT_EQ(QFileInfo(Work() + "/old.txt").lastModified(), QFileInfo(source).lastModified());
 
@@ -174,29 +131,30 @@ TEST(LocalFileOperations, CopyLocalFileReplacesTheDestinationButNeverItsSource)
     for (const QString& target : sameTargets) {
         boxes.Expect(kSameFile, "Error Copying File", MsgIcon::Stop);
         EXPECT_FALSE(local.CopyLocalFile(source, target)) << target.toStdString();
-        EXPECT_EQ(ReadFile(source), "new content");
+        EXPECT_EQ(ReadLocalFile(source), "new content");
     }
     // A copy that cannot be put in place leaves what was there and no half file.
     boxes.Expect(kCopyFile, "Error Copying File", MsgIcon::Stop);
     EXPECT_FALSE(local.CopyLocalFile(source, Work() + "/sub"));
     EXPECT_TRUE(QFileInfo(Work() + "/sub").isDir());
-    EXPECT_EQ(Tree(Work() + "/sub"), QStringList());
-    EXPECT_EQ(Tree(Work()),
-              (QStringList{"hard-link", "link-to-source", "old.txt", "source.txt", "sub/"}));
+    EXPECT_EQ(TreeOf(Work() + "/sub"), QStringList());
+    EXPECT_EQ(TreeOf(Work()),
+              (QStringList{"hard-link=new content", "link-to-source@", "old.txt=new content",
+                           "source.txt=new content", "sub/"}));
     EXPECT_EQ(boxes.Pending(), 0);
 }
 
 TEST(LocalFileOperations, CopyLocalFolderFollowsLinksButEndsOnCycles)
 {
     const QString outside = Work() + "/outside";
-    WriteFile(outside + "/o.txt", "o");
+    WriteLocalFile(outside + "/o.txt", "o");
     const QString source = Work() + "/source";
-    WriteFile(source + "/a.txt", "a");
-    WriteFile(source + "/sub/b.txt", "b");
+    WriteLocalFile(source + "/a.txt", "a");
+    WriteLocalFile(source + "/sub/b.txt", "b");
     QDir().mkpath(source + "/empty");
-    Link(outside, source + "/sub/shortcut");
-    Link(source + "/a.txt", source + "/a-link");
-    Link(source + "/nowhere", source + "/dangling");
+    MakeLink(outside, source + "/sub/shortcut");
+    MakeLink(source + "/a.txt", source + "/a-link");
+    MakeLink(source + "/nowhere", source + "/dangling");
 
     struct Case
     {
@@ -212,7 +170,7 @@ TEST(LocalFileOperations, CopyLocalFolderFollowsLinksButEndsOnCycles)
         deepest += "/d";
     QDir().mkpath(deepest);
     QDir().mkpath(Work() + "/Data");
-    Link(source, Work() + "/via-link");
+    MakeLink(source, Work() + "/via-link");
     const Case table[] = {
         {"a tree with links", source, Work() + "/copy", true, {}},
         {"with a trailing separator", source + "/", Work() + "/copy2/", true, {}},
@@ -233,15 +191,21 @@ TEST(LocalFileOperations, CopyLocalFolderFollowsLinksButEndsOnCycles)
         EXPECT_EQ(local.CopyLocalFolder(c.from, c.to), c.copied) << c.what;
         EXPECT_EQ(boxes.Pending(), 0) << c.what;
     }
-    const QStringList copied{
-        "a-link", "a.txt", "empty/", "sub/", "sub/b.txt", "sub/shortcut/", "sub/shortcut/o.txt"};
-    EXPECT_EQ(Tree(Work() + "/copy"), copied);
-    EXPECT_EQ(Tree(Work() + "/copy2"), copied);
-    EXPECT_FALSE(Exists(source + "/inner"));
-    EXPECT_FALSE(Exists(outside + "/inner"));
+    // Links are copied as what they lead to; the one that leads nowhere is left out.
+    const QStringList copied{"a-link=a",
+                             "a.txt=a",
+                             "empty/",
+                             "sub/",
+                             "sub/b.txt=b",
+                             "sub/shortcut/",
+                             "sub/shortcut/o.txt=o"};
+    EXPECT_EQ(TreeOf(Work() + "/copy"), copied);
+    EXPECT_EQ(TreeOf(Work() + "/copy2"), copied);
+    EXPECT_FALSE(PathExists(source + "/inner"));
+    EXPECT_FALSE(PathExists(outside + "/inner"));
 
     // A link back to an ancestor: refused when reached, with what came before it copied.
-    Link("..", source + "/sub/loop");
+    MakeLink("..", source + "/sub/loop");
     CMessageBoxScript boxes;
     boxes.Expect(QStringLiteral("The folder \"%1\" leads back into a folder that is being copied "
                                 "(through a link), so the copy would never end. The copy has been "
@@ -283,49 +247,38 @@ TEST_P(CFtpFileOperationsTest, DeleteFolderRemovesLinksButNeverWhatTheyLeadTo)
     server.MakeFile("tree/a.txt", "a");
     server.MakeFile("tree/sub/deeper/b c.txt", "b");
     server.MakeFolder("tree/empty");
-    Link(Root() + "/keep", Root() + "/tree/sub/backup");
-    Link(Root() + "/keep/single.txt", Root() + "/tree/file-link");
-    Link("..", Root() + "/tree/sub/loop");
-    Link(Root() + "/keep", Root() + "/alias");
+    MakeLink(Root() + "/keep", Root() + "/tree/sub/backup");
+    MakeLink(Root() + "/keep/single.txt", Root() + "/tree/file-link");
+    MakeLink("..", Root() + "/tree/sub/loop");
+    MakeLink(Root() + "/nowhere", Root() + "/tree/sub/dangling"); // left out of machine listings
+    MakeLink(Root() + "/keep", Root() + "/alias");
 
     CMessageBoxScript boxes;
     CFileOperations ftp(nullptr, 1);
     EXPECT_TRUE(ftp.DeleteFolder("/tree/"));
     EXPECT_TRUE(ftp.DeleteFolder("/alias/"));
-    EXPECT_FALSE(Exists(Root() + "/tree"));
-    EXPECT_FALSE(Exists(Root() + "/alias"));
-    EXPECT_EQ(Tree(Root()), (QStringList{"keep/", "keep/precious.txt", "keep/single.txt"}));
+    EXPECT_FALSE(PathExists(Root() + "/tree"));
+    EXPECT_FALSE(PathExists(Root() + "/alias"));
+    EXPECT_EQ(TreeOf(Root()),
+              (QStringList{"keep/", "keep/precious.txt=precious", "keep/single.txt=single"}));
 }
 
 TEST_P(CFtpFileOperationsTest, TheSideRuleAndItsOverrides)
 {
     server.MakeFile("same.txt", "server");
-    WriteFile(Work() + "/same.txt", "local");
+    WriteLocalFile(Work() + "/same.txt", "local");
     server.MakeFolder("empty");
-    struct Case
-    {
-        int side;
-        bool forceLocal;
-        bool forceFtp;
-        bool onFtp;
-    };
-    const Case table[] = {
-        {0, false, false, false},
-        {1, false, false, true},
-        {1, true, false, false},
-        {0, false, true, true},
-    };
-    for (const Case& c : table) {
-        CFileOperations operations(nullptr, c.side, c.forceLocal, c.forceFtp);
-        EXPECT_EQ(operations.DeletesOnFtp(), c.onFtp) << c.side << c.forceLocal << c.forceFtp;
-    }
     CMessageBoxScript boxes;
+    // The local pane deletes on the server while the FTP override is in force, and the
+    // server pane locally while the local one is.
     EXPECT_TRUE(CFileOperations(nullptr, 0, false, true).DeleteFile("/same.txt"));
-    EXPECT_TRUE(Exists(Work() + "/same.txt"));
-    EXPECT_FALSE(Exists(Root() + "/same.txt"));
+    EXPECT_TRUE(PathExists(Work() + "/same.txt"));
+    EXPECT_FALSE(PathExists(Root() + "/same.txt"));
+    EXPECT_TRUE(CFileOperations(nullptr, 1, true, false).DeleteFile(Work() + "/same.txt"));
+    EXPECT_FALSE(PathExists(Work() + "/same.txt"));
     // An empty server folder goes at once.
     EXPECT_TRUE(CFileOperations(nullptr, 1).DeleteFolder("/empty/"));
-    EXPECT_FALSE(Exists(Root() + "/empty"));
+    EXPECT_FALSE(PathExists(Root() + "/empty"));
     // Create folder follows the pane's side alone.
     EXPECT_TRUE(CFileOperations(nullptr, 1, true, false).CreateFolder("/made"));
     EXPECT_TRUE(QFileInfo(Root() + "/made").isDir());

@@ -6,6 +6,7 @@
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/localtree.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
 
@@ -29,48 +30,11 @@ QString Local(const QString& relative)
     return TestCaseFolder() + QStringLiteral("/local/") + relative;
 }
 
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
-}
-
-void Link(const QString& target, const QString& linkPath)
-{
-    ASSERT_EQ(
-        symlink(QFile::encodeName(target).constData(), QFile::encodeName(linkPath).constData()), 0)
-        << linkPath.toStdString();
-}
-
-// Every path below `folder` with the content of its files: "name/" for a folder,
-// "name=content" for a file. Links are followed, as a copy follows them.
-QStringList Tree(const QString& folder)
-{
-    QStringList paths;
-    const QDir dir(folder);
-    for (const QFileInfo& info :
-         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        if (info.isDir()) {
-            paths.append(info.fileName() + "/");
-            for (const QString& below : Tree(info.filePath()))
-                paths.append(info.fileName() + "/" + below);
-        } else {
-            QFile file(info.filePath());
-            file.open(QIODevice::ReadOnly);
-            paths.append(info.fileName() + "=" + QString::fromUtf8(file.readAll()));
-        }
-    }
-    paths.sort();
-    return paths;
-}
-
 void MakeSourceTree(const QString& root)
 {
-    WriteFile(root + "/top.txt", "top");
-    WriteFile(root + "/sub dir/inner.txt", "inner");
-    WriteFile(root + "/sub dir/deeper/x.bin", QByteArray(2500, 'x'));
+    WriteLocalFile(root + "/top.txt", "top");
+    WriteLocalFile(root + "/sub dir/inner.txt", "inner");
+    WriteLocalFile(root + "/sub dir/deeper/x.bin", QByteArray(2500, 'x'));
     QDir().mkpath(root + "/empty");
 }
 
@@ -123,9 +87,9 @@ TEST_P(CFolderTransferTest, CopiesWholeTreesInEachDirection)
     EXPECT_TRUE(dialog.UploadFolder(Local("source"), "/uploaded"));
     EXPECT_TRUE(dialog.DownloadFolder("/source", Local("downloaded")));
     EXPECT_TRUE(dialog.CopyFtpFolder("/source", "/copied"));
-    EXPECT_EQ(Tree(Remote("uploaded")), kSourceTree);
-    EXPECT_EQ(Tree(Local("downloaded")), kSourceTree);
-    EXPECT_EQ(Tree(Remote("copied")), kSourceTree);
+    EXPECT_EQ(TreeOf(Remote("uploaded")), kSourceTree);
+    EXPECT_EQ(TreeOf(Local("downloaded")), kSourceTree);
+    EXPECT_EQ(TreeOf(Remote("copied")), kSourceTree);
     EXPECT_TRUE(boxes.Shown().isEmpty());
 }
 
@@ -134,14 +98,14 @@ TEST_P(CFolderTransferTest, FollowsServerLinksToFoldersAndFiles)
     // pyftpdlib lists a link as a link in LIST and as what it leads to in MLSD.
     server.MakeFile("keep/kept.txt", "kept");
     server.MakeFile("tree/own.txt", "own");
-    Link(Remote("keep"), Remote("tree/folder-link"));
-    Link(Remote("keep/kept.txt"), Remote("tree/file-link"));
+    MakeLink(Remote("keep"), Remote("tree/folder-link"));
+    MakeLink(Remote("keep/kept.txt"), Remote("tree/file-link"));
     CMessageBoxScript boxes;
     CCommOperation operation(true);
     EXPECT_TRUE(operation.Dialog().DownloadFolder("/tree", Local("tree")));
     const QStringList expected{"file-link=kept", "folder-link/", "folder-link/kept.txt=kept",
                                "own.txt=own"};
-    EXPECT_EQ(Tree(Local("tree")), expected);
+    EXPECT_EQ(TreeOf(Local("tree")), expected);
     EXPECT_FALSE(QFileInfo(Local("tree/folder-link")).isSymLink());
 }
 
@@ -149,7 +113,7 @@ TEST_P(CFolderTransferTest, AServerLinkCycleEndsWithAMessage)
 {
     server.MakeFile("tree/a.txt", "a");
     server.MakeFile("tree/sub/b.txt", "b");
-    Link("..", Remote("tree/sub/loop"));
+    MakeLink("..", Remote("tree/sub/loop"));
     CMessageBoxScript boxes;
     // This server reports the path as entered; the listing shows the cycle.
     boxes.Expect(QStringLiteral("The folder \"/tree/sub/loop\" leads back into a folder that is "
@@ -174,7 +138,7 @@ TEST_P(CFolderTransferChecksTest, RefusalsComeBeforeAnythingIsCreated)
 {
     server.MakeFile("pub/a/file.txt", "f");
     server.MakeFolder("exists");
-    WriteFile(Local("src/file.txt"), "f");
+    WriteLocalFile(Local("src/file.txt"), "f");
     QDir().mkpath(Local("exists"));
     // The same text as the local source, on the server: no folder of its own.
     const QString sameText = Local("src");
@@ -240,30 +204,39 @@ TEST_P(CFolderTransferChecksTest, EachLevelOfAServerSourceListsOnAConnectionOfIt
     CMessageBoxScript boxes;
     CCommOperation operation(true);
     ASSERT_TRUE(operation.Dialog().DownloadFolder("/src", Local("src")));
+    const QStringList log = server.LogLines();
     QStringList levelSessions;
-    for (const QString& line : server.LogLines()) {
-        const QString what = line.section(' ', 1);
+    int deepest = -1;
+    for (int i = 0; i < log.size(); ++i) {
+        const QString what = log[i].section(' ', 1);
         if (what == "CWD /src" || what == "CWD /src/b" || what == "CWD /src/b/c")
-            levelSessions.append(line.section(' ', 0, 0));
+            levelSessions.append(log[i].section(' ', 0, 0));
+        if (what == "CWD /src/b/c")
+            deepest = i;
     }
-    ASSERT_EQ(levelSessions.size(), 3) << server.LogLines().join('\n').toStdString();
+    ASSERT_EQ(levelSessions.size(), 3) << log.join('\n').toStdString();
     EXPECT_EQ(QSet<QString>(levelSessions.begin(), levelSessions.end()).size(), 3);
     EXPECT_FALSE(levelSessions.contains(mainSession));
+    // All three are still held when the deepest level starts: none has ended before it.
+    for (int i = 0; i < deepest; ++i)
+        EXPECT_NE(log[i].section(' ', 1), "QUIT") << log[i].toStdString();
+    for (const QString& session : levelSessions)
+        EXPECT_TRUE(log.contains(session + " QUIT")) << "every level's connection is closed";
 }
 
 TEST_P(CFolderTransferChecksTest, UploadFollowsLocalLinksButRefusesACycle)
 {
-    WriteFile(Local("outside/o.txt"), "o");
-    WriteFile(Local("src/s.txt"), "s");
-    Link(Local("outside"), Local("src/shortcut"));
+    WriteLocalFile(Local("outside/o.txt"), "o");
+    WriteLocalFile(Local("src/s.txt"), "s");
+    MakeLink(Local("outside"), Local("src/shortcut"));
     CMessageBoxScript boxes;
     {
         CCommOperation operation(true);
         EXPECT_TRUE(operation.Dialog().UploadFolder(Local("src"), "/up"));
     }
-    EXPECT_EQ(Tree(Remote("up")), (QStringList{"s.txt=s", "shortcut/", "shortcut/o.txt=o"}));
+    EXPECT_EQ(TreeOf(Remote("up")), (QStringList{"s.txt=s", "shortcut/", "shortcut/o.txt=o"}));
 
-    Link("..", Local("src/loop"));
+    MakeLink("..", Local("src/loop"));
     boxes.Expect(QStringLiteral("The folder \"%1\" leads back into a folder that is being copied "
                                 "(through a link), so the copy would never end. The copy has been "
                                 "stopped.")

@@ -307,17 +307,22 @@ TEST_F(CFakeServerTest, HostileNamesInAListingAreSkipped)
     EXPECT_EQ(dots, (std::vector<bool>{true, false}));
 }
 
-TEST_F(CFakeServerTest, ALatin1NameGoesBackByteForByteOnAnyConnection)
+TEST_F(CFakeServerTest, ANameThatIsNotUtf8GoesBackByteForByteOnAnyConnection)
 {
-    fake.SetListing("-rw-r--r-- 1 u g 4 Mar 4 2021 caf\xe9\r\n");
+    fake.SetListing("-rw-r--r-- 1 u g 4 Mar 4 2021 caf\xe9\r\n"
+                    "-rw-r--r-- 1 u g 4 Mar 4 2021 Bob\x92s \x80.doc\r\n");
     fake.SetFile("caf\xe9", "data");
+    fake.SetFile("Bob\x92s \x80.doc", "more");
     std::unique_ptr<CFtpConnection> first = Get();
     std::unique_ptr<CFtpConnection> second = Get(); // the first is still open
     const std::vector<FtpListEntry> entries = ListAll(*first);
-    ASSERT_EQ(entries.size(), 1u);
+    ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, QStringLiteral("café"));
+    EXPECT_EQ(entries[1].name, QStringLiteral("Bob’s €.doc"));
     EXPECT_EQ(Download(*second, entries[0].name), "data");
+    EXPECT_EQ(Download(*second, entries[1].name), "more");
     EXPECT_TRUE(fake.Commands().contains("RETR caf\xe9"));
+    EXPECT_TRUE(fake.Commands().contains("RETR Bob\x92s \x80.doc"));
     EXPECT_EQ(fake.Count("USER"), 2);
 }
 
@@ -334,7 +339,7 @@ TEST_F(CFakeServerTest, AServerThatHangsUpClosesTheConnection)
 TEST_F(CFakeServerTest, APooledConnectionThatDiedIsReplacedByAFreshLogin)
 {
     std::unique_ptr<CFtpConnection> first = Get();
-    fake.On("NOOP", [](CSession& s, const QByteArray&) { s.Close(); });
+    fake.On("CWD", [](CSession& s, const QByteArray&) { s.Close(); });
     first->Close();
     ASSERT_EQ(session.PooledConnectionCount(), 1);
     std::unique_ptr<CFtpConnection> second = Get();
@@ -355,7 +360,7 @@ TEST_F(CFakeServerTest, StatFallsBackToTheParentsListing)
     ASSERT_TRUE(file);
     EXPECT_EQ(file->size, 42u);
     EXPECT_FALSE(c->Stat(QStringLiteral("missing")));
-    EXPECT_TRUE(fake.Commands().contains("LIST /pub"));
+    EXPECT_TRUE(fake.Commands().contains("LIST -a /pub"));
 }
 
 TEST_F(CFakeServerTest, ARenameOnlyOfLetterCaseWorksWhereTheServerIgnoresCase)

@@ -83,9 +83,9 @@ TEST_P(CListingTest, AFolderListsWithTypesSizesAndTimes)
         EXPECT_EQ(FindEntry(entries, QStringLiteral("recent.bin"))->writeTime, recent);
         const FtpListEntry* link = FindEntry(entries, QStringLiteral("link"));
         ASSERT_TRUE(link);
-        if (!machine) { // MLSD shows what the link points to; LIST shows the link
-            EXPECT_FALSE(link->isNormal);
-        }
+        // MLSD shows what the link points to; LIST shows the link, and SIZE its target.
+        EXPECT_TRUE(link->isNormal);
+        EXPECT_EQ(link->isLink, !machine);
         EXPECT_EQ(FindEntry(entries, QStringLiteral("plain.txt"))->permissions, 0644);
     }
 }
@@ -131,6 +131,33 @@ TEST_P(CListingTest, PatternsPickFoldersPathsAndWildcards)
         EXPECT_EQ(find.LastError()->Kind(), InetErrorKind::Reply);
         EXPECT_EQ(find.LastError()->ReplyCode() / 100, 5);
     }
+}
+
+TEST_P(CListingTest, LinksComeBackAsLinksWithTheTypeOfWhatTheyLeadTo)
+{
+    ASSERT_TRUE(QFile::link(QStringLiteral("sub"), Local("folderlink")));
+    // A link that leads nowhere does not stop the listing.
+    ASSERT_TRUE(QFile::link(QStringLiteral("nothing here"), Local("dangling")));
+    UseMachineListings(false); // LIST shows links as links
+    std::unique_ptr<CFtpConnection> c = Connect();
+    const std::vector<FtpListEntry> entries = ListAll(*c);
+    struct Expected
+    {
+        const char* name;
+        bool isDirectory;
+        bool isNormal;
+    };
+    for (const Expected& e : {Expected{"link", false, true}, Expected{"folderlink", true, false}}) {
+        const FtpListEntry* entry = FindEntry(entries, QString::fromUtf8(e.name));
+        ASSERT_TRUE(entry) << e.name;
+        EXPECT_TRUE(entry->isLink) << e.name;
+        EXPECT_EQ(entry->isDirectory, e.isDirectory) << e.name;
+        EXPECT_EQ(entry->isNormal, e.isNormal) << e.name;
+    }
+    // The connection is still where it was.
+    QString directory;
+    ASSERT_TRUE(c->GetCurrentDirectory(directory));
+    EXPECT_EQ(directory, QLatin1Char('/') + folder);
 }
 
 TEST_P(CListingTest, StatTellsWhatAPathIs)

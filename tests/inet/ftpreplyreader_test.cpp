@@ -79,6 +79,10 @@ TEST(FtpReplyReader, RepliesOfOneAndManyLinesAndBrokenOnes)
          "220-start\r\n" + Repeat("220-again\r\n", 998) + "220 end\r\n",
          {{220, 1000}},
          false},
+        {"reply of over 1 MiB in long lines",
+         "220-start\r\n" + Repeat("220-" + QByteArray(60 * 1024, 'x') + "\r\n", 20) + "220 end\r\n",
+         {},
+         true},
         {"endless line", "220 " + QByteArray(70 * 1024, 'x'), {}, true},
         {"overlong line", "220 " + QByteArray(70 * 1024, 'x') + "\r\n", {}, true},
     };
@@ -168,7 +172,6 @@ TEST(FtpReplyParsers, PwdPasvEpsvSizeMdtm)
         const std::optional<FtpPassiveReply> got = ParsePasvReply(c.text);
         EXPECT_EQ(got ? got->port : 0, c.port) << c.text.toStdString();
     }
-    EXPECT_EQ(ParsePasvReply("(127,0,0,2,1,2)")->host, QStringLiteral("127.0.0.2"));
 
     struct EpsvCase
     {
@@ -204,8 +207,7 @@ TEST(FtpReplyParsers, FeatListsWhatIsOffered)
         "211-Features:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MLST type*;size*;modify*;unix.mode;\r\n"
         " REST STREAM\r\n SIZE\r\n UTF8\r\n211 End FEAT.\r\n");
     const FtpFeatures all = ParseFeatReply(*reader.Next());
-    EXPECT_TRUE(all.utf8 && all.mlst && all.size && all.mdtm && all.epsv && all.eprt &&
-                all.restStream);
+    EXPECT_TRUE(all.utf8 && all.mlst && all.size && all.mdtm && all.epsv && all.eprt);
     EXPECT_EQ(all.mlstFacts, QByteArray("type*;size*;modify*;unix.mode;"));
 
     reader.Feed("500 FEAT not understood\r\n");

@@ -18,6 +18,9 @@ InternetOptions TestOptions()
     options.replyTimeout = 3000ms;
     options.dataTimeout = 3000ms;
     options.acceptTimeout = 1500ms;
+    // The test servers run on this host, where active mode works: a test that wants passive
+    // asks for it.
+    options.preferActive = true;
     return options;
 }
 

@@ -1,5 +1,6 @@
 // The listing parser, by a table of raw lines and the entries they must give.
 #include "inet/listingparser.h"
+#include "inet/listingreader.h"
 
 #include <QDateTime>
 #include <QTimeZone>
@@ -27,6 +28,7 @@ struct Expected
     bool isDirectory;
     bool isNormal;
     int permissions = -1;
+    bool isLink = false;
 };
 
 struct Row
@@ -43,7 +45,8 @@ std::string Show(const std::optional<FtpListEntry>& e)
            QDateTime::fromSecsSinceEpoch(e->writeTime, QTimeZone::utc())
                .toString(Qt::ISODate)
                .toStdString() +
-           (e->isDirectory ? " dir" : "") + (e->isNormal ? " normal" : "") + " perms=" +
+           (e->isDirectory ? " dir" : "") + (e->isNormal ? " normal" : "") +
+           (e->isLink ? " link" : "") + " perms=" +
            (e->permissions < 0 ? "-" : QString::number(e->permissions, 8).toStdString());
 }
 
@@ -58,6 +61,7 @@ std::optional<FtpListEntry> Make(const std::optional<Expected>& x)
     e.isDirectory = x->isDirectory;
     e.isNormal = x->isNormal;
     e.permissions = x->permissions;
+    e.isLink = x->isLink;
     return e;
 }
 
@@ -67,7 +71,7 @@ bool Same(const std::optional<FtpListEntry>& a, const std::optional<FtpListEntry
         return !a && !b;
     return a->name == b->name && a->size == b->size && a->writeTime == b->writeTime &&
            a->isDirectory == b->isDirectory && a->isNormal == b->isNormal &&
-           (b->permissions < 0 || a->permissions == b->permissions);
+           a->isLink == b->isLink && (b->permissions < 0 || a->permissions == b->permissions);
 }
 
 template <typename Parse>
@@ -105,12 +109,18 @@ TEST(ListingParser, UnixLines)
          Expected{"nogroup.txt", 512, Utc(2020, 1, 2), false, true}},
         {"-rw-r--r-- user group 100 Mar 4 2021 nolinks",
          Expected{"nolinks", 100, old, false, true}},
+        {"-rw-r--r-- user 100 Mar 4 2021 nolinksnogroup",
+         Expected{"nolinksnogroup", 100, old, false, true}},
+        {"-rw-r--r-- 1 jan 20 4096 Mar 4 2021 owner like a month",
+         Expected{"owner like a month", 4096, old, false, true}},
+        {"-rw-r--r-- 1 dec 7 2019 Mar 4 2021 and a small group id",
+         Expected{"and a small group id", 2019, old, false, true}},
         {"-rw-------    1 1000     1000           77 Feb 29  2020 numeric.txt",
          Expected{"numeric.txt", 77, Utc(2020, 2, 29), false, true, 0600}},
         {"lrwxrwxrwx    1 user     group           9 Mar  4  2021 link -> plain.txt",
-         Expected{"link", 9, old, false, false, 0777}},
+         Expected{"link", 9, old, false, false, 0777, true}},
         {"lrwxrwxrwx 1 u g 3 Mar 4 2021 my link -> target dir",
-         Expected{"my link", 3, old, false, false}},
+         Expected{"my link", 3, old, false, false, -1, true}},
         {"crw-rw-rw-    1 root     root       1,   3 Jan  1  2020 null",
          Expected{"null", 0, Utc(2020, 1, 1), false, false, 0666}},
         {"brw-rw----    1 root     disk       8,0 Jan  1  2020 sda",
@@ -139,6 +149,12 @@ TEST(ListingParser, UnixLines)
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 \xd0\x9f\xd1\x80\xd0\xb8.txt",
          Expected{"При.txt", 1, old, false, true}},
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 caf\xe9", Expected{"café", 1, old, false, true}},
+        // Not UTF-8: the Windows character set, which a server without UTF8 likely speaks.
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 Bob\x92s report.doc",
+         Expected{"Bob’s report.doc", 1, old, false, true}},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 price \x80.txt",
+         Expected{"price €.txt", 1, old, false, true}},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 odd\x81", Expected{"odd\u0081", 1, old, false, true}},
         {"total 42", std::nullopt},
         {"", std::nullopt},
         {"\r\n", std::nullopt},
@@ -150,7 +166,8 @@ TEST(ListingParser, UnixLines)
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 a/b", std::nullopt},
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 ", std::nullopt},
         {"-rw-r--r-- 1 u g 1 Mar 4 2021 bad\x01name", std::nullopt},
-        {"-rw-r--r-- 1 u g 1 Mar 4 2021 c1\xc2\x9b", std::nullopt},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 c1\xc2\x9b", Expected{"c1\u009b", 1, old, false, true}},
+        {"-rw-r--r-- 1 u g 1 Mar 4 2021 del\x7f", std::nullopt},
         {"-rwxrwxrwz 1 u g 1 Mar 4 2021 badmode", std::nullopt},
     };
     CheckTable(rows, [](QByteArrayView line) { return ParseListLine(line, kNow); });
@@ -191,7 +208,8 @@ TEST(ListingParser, MlsdLines)
          Expected{"folder", 4096, when, true, false}},
         {"type=cdir;modify=20210304050600; /home/user", Expected{".", 0, when, true, false}},
         {"type=pdir;modify=20210304050600; /home", Expected{"..", 0, when, true, false}},
-        {"type=OS.unix=slink:/target;size=6; link", Expected{"link", 6, 0, false, false}},
+        {"type=OS.unix=slink:/target;size=6; link", Expected{"link", 6, 0, false, false, -1, true}},
+        {"type=OS.unix=symlink;size=6; other", Expected{"other", 6, 0, false, false, -1, true}},
         {"Type=File;Size=5;Modify=20210304050600.123; Mixed Case.txt",
          Expected{"Mixed Case.txt", 5, when, false, true}},
         {"type=file;size=1; name; with; semicolons",
@@ -245,4 +263,25 @@ TEST(ListingParser, AWholeListingKeepsServerOrderAndRawNames)
     EXPECT_EQ(entries[1].rawName, QByteArray("caf\xe9"));
     EXPECT_EQ(entries[2].name, QStringLiteral("a"));
     EXPECT_EQ(entries[2].size, 3u);
+}
+
+TEST(ListingParser, AListingInPiecesGivesWhatTheWholeGives)
+{
+    const QByteArray listing = "total 3\r\n"
+                               "-rw-r--r-- 1 u g 1 Mar 4 2021 first\r\n"
+                               "-rw-r--r-- 1 u g 2 Mar 4 2021 " +
+                               QByteArray(70 * 1024, 'x') +
+                               "\r\n"
+                               "drwxr-xr-x 2 u g 3 Mar 4 2021 last";
+    for (const qsizetype piece : {qsizetype(1), qsizetype(7), qsizetype(4096), listing.size()}) {
+        CListingReader reader(ListingFormat::List, kNow);
+        for (qsizetype at = 0; at < listing.size(); at += piece)
+            reader.Feed(QByteArrayView(listing).sliced(at, std::min(piece, listing.size() - at)));
+        reader.Finish();
+        const std::vector<FtpListEntry> entries = reader.TakeEntries();
+        ASSERT_EQ(entries.size(), 2u) << piece;
+        EXPECT_EQ(entries[0].name, QStringLiteral("first")) << piece;
+        EXPECT_EQ(entries[1].name, QStringLiteral("last")) << piece;
+        EXPECT_TRUE(entries[1].isDirectory) << piece;
+    }
 }

@@ -6,6 +6,7 @@
 #include "panes/mylistview.h"
 #include "profiles/profilerecord.h"
 #include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/localtree.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
 
@@ -41,35 +42,6 @@ ProfileRecord ProfileFor(const CFtpServerFixture& server)
     return profile;
 }
 
-void WriteFile(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(content);
-}
-
-// Every path below `folder` with its content, hidden names included.
-QStringList Tree(const QString& folder)
-{
-    QStringList paths;
-    const QDir dir(folder);
-    for (const QFileInfo& info :
-         dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (info.isDir() && !info.isSymLink()) {
-            paths.append(info.fileName() + "/");
-            for (const QString& below : Tree(info.filePath()))
-                paths.append(info.fileName() + "/" + below);
-        } else {
-            QFile file(info.filePath());
-            file.open(QIODevice::ReadOnly);
-            paths.append(info.fileName() + "=" + QString::fromUtf8(file.readAll()));
-        }
-    }
-    paths.sort();
-    return paths;
-}
-
 void Select(CMyListView& list, const QStringList& names)
 {
     list.selectionModel()->clearSelection();
@@ -90,12 +62,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server.IsRunning());
-        WriteFile(Home() + "/source/data/new.txt", "new");
-        WriteFile(Home() + "/source/data/deeper/inner.txt", "inner");
-        WriteFile(Home() + "/source/single.txt", "single");
-        WriteFile(Home() + "/target/data/old.txt", "old");
-        WriteFile(Home() + "/target/data/old folder/kept.txt", "kept");
-        WriteFile(Home() + "/target/single.txt", "previous");
+        WriteLocalFile(Home() + "/source/data/new.txt", "new");
+        WriteLocalFile(Home() + "/source/data/deeper/inner.txt", "inner");
+        WriteLocalFile(Home() + "/source/single.txt", "single");
+        WriteLocalFile(Home() + "/target/data/old.txt", "old");
+        WriteLocalFile(Home() + "/target/data/old folder/kept.txt", "kept");
+        WriteLocalFile(Home() + "/target/single.txt", "previous");
         run = std::make_unique<CProgramRun>(Home(), ProfileFor(server));
         ASSERT_TRUE(run->Started());
         local = run->Frame().ListPane(0);
@@ -120,7 +92,7 @@ TEST_F(CSelectionCopyTest, LocalToLocalReplacesTheFolderOfTheSameNameWithoutASta
 {
     Select(*local, {"data", "single.txt"});
     EXPECT_TRUE(local->CopySelectedItemsToFolder(Home() + "/target/", false));
-    EXPECT_EQ(Tree(Home() + "/target"), newData + QStringList{"single.txt=single"});
+    EXPECT_EQ(TreeOf(Home() + "/target"), newData + QStringList{"single.txt=single"});
     EXPECT_TRUE(run->Frame().findChildren<CCommStatusDialog*>().isEmpty());
     EXPECT_TRUE(run->Boxes().Shown().isEmpty());
 }
@@ -135,7 +107,7 @@ TEST_F(CSelectionCopyTest, AFailedReplacementPutsTheOldFolderBackWhole)
                             .arg(Home() + "/source/data/deeper/loop"));
     Select(*local, {"data"});
     EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/target/", false));
-    EXPECT_EQ(Tree(Home() + "/target"), oldTarget);
+    EXPECT_EQ(TreeOf(Home() + "/target"), oldTarget);
     EXPECT_EQ(run->Boxes().Pending(), 0);
     EXPECT_FALSE(local->forceLocalDelete);
     EXPECT_FALSE(local->forceFtpDelete);
@@ -143,10 +115,13 @@ TEST_F(CSelectionCopyTest, AFailedReplacementPutsTheOldFolderBackWhole)
 
 TEST_F(CSelectionCopyTest, FolderItemsDroppedOnTheirOwnFolderAreRefusedBeforeAnythingGoes)
 {
-    run->Boxes().Expect(kInsideSource);
+    // Dropped on their own folder, by its path or through a link to it.
+    MakeLink(Home() + "/source", Home() + "/alias");
+    run->Boxes().Expect(kInsideSource).Expect(kInsideSource);
     Select(*local, {"data", "single.txt"});
     EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/source/", false));
-    EXPECT_EQ(Tree(Home() + "/source/data"),
+    EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/alias/", false));
+    EXPECT_EQ(TreeOf(Home() + "/source/data"),
               (QStringList{"deeper/", "deeper/inner.txt=inner", "new.txt=new"}));
     EXPECT_EQ(run->Boxes().Pending(), 0);
 }
@@ -156,7 +131,7 @@ TEST_F(CSelectionCopyTest, UploadReplacesAServerFolderAndACancelPutsTheOldOneBac
     server.MakeFile("up/data/old.txt", "old");
     server.MakeFile("up/data/old folder/kept.txt", "kept");
     for (int i = 0; i < 60; ++i)
-        WriteFile(Home() + "/source/data/many/" + QString::number(i) + ".txt", "x");
+        WriteLocalFile(Home() + "/source/data/many/" + QString::number(i) + ".txt", "x");
 
     // Cancel Communication once the second file has reached the server.
     QTimer cancel;
@@ -174,7 +149,7 @@ TEST_F(CSelectionCopyTest, UploadReplacesAServerFolderAndACancelPutsTheOldOneBac
     cancel.stop();
     EXPECT_EQ(run->Boxes().Pending(), 0);
     EXPECT_GE(server.CountCommands("STOR"), 2);
-    EXPECT_EQ(Tree(Remote("up")),
+    EXPECT_EQ(TreeOf(Remote("up")),
               (QStringList{"data/", "data/old folder/", "data/old folder/kept.txt=kept",
                            "data/old.txt=old"}));
 
@@ -185,20 +160,37 @@ TEST_F(CSelectionCopyTest, UploadReplacesAServerFolderAndACancelPutsTheOldOneBac
     for (int i = 0; i < 60; ++i)
         expected.append("data/many/" + QString::number(i) + ".txt=x");
     expected.sort();
-    EXPECT_EQ(Tree(Remote("up")), expected);
+    EXPECT_EQ(TreeOf(Remote("up")), expected);
     EXPECT_FALSE(theApp().busy);
     EXPECT_TRUE(run->Frame().findChildren<CCommStatusDialog*>().isEmpty());
 }
 
-TEST_F(CSelectionCopyTest, DownloadOntoAnEmptyFolderOfTheSameName)
+TEST_F(CSelectionCopyTest, AnEmptyFolderOfTheSameNameIsReplacedOnEitherSide)
 {
     // An empty folder exists as much as a full one: it is replaced, not a reason to fail.
     server.MakeFile("pub/data/from server.txt", "s");
+    server.MakeFolder("empty target/data");
     QDir().mkpath(Home() + "/empty target/data");
     CMyListView& ftp = *run->Frame().ListPane(1);
     ftp.FillList("/pub/");
     Select(ftp, {"data"});
     EXPECT_TRUE(ftp.CopySelectedItemsToFolder(Home() + "/empty target/", false));
-    EXPECT_EQ(Tree(Home() + "/empty target"), (QStringList{"data/", "data/from server.txt=s"}));
+    EXPECT_EQ(TreeOf(Home() + "/empty target"), (QStringList{"data/", "data/from server.txt=s"}));
+    Select(*local, {"data"});
+    EXPECT_TRUE(local->CopySelectedItemsToFolder("/empty target/", true));
+    EXPECT_EQ(TreeOf(Remote("empty target")), newData);
     EXPECT_TRUE(run->Boxes().Shown().isEmpty());
+}
+
+TEST_F(CSelectionCopyTest, AServerFolderThatIsTheLocalSourceIsNotReplaced)
+{
+    // The server serves this computer's own disk: uploading a folder into the server
+    // folder that is its own parent would replace the source with itself.
+    server.MakeFile("pub/data/own.txt", "own");
+    local->FillList(server.Root() + "/pub/");
+    Select(*local, {"data"});
+    run->Boxes().Expect(kInsideSource);
+    EXPECT_FALSE(local->CopySelectedItemsToFolder("/pub/", true));
+    EXPECT_EQ(TreeOf(Remote("pub")), (QStringList{"data/", "data/own.txt=own"}));
+    EXPECT_EQ(run->Boxes().Pending(), 0);
 }

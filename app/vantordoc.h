@@ -3,6 +3,8 @@
 #include <QList>
 #include <QObject>
 #include <QPixmap>
+#include <QPoint>
+#include <QString>
 
 // Positions in CVantorDoc::smallIcons; an item of a list pane is a folder exactly when its
 // icon is kIconLocalFolder or kIconFtpFolder.
@@ -41,4 +43,16 @@ public:
 
     QList<QPixmap> smallIcons; // 16x16
     QList<QPixmap> largeIcons; // 32x32
+
+    // The drag in progress, shared by the four panes (numbered 0 local tree, 1 local list,
+    // 2 FTP tree, 3 FTP list). dragSource is -1 while none of ours runs.
+    int dragSource = -1;
+    int dragImage = kDragLocal;
+    QPoint dragOffset{0, -20}; // the image is drawn this far from the pointer, negated
+    int dragOwner = -1;        // the pane that last took the drag; -1 none
+    QString dragFolderName;    // a folder dragged from a tree: its name
+    QString dragFolderPath;    // ... and its path (local with its "/", FTP without)
+    // Counts the drags, so that the data of an old drag, or of another instance of the
+    // program, is never taken for the one in progress.
+    quint64 dragSerial = 0;
 };

@@ -112,7 +112,8 @@ Qt::ItemFlags CDirListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren |
+                           Qt::ItemIsDragEnabled;
     if (index.column() == kNameColumn)
         result |= Qt::ItemIsEditable;
     return result;

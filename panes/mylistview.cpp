@@ -10,6 +10,7 @@
 #include "panes/listformat.h"
 #include "panes/localfolder.h"
 #include "panes/mytreeview.h"
+#include "panes/nameeditdelegate.h"
 
 #include <QCollator>
 #include <QHeaderView>
@@ -79,12 +80,20 @@ CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    // Names are changed only through the pane's rename command, never by editing the text.
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // F2 or a click on the selected name edits it; the edit renames through the pane
+    // (edit, closeEditor), which refuses drives and the roots.
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
     header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(false);
+    viewport()->setAcceptDrops(true);
+    nameDelegate = new CNameEditDelegate(this);
+    setItemDelegateForColumn(0, nameDelegate);
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { OpenFolder(index.row()); });
 }
 
 CMyListView::~CMyListView() = default;

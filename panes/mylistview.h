@@ -1,16 +1,20 @@
 #pragma once
 
 #include "app/direntry.h"
+#include "panes/panedrop.h"
 
 #include <QList>
 #include <QPersistentModelIndex>
 #include <QTreeView>
 
+#include <memory>
 #include <optional>
 
 class CDirListModel;
+class CNameEditDelegate;
 class CMyTreeView;
 class CVantorDoc;
+class QMimeData;
 class QTreeWidgetItem;
 
 // A file list pane: the folders and files of one folder, local (side 0) or on the server
@@ -46,6 +50,26 @@ public:
     CMyTreeView* RowTree() const { return rowTree; }
     // The item of treeItem, or null when it is gone (its tree was rebuilt).
     QTreeWidgetItem* TreeItem() const;
+    PaneId Id() const { return side == 0 ? PaneId::LocalList : PaneId::FtpList; }
+
+    // Starts a drag of the selection: records it in the document's drag state and returns
+    // the data it carries (null when nothing is selected). startDrag runs it.
+    std::unique_ptr<QMimeData> PrepareDrag();
+    // The tree of this row reads the list's folder again, so that it shows what an operation
+    // changed in it.
+    void RefreshTreeFolder();
+
+    // Commands of the context menu and the keys.
+    // Makes the first free "NewFolder<n>" in the pane's folder, adds it last and starts
+    // editing its name.
+    void NewFolder();
+    // Deletes the selected items of the folder the pane shows, after asking.
+    void DeleteSelected();
+    // Opens the folder of row `row` the way the tree does (the tree selects it).
+    void OpenFolder(int row);
+    // Shows the folder above the pane's folder, as far up as the drive or the server's root.
+    void OpenParentFolder();
+    using QTreeView::edit; // edit(index) starts editing a name, as F2 does
 
     // The file and folder operations, on this pane's side and under its delete-side
     // overrides (CFileOperations); their messages are owned by the pane. Paths are full
@@ -78,8 +102,32 @@ public:
     bool forceLocalDelete = false;
     bool forceFtpDelete = false;
 
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+
 private:
     void FillOnce(const QString& folderPath, bool resortOnly);
+    // The folder row under `position` (viewport coordinates) that takes a drop, or -1.
+    int DropTargetAt(const QPoint& position) const;
+    void SetDropTarget(int row);
+    bool TakesDrops() const;
+    // The drop taken by dropEvent, run once the drag has ended.
+    void FinishDrop();
+
+    void OnMenuCommand(int command);
+    void OnEndLabelEdit(int row, const QString& text);
+
     void ReadFolder();
     void RebuildRows();
     void ShowCount();
@@ -94,4 +142,7 @@ private:
         bool resortOnly;
     };
     std::optional<PendingFill> pendingFill;
+    std::optional<DropRequest> pendingDrop;
+    CNameEditDelegate* nameDelegate = nullptr;
+    QPersistentModelIndex editedIndex;
 };

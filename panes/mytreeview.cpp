@@ -11,6 +11,7 @@
 #include "panes/listformat.h"
 #include "panes/localfolder.h"
 #include "panes/mylistview.h"
+#include "panes/nameeditdelegate.h"
 
 #include <QCollator>
 #include <QHeaderView>
@@ -39,12 +40,17 @@ CMyTreeView::CMyTreeView(CVantorDoc& doc, QWidget* parent)
     header()->hide();
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    // Names are changed only through the pane's rename command, never by editing the text:
-    // paths are built from it.
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // F2 or a click on the selected name edits it; the edit renames through the pane
+    // (edit, closeEditor), which refuses drives and the roots.
+    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
     setUniformRowHeights(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDropIndicatorShown(false);
+    viewport()->setAcceptDrops(true);
+    nameDelegate = new CNameEditDelegate(this);
+    setItemDelegate(nameDelegate);
     connect(this, &QTreeWidget::itemExpanded, this, &CMyTreeView::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &CMyTreeView::OnItemCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this, &CMyTreeView::OnSelectionChanged);
@@ -71,6 +77,21 @@ int CMyTreeView::IconOf(const QTreeWidgetItem* item)
     return item ? item->data(0, kIconIndexRole).toInt() : -1;
 }
 
+bool CMyTreeView::IsPlaceholder(const QTreeWidgetItem* item)
+{
+    return item && item->data(0, kPlaceholderRole).toBool();
+}
+
+QTreeWidgetItem* CMyTreeView::NewPlaceholder()
+{
+    QTreeWidgetItem* item = side == 0
+                                ? NewItem(kPlaceholder, kIconLocalFolder, kIconLocalFolderOpen)
+                                : NewItem(kPlaceholder, kIconFtpFolder, kIconFtpFolderOpen);
+    item->setData(0, kPlaceholderRole, true);
+    item->setFlags(item->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsDragEnabled));
+    return item;
+}
+
 QTreeWidgetItem* CMyTreeView::NewItem(const QString& text, int icon, int selectedIcon)
 {
     auto* item = new QTreeWidgetItem(QStringList{text});
@@ -78,7 +99,11 @@ QTreeWidgetItem* CMyTreeView::NewItem(const QString& text, int icon, int selecte
     picture.addPixmap(document.smallIcons.value(selectedIcon), QIcon::Selected);
     item->setIcon(0, picture);
     item->setData(0, kIconIndexRole, icon);
-    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    // Drives and the roots keep their names and stay where they are.
+    const bool fixed = icon == kIconDrive || icon == kIconLocalComputer || icon == kIconFtpRoot;
+    item->setFlags(fixed ? Qt::ItemIsEnabled | Qt::ItemIsSelectable
+                         : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable |
+                               Qt::ItemIsDragEnabled);
     return item;
 }
 
@@ -105,7 +130,7 @@ void CMyTreeView::BuildLocalTree()
     for (const QString& drive : drives) {
         QTreeWidgetItem* item = NewItem(drive, kIconDrive, kIconDrive);
         rootItem->addChild(item);
-        item->addChild(NewItem(kPlaceholder, kIconLocalFolder, kIconLocalFolderOpen));
+        item->addChild(NewPlaceholder());
     }
 }
 
@@ -187,7 +212,7 @@ void CMyTreeView::AddFolderItem(QTreeWidgetItem* parent, const DirEntry& entry)
     const int selectedIcon = side == 0 ? kIconLocalFolderOpen : kIconFtpFolderOpen;
     QTreeWidgetItem* item = NewItem(entry.name, icon, selectedIcon);
     parent->addChild(item);
-    item->addChild(NewItem(kPlaceholder, icon, selectedIcon));
+    item->addChild(NewPlaceholder());
 }
 
 void CMyTreeView::ReadLocalFolder(const QString& folderPath, QTreeWidgetItem* item)

@@ -1,11 +1,18 @@
 #pragma once
 
 #include "app/direntry.h"
+#include "panes/panedrop.h"
 
+#include <QPersistentModelIndex>
 #include <QTreeWidget>
 
+#include <memory>
+#include <optional>
+
 class CMyListView;
+class CNameEditDelegate;
 class CVantorDoc;
+class QMimeData;
 
 // A folder tree pane: the folders of one side as a tree. The local tree (side 0) has the
 // root "Local Computer" with one item per drive; the FTP tree (side 1) one root item for
@@ -19,6 +26,8 @@ class CMyTreeView : public QTreeWidget
 public:
     // Role of column 0 holding an item's icon index: the only mark of its kind.
     static constexpr int kIconIndexRole = Qt::UserRole + 1;
+    // Role of column 0 set on the "Empty Folder" placeholders, which name no folder.
+    static constexpr int kPlaceholderRole = Qt::UserRole + 2;
 
     CMyTreeView(CVantorDoc& document, QWidget* parent = nullptr);
     ~CMyTreeView() override;
@@ -41,7 +50,21 @@ public:
     void AddFolderItem(QTreeWidgetItem* parent, const DirEntry& entry);
 
     static int IconOf(const QTreeWidgetItem* item);
+    static bool IsPlaceholder(const QTreeWidgetItem* item);
     CMyListView* ListPane() const { return listPane; }
+    PaneId Id() const { return side == 0 ? PaneId::LocalTree : PaneId::FtpTree; }
+    // The path of `item` on this pane's side, ending with "/".
+    QString PathOf(QTreeWidgetItem* item) const;
+
+    // Starts a drag of `item`'s folder: records it in the document's drag state, selects it
+    // and returns the data the drag carries. Null for a drive and the two roots, which
+    // cannot be dragged. startDrag runs it.
+    std::unique_ptr<QMimeData> PrepareDrag(QTreeWidgetItem* item);
+
+    // Deletes the folder the list of this row shows (the selected one), after asking; then
+    // shows its parent.
+    void DeleteTreeFolder();
+    using QTreeWidget::edit; // edit(index) starts editing a name, as F2 does
 
     int side = 0;
     CMyListView* listPane = nullptr;
@@ -51,8 +74,33 @@ public:
     QTreeWidgetItem* dropTarget = nullptr;
     bool editingLabel = false;
 
+protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
+                 const QModelIndex& index) const override;
+
 private:
+    // The item under `position` (viewport coordinates) that takes a drop, or null.
+    QTreeWidgetItem* DropTargetAt(const QPoint& position) const;
+    void SetDropTarget(QTreeWidgetItem* item);
+    // The drop taken by dropEvent, run once the drag has ended.
+    void FinishDrop();
+    void OnMenuCommand(int command);
+    void OnEndLabelEdit(QTreeWidgetItem* item, const QString& text);
+    // Whether `item` names a folder that can be renamed, deleted or dragged.
+    static bool IsFolderItem(const QTreeWidgetItem* item);
+
     QTreeWidgetItem* NewItem(const QString& text, int icon, int selectedIcon);
+    QTreeWidgetItem* NewPlaceholder();
     void DeleteChildren(QTreeWidgetItem* item);
     void SortChildren(QTreeWidgetItem* item);
     void OnItemExpanded(QTreeWidgetItem* item);
@@ -61,4 +109,12 @@ private:
 
     CVantorDoc& document;
     bool inFolderRead = false;
+    struct PendingDrop
+    {
+        DropRequest request;
+        QPersistentModelIndex target; // the item dropped on, if it still exists then
+    };
+    std::optional<PendingDrop> pendingDrop;
+    CNameEditDelegate* nameDelegate = nullptr;
+    QPersistentModelIndex editedIndex;
 };

@@ -1,0 +1,201 @@
+// The commands given inside a folder tree pane: the context menu, renaming a folder in
+// place, deleting it, and the keys.
+#include "panes/mytreeview.h"
+
+#include "app/resourceids.h"
+#include "app/vantorapp.h"
+#include "app/vantordoc.h"
+#include "framework/messagebox.h"
+#include "framework/waitcursor.h"
+#include "panes/mylistview.h"
+#include "panes/nameeditdelegate.h"
+#include "panes/panecommands.h"
+
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QMenu>
+
+namespace {
+
+const QString kReady = QStringLiteral("Ready");
+
+// Whether `item` is `ancestor` or lies below it.
+bool IsWithin(const QTreeWidgetItem* item, const QTreeWidgetItem* ancestor)
+{
+    for (const QTreeWidgetItem* at = item; at; at = at->parent()) {
+        if (at == ancestor)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool CMyTreeView::IsFolderItem(const QTreeWidgetItem* item)
+{
+    const int icon = IconOf(item);
+    return item && !IsPlaceholder(item) && (icon == kIconLocalFolder || icon == kIconFtpFolder);
+}
+
+void CMyTreeView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (side == 1 && theApp().ftpUnavailable)
+        return;
+    QTreeWidgetItem* item = itemAt(event->pos());
+    if (item && !IsPlaceholder(item))
+        setCurrentItem(item);
+    if (IconOf(item) == kIconLocalComputer)
+        return;
+    QMenu* menu = NewPaneMenu(this, false, IsFolderItem(item));
+    connect(menu, &QMenu::triggered, this,
+            [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
+    menu->popup(event->globalPos());
+}
+
+void CMyTreeView::OnMenuCommand(int command)
+{
+    switch (command) {
+    case ResourceId::kNewFolder:
+        if (listPane) {
+            CWaitCursor wait;
+            ShowStatusStep(QStringLiteral("Creating New Folder - Please Wait"));
+            listPane->setFocus();
+            listPane->NewFolder();
+            ShowStatusStep(kReady);
+        }
+        break;
+    case ResourceId::kRename:
+        if (QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr) {
+            scrollToItem(shown);
+            editItem(shown);
+        }
+        break;
+    case ResourceId::kDelete:
+        DeleteTreeFolder();
+        break;
+    }
+}
+
+bool CMyTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    // Drives and the two roots keep their names; a placeholder names nothing.
+    if (!IsFolderItem(itemFromIndex(index)))
+        return false;
+    const bool editing = QTreeWidget::edit(index, trigger, event);
+    if (editing && state() == QAbstractItemView::EditingState) {
+        editingLabel = true;
+        editedIndex = index;
+    }
+    return editing;
+}
+
+void CMyTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (hint == QAbstractItemDelegate::EditNextItem ||
+        hint == QAbstractItemDelegate::EditPreviousItem)
+        hint = QAbstractItemDelegate::NoHint;
+    QTreeWidget::closeEditor(editor, hint);
+    editingLabel = false;
+    const std::optional<QString> text = nameDelegate->TakeCommittedText();
+    QTreeWidgetItem* item = itemFromIndex(editedIndex);
+    editedIndex = QPersistentModelIndex();
+    if (text && item)
+        OnEndLabelEdit(item, *text);
+}
+
+void CMyTreeView::OnEndLabelEdit(QTreeWidgetItem* item, const QString& text)
+{
+    if (text == item->text(0))
+        return;
+    bool renamed = false;
+    {
+        CWaitCursor wait;
+        ShowStatusStep(QStringLiteral("Renaming Folder - Please Wait"));
+        // The paths of the item itself, whichever folder the list shows.
+        renamed =
+            RenameOnSide(side, WithoutTrailingSlash(PathOf(item)), PathOf(item->parent()), text);
+        ShowStatusStep(kReady);
+    }
+    if (!renamed) {
+        editItem(item);
+        return;
+    }
+    item->setText(0, text);
+    // The list keeps its items; its path follows the new name.
+    QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr;
+    if (shown && IsWithin(shown, item) && (side == 0 || theApp().ftpSideInUse))
+        listPane->path = PathOf(shown);
+}
+
+void CMyTreeView::DeleteTreeFolder()
+{
+    if (ShowMessageBox(theApp().MainWindow(),
+                       QStringLiteral("Are you sure you want to delete the selected item(s)?"),
+                       QStringLiteral("Confirm File Delete"), MsgIcon::Question,
+                       MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    CWaitCursor wait;
+    ShowStatusStep(QStringLiteral("Deleting Folder - Please Wait"));
+    QTreeWidgetItem* item = currentItem();
+    // Only the folder that is selected and that the list shows: if the list could not show
+    // it, its path names another folder, and nothing is deleted.
+    if (listPane && IsFolderItem(item) && listPane->TreeItem() == item &&
+        listPane->path == PathOf(item)) {
+        listPane->DeleteFolder(listPane->path);
+        QTreeWidgetItem* parent = item->parent();
+        suppressSelection = true;
+        setCurrentItem(parent);
+        suppressSelection = false;
+        if (side == 0)
+            ReadLocalFolder(LocalPathOf(parent), parent);
+        else
+            ReadFtpFolder(FtpPathOf(parent), parent);
+        ShowSelectedFolder();
+    }
+    ShowStatusStep(kReady);
+}
+
+bool CMyTreeView::event(QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+            FocusNextPane(Id(),
+                          key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QTreeWidget::event(event);
+}
+
+void CMyTreeView::keyPressEvent(QKeyEvent* event)
+{
+    QTreeWidgetItem* item = currentItem();
+    if (!editingLabel && item && event->modifiers() == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Delete:
+            if (IsFolderItem(item)) {
+                DeleteTreeFolder();
+                return;
+            }
+            break;
+        case Qt::Key_Backspace:
+            if (item->parent() && IconOf(item->parent()) != kIconLocalComputer)
+                setCurrentItem(item->parent());
+            return;
+        case Qt::Key_F5:
+            if (IconOf(item) != kIconLocalComputer && !IsPlaceholder(item)) {
+                CWaitCursor wait;
+                if (side == 0)
+                    ReadLocalFolder(LocalPathOf(item), item);
+                else if (theApp().ftpSideInUse)
+                    ReadFtpFolder(FtpPathOf(item), item);
+                ShowSelectedFolder();
+            }
+            return;
+        default:
+            break;
+        }
+    }
+    QTreeWidget::keyPressEvent(event);
+}

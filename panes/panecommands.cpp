@@ -1,0 +1,122 @@
+#include "panes/panecommands.h"
+
+#include "app/mainframe.h"
+#include "app/resourceids.h"
+#include "app/vantorapp.h"
+#include "framework/messagebox.h"
+#include "ftp/commstatusdialog.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetexception.h"
+#include "panes/mylistview.h"
+#include "panes/mytreeview.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace {
+
+const QString kRenameErrorText = QStringLiteral(
+    "An invalid filename was entered, or a file with the name you specified already exists.");
+const QString kRenameErrorCaption = QStringLiteral("Error Renaming File");
+
+QAction* AddMenuCommand(QMenu* menu, const QString& text, const char* name, int id)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setData(id);
+    return action;
+}
+
+// A name that stays in its folder: not empty, not "." or "..", no "/" or NUL. Anything
+// else would move the item elsewhere or name its folder.
+bool IsPlainName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
+bool RenameLocal(const QString& from, const QString& to)
+{
+    // rename() would silently replace an existing file: refuse a taken name first.
+    const QFileInfo target(to);
+    if (target.exists() || target.isSymLink())
+        return false;
+    return QDir().rename(from, to);
+}
+
+bool RenameOnServer(const QString& from, const QString& to)
+{
+    CFtpConnection* connection = theApp().ftpConnection.get();
+    if (!connection)
+        return false;
+    try {
+        // Many servers let RNTO replace an existing file without a word.
+        if (connection->Stat(to))
+            return false;
+        return connection->Rename(from, to);
+    } catch (const CInternetException&) {
+        return false;
+    }
+}
+
+} // namespace
+
+QMenu* NewPaneMenu(QWidget* pane, bool withAttributes, bool itemCommands)
+{
+    auto* menu = new QMenu(pane);
+    menu->setObjectName(QStringLiteral("paneMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    AddMenuCommand(menu, QStringLiteral("&New Folder"), "actionNewFolder", ResourceId::kNewFolder);
+    AddMenuCommand(menu, QStringLiteral("&Rename"), "actionRename", ResourceId::kRename)
+        ->setEnabled(itemCommands);
+    AddMenuCommand(menu, QStringLiteral("&Delete"), "actionDelete", ResourceId::kDelete)
+        ->setEnabled(itemCommands);
+    if (withAttributes)
+        AddMenuCommand(menu, QStringLiteral("&Attributes"), "actionAttributes",
+                       ResourceId::kAttributes);
+    return menu;
+}
+
+QString NewFolderName(const QStringList& names)
+{
+    for (int n = 1;; ++n) {
+        const QString candidate = QStringLiteral("NewFolder") + QString::number(n);
+        if (!names.contains(candidate, Qt::CaseSensitive))
+            return candidate;
+    }
+}
+
+bool RenameOnSide(int side, const QString& from, const QString& folder, const QString& newName)
+{
+    const QString to = folder + newName;
+    const bool renamed =
+        IsPlainName(newName) && (side == 0 ? RenameLocal(from, to) : RenameOnServer(from, to));
+    if (!renamed)
+        ShowMessageBox(theApp().MainWindow(), kRenameErrorText, kRenameErrorCaption, MsgIcon::Stop);
+    return renamed;
+}
+
+void ShowStatusStep(const QString& text)
+{
+    if (CMainFrame* frame = theApp().mainFrame)
+        frame->SetStatusText(0, text);
+    RefreshUi();
+}
+
+void FocusNextPane(PaneId from, bool forward)
+{
+    CMainFrame* frame = theApp().mainFrame;
+    if (!frame)
+        return;
+    const PaneId order[4] = {PaneId::LocalTree, PaneId::LocalList, PaneId::FtpTree,
+                             PaneId::FtpList};
+    int at = 0;
+    while (order[at] != from)
+        ++at;
+    const PaneId next = order[(at + (forward ? 1 : 3)) % 4];
+    const int row = SideOfPane(next);
+    QWidget* pane = IsTreePane(next) ? static_cast<QWidget*>(frame->TreePane(row))
+                                     : static_cast<QWidget*>(frame->ListPane(row));
+    pane->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}

@@ -1,0 +1,276 @@
+#include "panes/panedrag.h"
+
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "app/vantordoc.h"
+#include "framework/messagebox.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetexception.h"
+#include "panes/mylistview.h"
+
+#include <QCoreApplication>
+#include <QDrag>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
+#include <optional>
+
+namespace {
+
+// A local folder by the path the file system resolves it to, so that one folder reached
+// through a link is still one folder. Names of the items themselves are kept: a dragged
+// link is copied as what it names, not replaced by its target's name.
+QString CanonicalLocalFolder(const QString& folder)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty())
+        return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    return canonical.endsWith(QLatin1Char('/')) ? canonical : canonical + QLatin1Char('/');
+}
+
+QString LocalItemPath(const QString& folder, const QString& name)
+{
+    return CanonicalLocalFolder(folder) + name;
+}
+
+QString ParentOf(const QString& path)
+{
+    const QString bare = WithoutTrailingSlash(path);
+    const qsizetype slash = bare.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : bare.left(slash + 1);
+}
+
+QString NameOf(const QString& path)
+{
+    return WithoutTrailingSlash(path).section(QLatin1Char('/'), -1);
+}
+
+} // namespace
+
+std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
+                                           const QStringList& localPaths)
+{
+    document.dragSource = static_cast<int>(source);
+    document.dragImage = SideOfPane(source) == 0 ? kDragLocal : kDragFtp;
+    document.dragOffset = QPoint(0, -20);
+    ++document.dragSerial;
+
+    auto data = std::make_unique<QMimeData>();
+    const QString tag = QString::number(QCoreApplication::applicationPid()) + QLatin1Char(' ') +
+                        QString::number(document.dragSerial) + QLatin1Char(' ') +
+                        QString::number(static_cast<int>(source));
+    data->setData(kPaneItemsMimeType, tag.toLatin1());
+    if (!localPaths.isEmpty()) {
+        QList<QUrl> urls;
+        for (const QString& localPath : localPaths)
+            urls.append(QUrl::fromLocalFile(localPath));
+        data->setUrls(urls);
+    }
+    return data;
+}
+
+void ExecPaneDrag(QWidget* source, CVantorDoc& document, std::unique_ptr<QMimeData> data)
+{
+    auto* drag = new QDrag(source);
+    drag->setMimeData(data.release());
+    drag->setPixmap(document.largeIcons.value(document.dragImage));
+    // The pixmap's corner sits at the pointer minus the hot spot: 20 pixels below it.
+    drag->setHotSpot(document.dragOffset);
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+    document.dragSource = -1;
+    document.dragOwner = -1;
+}
+
+DragOrigin OriginOf(const QMimeData* data, const CVantorDoc& document)
+{
+    DragOrigin origin;
+    if (!data)
+        return origin;
+    if (data->hasFormat(kPaneItemsMimeType)) {
+        const QStringList parts =
+            QString::fromLatin1(data->data(kPaneItemsMimeType)).split(QLatin1Char(' '));
+        const bool ours = parts.size() == 3 &&
+                          parts[0] == QString::number(QCoreApplication::applicationPid()) &&
+                          parts[1] == QString::number(document.dragSerial) &&
+                          parts[2] == QString::number(document.dragSource);
+        if (ours && document.dragSource >= 0 && document.dragSource <= 3) {
+            origin.kind = DragOrigin::Kind::Pane;
+            origin.pane = static_cast<PaneId>(document.dragSource);
+            return origin;
+        }
+        // Another instance's drag, or a stale one: only its files, like any desktop drag.
+    }
+    if (!data->hasUrls())
+        return origin;
+    QStringList paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile())
+            return origin;
+        const QString localPath = url.toLocalFile();
+        const QFileInfo info(localPath);
+        if (localPath.isEmpty() || (!info.exists() && !info.isSymLink()))
+            return origin;
+        paths.append(info.absoluteFilePath());
+    }
+    if (paths.isEmpty())
+        return origin;
+    origin.kind = DragOrigin::Kind::Outside;
+    origin.localPaths = paths;
+    return origin;
+}
+
+QString DropTargetFolder(const QString& folder, int side)
+{
+    return side == 0 ? CanonicalLocalFolder(folder) : folder;
+}
+
+bool DropAllowed(const DragOrigin& origin, int side)
+{
+    const CVantorApp& app = theApp();
+    if (origin.kind == DragOrigin::Kind::None || app.busy)
+        return false;
+    return side == 0 || (!app.ftpUnavailable && app.ftpConnection);
+}
+
+QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option)
+{
+    QStyleOptionViewItem highlighted = option;
+    highlighted.state |= QStyle::State_Selected | QStyle::State_Active;
+    return highlighted;
+}
+
+bool ConfirmCopy()
+{
+    return ShowMessageBox(theApp().MainWindow(), kConfirmCopyText, kConfirmCopyCaption,
+                          MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok;
+}
+
+bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropRequest& request)
+{
+    request.items.clear();
+    switch (origin.kind) {
+    case DragOrigin::Kind::None:
+        return false;
+    case DragOrigin::Kind::Outside:
+        request.sourceSide = 0;
+        for (const QString& localPath : origin.localPaths) {
+            const QString name = NameOf(localPath);
+            if (name.isEmpty())
+                continue; // "/" itself
+            request.items.append(
+                {LocalItemPath(ParentOf(localPath), name), name, QFileInfo(localPath).isDir()});
+        }
+        return !request.items.isEmpty();
+    case DragOrigin::Kind::Pane:
+        break;
+    }
+    request.sourceSide = SideOfPane(origin.pane);
+    if (IsTreePane(origin.pane)) {
+        if (document.dragFolderName.isEmpty())
+            return false;
+        QString folder = WithoutTrailingSlash(document.dragFolderPath);
+        if (request.sourceSide == 0)
+            folder = LocalItemPath(ParentOf(folder), document.dragFolderName);
+        request.items.append({folder, document.dragFolderName, true});
+        return true;
+    }
+    CMainFrame* frame = theApp().mainFrame;
+    CMyListView* list = frame ? frame->ListPane(request.sourceSide) : nullptr;
+    if (!list)
+        return false;
+    request.fromList = true;
+    for (const int row : list->SelectedRows()) {
+        const QString name = list->ItemName(row);
+        const int icon = list->ItemIcon(row);
+        const bool isFolder = icon == kIconLocalFolder || icon == kIconFtpFolder;
+        const QString source =
+            request.sourceSide == 0 ? LocalItemPath(list->path, name) : list->path + name;
+        request.items.append({source, name, isFolder});
+    }
+    return !request.items.isEmpty();
+}
+
+namespace {
+
+// Whether a folder of the destination side exists, links and empty folders included.
+bool DestinationExists(const QString& path, int side)
+{
+    if (side == 0) {
+        const QFileInfo info(path);
+        return info.exists() || info.isSymLink();
+    }
+    CFtpConnection* connection = theApp().ftpConnection.get();
+    if (!connection)
+        return false;
+    try {
+        return connection->Stat(path).has_value();
+    } catch (const CInternetException&) {
+        // The copy that follows meets the same trouble and reports it.
+        return false;
+    }
+}
+
+bool RunStep(const DropStep& step, CCommStatusDialog* dialog, CMyListView& targetList)
+{
+    const int targetSide = targetList.side;
+    if (step.isFolder && DestinationExists(step.destination, targetSide)) {
+        // The pane of the destination's side deletes it there.
+        if (!targetList.DeleteFolder(step.destination + QLatin1Char('/')))
+            return false;
+    }
+    switch (step.routine) {
+    case DropRoutine::CopyLocalFile:
+        return targetList.CopyLocalFile(step.source, step.destination);
+    case DropRoutine::CopyLocalFolder:
+        return targetList.CopyLocalFolder(step.source, step.destination);
+    case DropRoutine::UploadFile:
+        return dialog->UploadFile(step.source, step.destination);
+    case DropRoutine::UploadFolder:
+        return dialog->UploadFolder(step.source, step.destination);
+    case DropRoutine::DownloadFile:
+        return dialog->DownloadFile(step.source, step.destination);
+    case DropRoutine::DownloadFolder:
+        return dialog->DownloadFolder(step.source, step.destination);
+    case DropRoutine::CopyFtpFile:
+        return dialog->CopyFtpFile(step.source, step.destination);
+    case DropRoutine::CopyFtpFolder:
+        return dialog->CopyFtpFolder(step.source, step.destination);
+    }
+    return false;
+}
+
+} // namespace
+
+bool RunDrop(const DropRequest& request, CMyListView& targetList)
+{
+    const DropPlan plan = PlanDrop(request);
+    CMainFrame* frame = theApp().mainFrame;
+    CMyListView* sourceList = frame ? frame->ListPane(request.sourceSide) : nullptr;
+    if (plan.refused || !request.fromList || !sourceList)
+        return RunDropPlan(plan, targetList);
+    // A list's selection: its own copy, which also keeps a replaced folder until its
+    // replacement is complete.
+    return sourceList->CopySelectedItemsToFolder(request.targetFolder, request.targetSide == 1);
+}
+
+bool RunDropPlan(const DropPlan& plan, CMyListView& targetList)
+{
+    if (plan.refused) {
+        ShowMessageBox(theApp().MainWindow(), kSameFolderText, kSameFolderCaption, MsgIcon::Stop);
+        return false;
+    }
+    std::optional<CCommOperation> operation;
+    if (!plan.title.isEmpty()) {
+        operation.emplace(true);
+        operation->Dialog().SetTitleLine(plan.title);
+    }
+    CCommStatusDialog* dialog = operation ? &operation->Dialog() : nullptr;
+    for (const DropStep& step : plan.steps) {
+        if (!RunStep(step, dialog, targetList))
+            return false;
+    }
+    return true;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "panes/panedrop.h"
+
+#include <QStringList>
+#include <QStyleOptionViewItem>
+
+#include <memory>
+
+class CMyListView;
+class CVantorDoc;
+class QMimeData;
+class QWidget;
+
+// What the four panes share of dragging: the data a drag carries, the drag itself, where a
+// drag came from, and the run of a planned drop.
+
+// The private type of a drag between the panes; it names the process, the drag and the pane
+// it started in. Items of the local panes carry text/uri-list beside it for the desktop.
+inline const QString kPaneItemsMimeType = QStringLiteral("application/x-vantor-items");
+
+// Records a new drag from `source` in the document's drag state and returns its data.
+std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
+                                           const QStringList& localPaths);
+
+// Runs the drag with the document's drag image drawn below the pointer, until the button is
+// released; then the drag state is cleared.
+void ExecPaneDrag(QWidget* source, CVantorDoc& document, std::unique_ptr<QMimeData> data);
+
+// Where the data of a drag comes from: a drag of ours in progress (its pane), local files
+// from the desktop, or anything else, which no pane takes.
+struct DragOrigin
+{
+    enum class Kind { None, Pane, Outside } kind = Kind::None;
+    PaneId pane = PaneId::LocalList;
+    QStringList localPaths; // Outside: the files and folders, as absolute paths
+};
+DragOrigin OriginOf(const QMimeData* data, const CVantorDoc& document);
+
+// The side and the items of a drop from `origin`, taken now (a list's selection, the
+// dragged tree folder, the dropped files), so that the drop can run after the drag ended.
+// False when there is nothing to copy.
+bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropRequest& request);
+
+// The folder a drop lands in, as the copy and the checks take it: a local folder by the
+// path the file system resolves it to, a server folder as it is. Ends with "/".
+QString DropTargetFolder(const QString& folder, int side);
+
+// Whether a drag brings something `side`'s panes may take now: files from the desktop or a
+// drag of ours, while no operation runs and (on the FTP side) the server is reachable.
+bool DropAllowed(const DragOrigin& origin, int side);
+
+// How an item that would take the drop is painted: as a selected one.
+QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option);
+
+// "Are you sure you want to copy the selected item(s)?"; true for OK.
+bool ConfirmCopy();
+
+// Runs a drop: refused onto the items' own folder or into a dragged folder; a list's
+// selection is copied by that list, anything else by RunDropPlan. The result as there.
+bool RunDrop(const DropRequest& request, CMyListView& targetList);
+
+// Copies what `plan` says under the status window of its title (none between two local
+// folders), replacing a destination folder that exists; `targetList` is the list pane of
+// the destination's side, whose operations delete and copy there. Returns true when
+// everything was copied; a false has been shown to the user, the refusal of a drop onto
+// itself included.
+bool RunDropPlan(const DropPlan& plan, CMyListView& targetList);

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// What a drop onto a pane copies, and with which routine: decided from the sides of the
+// source and the target alone, before anything is opened, created or deleted. No widgets,
+// no network, no disk.
+
+// The four panes, numbered as the document's drag state records where a drag began.
+enum class PaneId : int { LocalTree = 0, LocalList = 1, FtpTree = 2, FtpList = 3 };
+
+inline int SideOfPane(PaneId pane)
+{
+    return pane == PaneId::FtpTree || pane == PaneId::FtpList ? 1 : 0;
+}
+inline bool IsTreePane(PaneId pane)
+{
+    return pane == PaneId::LocalTree || pane == PaneId::FtpTree;
+}
+
+// The routine that copies one item, by direction and kind.
+enum class DropRoutine {
+    CopyLocalFile,
+    CopyLocalFolder,
+    UploadFile,
+    UploadFolder,
+    DownloadFile,
+    DownloadFolder,
+    CopyFtpFile,
+    CopyFtpFolder,
+};
+
+// One dragged file or folder.
+struct DropItem
+{
+    QString sourcePath; // full path on the source side, without a trailing separator
+    QString name;       // the name it gets in the target folder
+    bool isFolder = false;
+};
+
+struct DropRequest
+{
+    int sourceSide = 0; // 0 local, 1 FTP
+    int targetSide = 0;
+    QString targetFolder; // the folder dropped on, ending with its side's separator
+    QList<DropItem> items;
+    bool fromList = false; // the items are the selection of the source side's list pane
+};
+
+// One copy of a drop: source and destination without trailing separators, as the folder
+// transfers take them.
+struct DropStep
+{
+    DropRoutine routine = DropRoutine::CopyLocalFile;
+    QString source;
+    QString destination;
+    bool isFolder = false;
+};
+
+struct DropPlan
+{
+    // The drop would copy an item onto itself or a folder into itself: nothing may be done.
+    bool refused = false;
+    // The title line of the status window; empty between two local folders, which copy
+    // without one.
+    QString title;
+    QList<DropStep> steps;
+};
+
+inline const QString kConfirmCopyText =
+    QStringLiteral("Are you sure you want to copy the selected item(s)?");
+inline const QString kConfirmCopyCaption = QStringLiteral("Confirm File Copy");
+inline const QString kSameFolderText =
+    QStringLiteral("The destination folder is the same as the source folder.");
+inline const QString kSameFolderCaption = QStringLiteral("Error Copying Folder");
+
+// The status window title of a copy from `sourceSide` to `targetSide`, empty for local to
+// local.
+QString DropTitle(int sourceSide, int targetSide);
+DropRoutine DropRoutineFor(int sourceSide, int targetSide, bool isFolder);
+
+// The plan of a drop. Refused, as a whole, when on one side any item's destination is the
+// item itself (the items' own folder) or lies inside a dragged folder; paths are compared
+// case-sensitively, with repeated "/" taken as one, as servers and file systems do.
+DropPlan PlanDrop(const DropRequest& request);
+
+// `path` with its trailing "/" removed (a bare "/" stays).
+QString WithoutTrailingSlash(const QString& path);

@@ -1,0 +1,346 @@
+// Dragging between the four panes and from the desktop, driven with real drag events.
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "app/vantordoc.h"
+#include "panes/mylistview.h"
+#include "panes/mytreeview.h"
+#include "panes/panedrag.h"
+#include "profiles/profilerecord.h"
+#include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/programrun.h"
+#include "tests/fixtures/testenvironment.h"
+#include "tests/panes/panetesting.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMimeData>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kConfirm = QStringLiteral("Are you sure you want to copy the selected item(s)?");
+const QString kSame = QStringLiteral("The destination folder is the same as the source folder.");
+
+QString Home()
+{
+    return TestCaseFolder() + QStringLiteral("/home");
+}
+
+// home: docs/ (inner.txt), Music/, a.txt, b.txt
+void PrepareHome()
+{
+    MakeLocalFile(Home() + QStringLiteral("/docs/inner.txt"), 5);
+    QDir().mkpath(Home() + QStringLiteral("/Music"));
+    MakeLocalFile(Home() + QStringLiteral("/a.txt"), 3);
+    MakeLocalFile(Home() + QStringLiteral("/b.txt"), 4);
+}
+
+QStringList Listing(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                  QDir::Name);
+}
+
+} // namespace
+
+TEST(PaneDrag, OnlyFolderItemsLightUpAsTargets)
+{
+    PrepareHome();
+    CProgramRun run(Home()); // no server: the FTP side is unavailable
+    CMainFrame& frame = run.Frame();
+    CMyListView& list = *frame.ListPane(0);
+    CMyTreeView& tree = *frame.TreePane(0);
+    SelectNames(list, {QStringLiteral("a.txt"), QStringLiteral("b.txt")});
+    const std::unique_ptr<QMimeData> data = list.PrepareDrag();
+    ASSERT_NE(data, nullptr);
+    CVantorDoc& document = *frame.Document();
+    EXPECT_EQ(document.dragSource, 1);
+    EXPECT_EQ(document.dragImage, kDragLocal);
+    EXPECT_EQ(document.dragOffset, QPoint(0, -20));
+    // The desktop gets the local files.
+    EXPECT_EQ(data->urls(), (QList<QUrl>{QUrl::fromLocalFile(Home() + QStringLiteral("/a.txt")),
+                                         QUrl::fromLocalFile(Home() + QStringLiteral("/b.txt"))}));
+
+    const QString docs = QStringLiteral("docs");
+    EXPECT_TRUE(DragOver(list, *data, RowPoint(list, docs)));
+    EXPECT_EQ(list.dropTarget, ShownNames(list).indexOf(docs));
+    EXPECT_EQ(document.dragOwner, 1);
+    EXPECT_FALSE(DragOver(list, *data, RowPoint(list, QStringLiteral("a.txt")), false));
+    EXPECT_EQ(list.dropTarget, -1);
+    EXPECT_TRUE(DragOver(list, *data, RowPoint(list, QStringLiteral("Music")), false));
+    EXPECT_FALSE(DragOver(list, *data, EmptyPoint(list), false));
+    EXPECT_EQ(list.dropTarget, -1);
+    EXPECT_TRUE(DragOver(list, *data, RowPoint(list, docs), false));
+    DragLeave(list);
+    EXPECT_EQ(list.dropTarget, -1) << "the highlight goes with the pointer";
+
+    // In a tree every folder and drive takes a drop, "Local Computer" none.
+    EXPECT_FALSE(DragOver(tree, *data, ItemPoint(tree, tree.rootItem)));
+    EXPECT_EQ(tree.dropTarget, nullptr);
+    QTreeWidgetItem* drive = TreeItem(tree, {Home()});
+    ASSERT_NE(drive, nullptr);
+    EXPECT_TRUE(DragOver(tree, *data, ItemPoint(tree, drive), false));
+    EXPECT_EQ(tree.dropTarget, drive);
+    EXPECT_EQ(document.dragOwner, 0);
+    DragLeave(tree);
+    EXPECT_EQ(tree.dropTarget, nullptr);
+
+    // While the server could not be reached its panes take nothing.
+    ASSERT_TRUE(theApp().ftpUnavailable);
+    CMyTreeView& ftpTree = *frame.TreePane(1);
+    EXPECT_FALSE(DragOver(ftpTree, *data, ItemPoint(ftpTree, ftpTree.rootItem)));
+    EXPECT_EQ(ftpTree.dropTarget, nullptr);
+}
+
+TEST(PaneDrag, DrivesAndRootsCannotBeDragged)
+{
+    PrepareHome();
+    CProgramRun run(Home());
+    CMyTreeView& tree = *run.Frame().TreePane(0);
+    QTreeWidgetItem* drive = TreeItem(tree, {Home()});
+    ASSERT_NE(drive, nullptr);
+    drive->setExpanded(true);
+    EXPECT_EQ(tree.PrepareDrag(tree.rootItem), nullptr);
+    EXPECT_EQ(tree.PrepareDrag(drive), nullptr);
+    EXPECT_EQ(tree.PrepareDrag(run.Frame().TreePane(1)->rootItem), nullptr);
+
+    QTreeWidgetItem* docs = TreeItem(tree, {Home(), QStringLiteral("docs")});
+    const std::unique_ptr<QMimeData> data = tree.PrepareDrag(docs);
+    ASSERT_NE(data, nullptr);
+    const CVantorDoc& document = *run.Frame().Document();
+    EXPECT_EQ(document.dragSource, 0);
+    EXPECT_EQ(document.dragFolderName, QStringLiteral("docs"));
+    EXPECT_EQ(document.dragFolderPath, Home() + QStringLiteral("/docs/"));
+    EXPECT_EQ(tree.currentItem(), docs) << "the list of the row shows the dragged folder";
+    EXPECT_EQ(run.Frame().ListPane(0)->path, Home() + QStringLiteral("/docs/"));
+}
+
+TEST(PaneDrag, DropsThatCopyNothing)
+{
+    PrepareHome();
+    CProgramRun run(Home());
+    CMyListView& list = *run.Frame().ListPane(0);
+    const QStringList before = Listing(Home());
+    SelectNames(list, {QStringLiteral("a.txt")});
+
+    // A file item and empty space take no drop, and ask nothing.
+    {
+        const std::unique_ptr<QMimeData> data = list.PrepareDrag();
+        EXPECT_FALSE(DropOn(list, *data, RowPoint(list, QStringLiteral("b.txt"))));
+        EXPECT_FALSE(DropOn(list, *data, EmptyPoint(list)));
+        EXPECT_EQ(run.Boxes().Count(kConfirm), 0);
+    }
+    // A cancelled question copies nothing and takes the highlight away.
+    {
+        run.Boxes().Expect(kConfirm, QStringLiteral("Confirm File Copy"), MsgIcon::Question,
+                           MsgAnswer::Cancel);
+        const std::unique_ptr<QMimeData> data = list.PrepareDrag();
+        EXPECT_TRUE(DropOn(list, *data, RowPoint(list, QStringLiteral("docs"))));
+        EXPECT_EQ(run.Boxes().Pending(), 0);
+        EXPECT_EQ(list.dropTarget, -1);
+        EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
+    }
+    EXPECT_EQ(Listing(Home()), before);
+}
+
+TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefused)
+{
+    PrepareHome();
+    CProgramRun run(Home());
+    CMyTreeView& tree = *run.Frame().TreePane(0);
+    CMyListView& list = *run.Frame().ListPane(0);
+    QTreeWidgetItem* drive = TreeItem(tree, {Home()});
+    drive->setExpanded(true);
+    tree.setCurrentItem(drive);
+
+    // The list's files onto the tree item of their own folder: onto themselves.
+    SelectNames(list, {QStringLiteral("a.txt"), QStringLiteral("docs")});
+    run.Boxes().Expect(kConfirm).Expect(kSame, QStringLiteral("Error Copying Folder"),
+                                        MsgIcon::Stop);
+    {
+        const std::unique_ptr<QMimeData> data = list.PrepareDrag();
+        EXPECT_TRUE(DropOn(tree, *data, ItemPoint(tree, drive)));
+    }
+    // A folder from the tree onto its own parent, and onto its own list item.
+    run.Boxes().Expect(kConfirm).Expect(kSame);
+    {
+        const std::unique_ptr<QMimeData> data =
+            tree.PrepareDrag(TreeItem(tree, {Home(), QStringLiteral("docs")}));
+        drive = TreeItem(tree, {Home()});
+        EXPECT_TRUE(DropOn(tree, *data, ItemPoint(tree, drive)));
+    }
+    run.Boxes().Expect(kConfirm).Expect(kSame);
+    {
+        tree.setCurrentItem(TreeItem(tree, {Home()}));
+        const std::unique_ptr<QMimeData> data =
+            tree.PrepareDrag(TreeItem(tree, {Home(), QStringLiteral("docs")}));
+        tree.setCurrentItem(TreeItem(tree, {Home()}));
+        EXPECT_TRUE(DropOn(list, *data, RowPoint(list, QStringLiteral("docs"))));
+    }
+    EXPECT_EQ(run.Boxes().Pending(), 0);
+    EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
+    EXPECT_EQ(FileText(Home() + QStringLiteral("/a.txt")).size(), 3);
+    EXPECT_EQ(tree.dropTarget, nullptr);
+    EXPECT_FALSE(theApp().busy);
+    EXPECT_TRUE(run.Frame().isEnabled());
+}
+
+namespace {
+
+// Both sides hold the same: d/ (g.txt), f.txt and the empty drop folders in0, in1, ...
+void PrepareCopySides(const CFtpServerFixture& server, int dropFolders)
+{
+    for (const QString& root : {Home(), server.Root()}) {
+        MakeLocalFile(root + QStringLiteral("/d/g.txt"), 0);
+        QFile(root + QStringLiteral("/d/g.txt")).open(QIODevice::WriteOnly);
+        QFile g(root + QStringLiteral("/d/g.txt"));
+        g.open(QIODevice::WriteOnly);
+        g.write("gg");
+        g.close();
+        QFile f(root + QStringLiteral("/f.txt"));
+        f.open(QIODevice::WriteOnly);
+        f.write("ff");
+        f.close();
+        for (int i = 0; i < dropFolders; ++i)
+            QDir().mkpath(root + QStringLiteral("/in%1").arg(i));
+    }
+}
+
+// The four panes of a run with the home folder and the server's root shown.
+struct Panes
+{
+    CMyTreeView* tree[2];
+    CMyListView* list[2];
+
+    explicit Panes(CMainFrame& frame)
+        : tree{frame.TreePane(0), frame.TreePane(1)}
+        , list{frame.ListPane(0), frame.ListPane(1)}
+    {}
+    // The item of the side's start folder: the home drive, or the server's root.
+    QTreeWidgetItem* Top(int side) const
+    {
+        return side == 0 ? TreeItem(*tree[0], {Home()}) : tree[1]->rootItem;
+    }
+    QTreeWidgetItem* Folder(int side, const QString& name) const
+    {
+        return side == 0 ? TreeItem(*tree[0], {Home(), name}) : TreeItem(*tree[1], {name});
+    }
+    void ShowTop(int side)
+    {
+        Top(side)->setExpanded(true);
+        if (tree[side]->currentItem() != Top(side))
+            tree[side]->setCurrentItem(Top(side));
+    }
+};
+
+} // namespace
+
+TEST(PaneDrop, EveryDirectionFromListsAndTrees)
+{
+    CFtpServerFixture server;
+    PrepareCopySides(server, 16);
+    CProgramRun run(Home(), ProfileFor(server));
+    Panes panes(run.Frame());
+    panes.ShowTop(0);
+
+    int row = 0;
+    for (const int sourceSide : {0, 1}) {
+        for (const bool fromTree : {false, true}) {
+            for (const int targetSide : {0, 1}) {
+                for (const bool ontoTree : {false, true}) {
+                    const QString target = QStringLiteral("in%1").arg(row++);
+                    SCOPED_TRACE(
+                        (QStringLiteral("%1 %2 onto %3 %4, %5")
+                             .arg(sourceSide ? "FTP" : "local", fromTree ? "tree" : "list",
+                                  targetSide ? "FTP" : "local", ontoTree ? "tree" : "list", target))
+                            .toStdString());
+                    panes.ShowTop(sourceSide);
+                    std::unique_ptr<QMimeData> data;
+                    if (fromTree) {
+                        data = panes.tree[sourceSide]->PrepareDrag(panes.Folder(sourceSide, "d"));
+                    } else {
+                        SelectNames(*panes.list[sourceSide], {"d", "f.txt"});
+                        data = panes.list[sourceSide]->PrepareDrag();
+                    }
+                    ASSERT_NE(data, nullptr);
+                    panes.ShowTop(targetSide);
+                    run.Boxes().Expect(kConfirm);
+                    const bool took = ontoTree ? DropOn(*panes.tree[targetSide], *data,
+                                                        ItemPoint(*panes.tree[targetSide],
+                                                                  panes.Folder(targetSide, target)))
+                                               : DropOn(*panes.list[targetSide], *data,
+                                                        RowPoint(*panes.list[targetSide], target));
+                    EXPECT_TRUE(took);
+                    EXPECT_EQ(run.Boxes().Pending(), 0);
+                    const QString copied =
+                        (targetSide == 0 ? Home() : server.Root()) + "/" + target;
+                    EXPECT_EQ(FileText(copied + "/d/g.txt"), "gg");
+                    EXPECT_EQ(FileText(copied + "/f.txt"), fromTree ? "(missing)" : "ff");
+                    EXPECT_FALSE(theApp().busy);
+                    EXPECT_TRUE(run.Frame().centralWidget()->isEnabled());
+                    // A tree item dropped on shows the copy among its children.
+                    if (ontoTree) {
+                        EXPECT_NE(TreeItem(*panes.tree[targetSide],
+                                           targetSide == 0 ? QStringList{Home(), target, "d"}
+                                                           : QStringList{target, "d"}),
+                                  nullptr);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(PaneDrop, AnExistingFolderOfTheSameNameIsReplaced)
+{
+    CFtpServerFixture server;
+    PrepareCopySides(server, 1);
+    server.MakeFile(QStringLiteral("in0/d/old.txt"), "old");
+    CProgramRun run(Home(), ProfileFor(server));
+    Panes panes(run.Frame());
+    panes.ShowTop(0);
+    SelectNames(*panes.list[0], {"d"});
+    const std::unique_ptr<QMimeData> data = panes.list[0]->PrepareDrag();
+    run.Boxes().Expect(kConfirm);
+    EXPECT_TRUE(DropOn(*panes.list[1], *data, RowPoint(*panes.list[1], "in0")));
+    EXPECT_EQ(Listing(server.Root() + "/in0/d"), QStringList{"g.txt"});
+    EXPECT_EQ(FileText(server.Root() + "/in0/d/g.txt"), "gg");
+}
+
+TEST(PaneDrop, FilesFromTheDesktopAreCopiedLikeTheLocalList)
+{
+    CFtpServerFixture server;
+    PrepareCopySides(server, 2);
+    const QString desktop = TestCaseFolder() + QStringLiteral("/desktop");
+    MakeLocalFile(desktop + QStringLiteral("/photo.jpg"), 7);
+    MakeLocalFile(desktop + QStringLiteral("/album/one.jpg"), 1);
+    CProgramRun run(Home(), ProfileFor(server));
+    Panes panes(run.Frame());
+    panes.ShowTop(0);
+
+    QMimeData files;
+    files.setUrls(
+        {QUrl::fromLocalFile(desktop + "/photo.jpg"), QUrl::fromLocalFile(desktop + "/album")});
+    run.Boxes().Expect(kConfirm).Expect(kConfirm);
+    EXPECT_TRUE(DropOn(*panes.list[1], files, RowPoint(*panes.list[1], "in0")));
+    EXPECT_TRUE(DropOn(*panes.tree[0], files, ItemPoint(*panes.tree[0], panes.Folder(0, "in1"))));
+    const QStringList targets{server.Root() + QStringLiteral("/in0"),
+                              Home() + QStringLiteral("/in1")};
+    for (const QString& copied : targets) {
+        EXPECT_EQ(FileText(copied + "/photo.jpg").size(), 7) << copied.toStdString();
+        EXPECT_EQ(FileText(copied + "/album/one.jpg").size(), 1) << copied.toStdString();
+    }
+    EXPECT_EQ(Listing(desktop), (QStringList{"album", "photo.jpg"})) << "a copy, never a move";
+
+    // Anything but local files is refused before a question; so is another instance's
+    // private drag, unless it brings files.
+    QMimeData remote;
+    remote.setUrls({QUrl(QStringLiteral("http://example.invalid/x.txt"))});
+    EXPECT_FALSE(DropOn(*panes.list[0], remote, RowPoint(*panes.list[0], "in0")));
+    QMimeData foreign;
+    foreign.setData(kPaneItemsMimeType, "1 1 1");
+    EXPECT_FALSE(DropOn(*panes.list[0], foreign, RowPoint(*panes.list[0], "in0")));
+    EXPECT_EQ(run.Boxes().Pending(), 0);
+}

@@ -206,11 +206,11 @@ ServerLength LengthOf(CFtpConnection& connection, const CServerChecks& checks, c
 }
 
 // Whether the file the server stored holds the `moved` bytes that were sent, by its size
-// and its digest where the server tells them.
+// (unless the caller checks it later) and its digest where the server tells them.
 bool StoredFileMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
-                       quint64 moved, CStreamDigest* digest)
+                       quint64 moved, CStreamDigest* digest, bool sizeLater = false)
 {
-    if (checks.HasExactSize()) {
+    if (checks.HasExactSize() && !sizeLater) {
         const std::optional<FtpStat> stored = connection.Stat(path);
         if (!stored || stored->size != moved)
             return false;
@@ -303,6 +303,12 @@ const CServerChecks& CCommStatusDialog::ServerChecks(CFtpConnection& connection)
 
 bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
 {
+    return UploadOneFile(localPath, ftpPath, nullptr);
+}
+
+bool CCommStatusDialog::UploadOneFile(const QString& localPath, const QString& ftpPath,
+                                      std::vector<StoredSize>* sizesToCheck)
+{
     CCopyingStatus status;
     ShowTransferControls();
     SetFrom(localPath);
@@ -343,11 +349,14 @@ bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
     }
     try {
         remote->Close();
-        if (!StoredFileMatches(*connection, ServerChecks(*connection), ftpPath, moved,
-                               digest.get())) {
+        const CServerChecks& checks = ServerChecks(*connection);
+        const bool sizeLater = sizesToCheck && checks.HasExactSize();
+        if (!StoredFileMatches(*connection, checks, ftpPath, moved, digest.get(), sizeLater)) {
             ReportCopyError();
             return false;
         }
+        if (sizeLater)
+            sizesToCheck->push_back({ftpPath, moved});
     } catch (const CInternetException& error) {
         ReportNetworkFailure(*this, error);
         return false;
@@ -356,6 +365,12 @@ bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
 }
 
 bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
+{
+    return DownloadListedFile(ftpPath, localPath, std::nullopt);
+}
+
+bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString& localPath,
+                                           std::optional<quint64> listedSize)
 {
     CCopyingStatus status;
     SetStatusLine(kRetrievingLengthText);
@@ -377,7 +392,13 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
     std::unique_ptr<CInternetFile> remote;
     try {
         const CServerChecks& checks = ServerChecks(*connection);
-        length = LengthOf(*connection, checks, ftpPath);
+        if (listedSize) {
+            length.length = listedSize;
+            if (checks.HasExactSize())
+                length.announced = listedSize;
+        } else {
+            length = LengthOf(*connection, checks, ftpPath);
+        }
         digest = DigestFor(checks);
         remote = connection->OpenFile(ftpPath, FileAccess::Read);
     } catch (const CInternetException& error) {
@@ -411,8 +432,15 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
         remote->Close();
         const bool written = part.flush();
         part.close();
-        bool whole = written && part.error() == QFileDevice::NoError &&
-                     (!length.announced || moved == *length.announced);
+        bool sizeMatches = !length.announced || moved == *length.announced;
+        if (!sizeMatches && listedSize) {
+            // The listing may be older than the file, or round its sizes: the server's
+            // answer for the file itself decides, and a file it cannot size is not whole.
+            const std::optional<quint64> now =
+                LengthOf(*connection, *serverChecks, ftpPath).announced;
+            sizeMatches = now && *now == moved;
+        }
+        bool whole = written && part.error() == QFileDevice::NoError && sizeMatches;
         if (whole)
             whole = parallelDigest
                         ? ParallelDigestMatches(*this, *parallelDigest, *digest)

@@ -50,6 +50,9 @@ public:
     void ShowTransferProgress(quint64 bytesDone, const QString& totalText, qint64 elapsedSeconds);
     // Moves the bar for block `blockIndex` (from 0) of a file of `totalBytes`, then polls.
     bool UpdateProgress(quint64 blockIndex, quint64 totalBytes);
+    // RefreshUi, unless the window was painted less than kDisplayIntervalMs ago: what changed
+    // since is painted with the next block or wait.
+    void RefreshAtRhythm();
     // Lets waiting input run; false (after the cancel message) once the user has cancelled.
     bool PollCancel();
 

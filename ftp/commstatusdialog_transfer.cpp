@@ -45,21 +45,28 @@ constexpr qint64 kBlockSize = 1000;
 constexpr quint64 kParallelDigestBytes = 16 * 1024 * 1024;
 
 // Pane 0 of the status bar while a file routine runs, and "Ready" when it ends, however.
+// Painted in the window's rhythm: a folder of small files would otherwise paint twice a file.
 class CCopyingStatus
 {
 public:
-    CCopyingStatus() { Show(kCopyingText); }
+    explicit CCopyingStatus(CCommStatusDialog& statusDialog)
+        : dialog(statusDialog)
+    {
+        Show(kCopyingText);
+    }
     ~CCopyingStatus() { Show(kReadyText); }
     CCopyingStatus(const CCopyingStatus&) = delete;
     CCopyingStatus& operator=(const CCopyingStatus&) = delete;
 
 private:
-    static void Show(const QString& text)
+    void Show(const QString& text)
     {
         if (CMainFrame* frame = theApp().mainFrame)
             frame->SetStatusText(0, text);
-        RefreshUi();
+        dialog.RefreshAtRhythm();
     }
+
+    CCommStatusDialog& dialog;
 };
 
 QString ServerDisplayPath(const QString& path)
@@ -309,7 +316,7 @@ bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
 bool CCommStatusDialog::UploadOneFile(const QString& localPath, const QString& ftpPath,
                                       std::vector<StoredSize>* sizesToCheck)
 {
-    CCopyingStatus status;
+    CCopyingStatus status(*this);
     ShowTransferControls();
     SetFrom(localPath);
     SetTo(ServerDisplayPath(ftpPath));
@@ -372,7 +379,7 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
 bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString& localPath,
                                            std::optional<quint64> listedSize)
 {
-    CCopyingStatus status;
+    CCopyingStatus status(*this);
     SetStatusLine(kRetrievingLengthText);
     SetFrom(ServerDisplayPath(ftpPath));
     SetTo(localPath);
@@ -462,7 +469,7 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
 
 bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
 {
-    CCopyingStatus status;
+    CCopyingStatus status(*this);
     // Opening the destination would empty it before the source is read.
     if (SameServerFile(sourcePath, destinationPath)) {
         ShowMessageBox(MessageOwner(), kSameFileText, kSameFileCaption, MsgIcon::Stop);

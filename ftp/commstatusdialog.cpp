@@ -146,10 +146,29 @@ void CCommStatusDialog::ShowTransferControls()
     QWidget* const inOrder[] = {ui->helpButton,          ui->cancelButton, ui->hideButton,
                                 ui->progressBar,         ui->fromLabel,    ui->bytesCopiedLabel,
                                 ui->bytesPerSecondLabel, ui->toLabel,      ui->timeLabel};
-    for (QWidget* control : inOrder)
-        control->setVisible(true);
-    if (isVisible())
+    // Painted at once only when controls appear: the next file of a folder finds them there
+    // and leaves its texts to the display rhythm.
+    bool appeared = false;
+    for (QWidget* control : inOrder) {
+        if (control->isHidden()) {
+            control->setVisible(true);
+            appeared = true;
+        }
+    }
+    if (appeared && isVisible())
         repaint();
+}
+
+void CCommStatusDialog::RefreshAtRhythm()
+{
+    const qint64 now = CoarseMilliseconds();
+    if (lastDisplayMs >= 0 && now - lastDisplayMs < kDisplayIntervalMs) {
+        CWaitCursor::Restore();
+        return;
+    }
+    FlushDisplay();
+    RefreshUi();
+    lastDisplayMs = now;
 }
 
 void CCommStatusDialog::ShowTransferProgress(quint64 done, const QString& total, qint64 elapsed)

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class CFtpConnection;
 class CInternetException;
@@ -49,6 +50,9 @@ public:
     void ShowTransferProgress(quint64 bytesDone, const QString& totalText, qint64 elapsedSeconds);
     // Moves the bar for block `blockIndex` (from 0) of a file of `totalBytes`, then polls.
     bool UpdateProgress(quint64 blockIndex, quint64 totalBytes);
+    // RefreshUi, unless the window was painted less than kDisplayIntervalMs ago: what changed
+    // since is painted with the next block or wait.
+    void RefreshAtRhythm();
     // Lets waiting input run; false (after the cancel message) once the user has cancelled.
     bool PollCancel();
 
@@ -125,11 +129,31 @@ private:
     void ShowConnectStep(const QString& text);
     QWidget* MessageOwner() const;
 
+    // A file an upload stored whose size is still to be held against the server's word.
+    struct StoredSize
+    {
+        QString ftpPath;
+        quint64 size = 0;
+    };
+    // UploadFile; with `sizesToCheck` the stored file's size is not asked for at once but
+    // noted there, for the caller to check (CheckStoredSizes) before it reports success.
+    bool UploadOneFile(const QString& localPath, const QString& ftpPath,
+                       std::vector<StoredSize>* sizesToCheck);
+    // Whether every noted file in `ftpFolder` has its size on the server, by one listing of
+    // the folder; a file the listing does not show as sent is asked for by itself. A false
+    // result has been shown.
+    bool CheckStoredSizes(const QString& ftpFolder, const std::vector<StoredSize>& stored);
+    // DownloadFile; `listedSize` is the size the folder's listing gave, which stands for the
+    // server's word on the file unless the bytes that came disagree with it.
+    bool DownloadListedFile(const QString& ftpPath, const QString& localPath,
+                            std::optional<quint64> listedSize);
+
     enum class LevelResult { Copied, Failed, NotAFolder };
     bool UploadLevel(const QString& localFolder, const QString& ftpFolder, CFolderWalkGuard& guard);
     LevelResult FtpSourceLevel(const QString& source, const QString& destination, bool toFtp,
                                bool mayBeFile, CFolderWalkGuard& guard);
-    bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp);
+    bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
+                           std::optional<quint64> listedSize);
     bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
     void ReportCreateFolderError();
 

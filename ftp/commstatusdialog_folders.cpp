@@ -13,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QHash>
 
 #include <vector>
 
@@ -106,6 +107,8 @@ bool CCommStatusDialog::UploadLevel(const QString& localFolder, const QString& f
         ReportCopyError();
         return false;
     }
+    // The sizes of the files stored here are checked together, by the folder's listing.
+    std::vector<StoredSize> stored;
     for (const LocalChild& child : *children) {
         const QString from = ChildPath(localFolder, child.name);
         const QString to = ChildPath(ftpFolder, child.name);
@@ -113,11 +116,56 @@ bool CCommStatusDialog::UploadLevel(const QString& localFolder, const QString& f
         if (child.kind == LocalEntryKind::Folder)
             ok = UploadLevel(from, to, guard);
         else if (child.kind == LocalEntryKind::File)
-            ok = UploadFile(from, to);
+            ok = UploadOneFile(from, to, &stored);
         // Devices, pipes and links that lead nowhere have no content to send; reading a
         // pipe could wait for ever.
         if (!ok)
             return false;
+    }
+    return CheckStoredSizes(ftpFolder, stored);
+}
+
+bool CCommStatusDialog::CheckStoredSizes(const QString& ftpFolder,
+                                         const std::vector<StoredSize>& stored)
+{
+    CFtpConnection* connection = theApp().ftpConnection.get();
+    if (stored.empty())
+        return true;
+    if (!connection) {
+        ReportCopyError();
+        return false;
+    }
+    // One file is asked for more cheaply by itself than by a listing.
+    QHash<QString, quint64> listed;
+    if (stored.size() > 1) {
+        CFtpFileFind find(*connection);
+        bool more = find.FindFile(ChildPath(ftpFolder, QStringLiteral("*.*")), true);
+        while (more) {
+            more = find.FindNextFile();
+            if (find.IsNormal())
+                listed.insert(ChildPath(ftpFolder, find.GetFileName()), find.GetLength());
+        }
+        find.Close();
+    }
+    try {
+        for (const StoredSize& file : stored) {
+            const auto found = listed.constFind(file.ftpPath);
+            if (found != listed.constEnd() && *found == file.size)
+                continue;
+            // Not listed, or listed otherwise (a listing may round sizes or hide names):
+            // the server's answer for the file itself decides.
+            const std::optional<FtpStat> stat = connection->Stat(file.ftpPath);
+            if (!stat || stat->isDirectory || stat->size != file.size) {
+                ReportCopyError();
+                return false;
+            }
+        }
+    } catch (const CInternetException& error) {
+        if (error.Kind() == InetErrorKind::Cancelled)
+            PollCancel();
+        else
+            ReportCopyError(error);
+        return false;
     }
     return true;
 }
@@ -138,9 +186,10 @@ bool CCommStatusDialog::CopyFtpFolder(QString sourceFolder, QString destinationF
 }
 
 bool CCommStatusDialog::CopyFtpSourceFile(const QString& source, const QString& destination,
-                                          bool toFtp)
+                                          bool toFtp, std::optional<quint64> listedSize)
 {
-    return toFtp ? CopyFtpFile(source, destination) : DownloadFile(source, destination);
+    return toFtp ? CopyFtpFile(source, destination)
+                 : DownloadListedFile(source, destination, listedSize);
 }
 
 CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& source,
@@ -227,13 +276,13 @@ CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& 
         const QString to = ChildPath(destination, entry.name);
         bool ok = true;
         if (entry.isNormal) {
-            ok = CopyFtpSourceFile(from, to, toFtp);
+            ok = CopyFtpSourceFile(from, to, toFtp, entry.size);
         } else {
             // Folders, and links the listing cannot tell: a link that cannot be entered is
             // copied as the file it leads to.
             const LevelResult below = FtpSourceLevel(from, to, toFtp, !entry.isDirectory, guard);
             if (below == LevelResult::NotAFolder)
-                ok = CopyFtpSourceFile(from, to, toFtp);
+                ok = CopyFtpSourceFile(from, to, toFtp, std::nullopt);
             else
                 ok = below == LevelResult::Copied;
         }

@@ -45,21 +45,28 @@ constexpr qint64 kBlockSize = 1000;
 constexpr quint64 kParallelDigestBytes = 16 * 1024 * 1024;
 
 // Pane 0 of the status bar while a file routine runs, and "Ready" when it ends, however.
+// Painted in the window's rhythm: a folder of small files would otherwise paint twice a file.
 class CCopyingStatus
 {
 public:
-    CCopyingStatus() { Show(kCopyingText); }
+    explicit CCopyingStatus(CCommStatusDialog& statusDialog)
+        : dialog(statusDialog)
+    {
+        Show(kCopyingText);
+    }
     ~CCopyingStatus() { Show(kReadyText); }
     CCopyingStatus(const CCopyingStatus&) = delete;
     CCopyingStatus& operator=(const CCopyingStatus&) = delete;
 
 private:
-    static void Show(const QString& text)
+    void Show(const QString& text)
     {
         if (CMainFrame* frame = theApp().mainFrame)
             frame->SetStatusText(0, text);
-        RefreshUi();
+        dialog.RefreshAtRhythm();
     }
+
+    CCommStatusDialog& dialog;
 };
 
 QString ServerDisplayPath(const QString& path)
@@ -206,11 +213,11 @@ ServerLength LengthOf(CFtpConnection& connection, const CServerChecks& checks, c
 }
 
 // Whether the file the server stored holds the `moved` bytes that were sent, by its size
-// and its digest where the server tells them.
+// (unless the caller checks it later) and its digest where the server tells them.
 bool StoredFileMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
-                       quint64 moved, CStreamDigest* digest)
+                       quint64 moved, CStreamDigest* digest, bool sizeLater = false)
 {
-    if (checks.HasExactSize()) {
+    if (checks.HasExactSize() && !sizeLater) {
         const std::optional<FtpStat> stored = connection.Stat(path);
         if (!stored || stored->size != moved)
             return false;
@@ -303,7 +310,13 @@ const CServerChecks& CCommStatusDialog::ServerChecks(CFtpConnection& connection)
 
 bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
 {
-    CCopyingStatus status;
+    return UploadOneFile(localPath, ftpPath, nullptr);
+}
+
+bool CCommStatusDialog::UploadOneFile(const QString& localPath, const QString& ftpPath,
+                                      std::vector<StoredSize>* sizesToCheck)
+{
+    CCopyingStatus status(*this);
     ShowTransferControls();
     SetFrom(localPath);
     SetTo(ServerDisplayPath(ftpPath));
@@ -343,11 +356,14 @@ bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
     }
     try {
         remote->Close();
-        if (!StoredFileMatches(*connection, ServerChecks(*connection), ftpPath, moved,
-                               digest.get())) {
+        const CServerChecks& checks = ServerChecks(*connection);
+        const bool sizeLater = sizesToCheck && checks.HasExactSize();
+        if (!StoredFileMatches(*connection, checks, ftpPath, moved, digest.get(), sizeLater)) {
             ReportCopyError();
             return false;
         }
+        if (sizeLater)
+            sizesToCheck->push_back({ftpPath, moved});
     } catch (const CInternetException& error) {
         ReportNetworkFailure(*this, error);
         return false;
@@ -357,7 +373,13 @@ bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
 
 bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
 {
-    CCopyingStatus status;
+    return DownloadListedFile(ftpPath, localPath, std::nullopt);
+}
+
+bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString& localPath,
+                                           std::optional<quint64> listedSize)
+{
+    CCopyingStatus status(*this);
     SetStatusLine(kRetrievingLengthText);
     SetFrom(ServerDisplayPath(ftpPath));
     SetTo(localPath);
@@ -377,7 +399,13 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
     std::unique_ptr<CInternetFile> remote;
     try {
         const CServerChecks& checks = ServerChecks(*connection);
-        length = LengthOf(*connection, checks, ftpPath);
+        if (listedSize) {
+            length.length = listedSize;
+            if (checks.HasExactSize())
+                length.announced = listedSize;
+        } else {
+            length = LengthOf(*connection, checks, ftpPath);
+        }
         digest = DigestFor(checks);
         remote = connection->OpenFile(ftpPath, FileAccess::Read);
     } catch (const CInternetException& error) {
@@ -411,8 +439,15 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
         remote->Close();
         const bool written = part.flush();
         part.close();
-        bool whole = written && part.error() == QFileDevice::NoError &&
-                     (!length.announced || moved == *length.announced);
+        bool sizeMatches = !length.announced || moved == *length.announced;
+        if (!sizeMatches && listedSize) {
+            // The listing may be older than the file, or round its sizes: the server's
+            // answer for the file itself decides, and a file it cannot size is not whole.
+            const std::optional<quint64> now =
+                LengthOf(*connection, *serverChecks, ftpPath).announced;
+            sizeMatches = now && *now == moved;
+        }
+        bool whole = written && part.error() == QFileDevice::NoError && sizeMatches;
         if (whole)
             whole = parallelDigest
                         ? ParallelDigestMatches(*this, *parallelDigest, *digest)
@@ -434,7 +469,7 @@ bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
 
 bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
 {
-    CCopyingStatus status;
+    CCopyingStatus status(*this);
     // Opening the destination would empty it before the source is read.
     if (SameServerFile(sourcePath, destinationPath)) {
         ShowMessageBox(MessageOwner(), kSameFileText, kSameFileCaption, MsgIcon::Stop);

@@ -132,6 +132,10 @@ private:
     std::unique_ptr<CFtpStream> SecureData(CFtpSocket socket, bool finalReplyPending);
     QString TrustKey() const;
     void SelectMlstFacts();
+    // OpenPassive with the command sent in the same write as its EPSV; falls back to
+    // OpenPassive, for good on this connection, when the server does not take the two so.
+    std::unique_ptr<CFtpDataChannel> OpenPassiveTogether(const QByteArray& command,
+                                                         FileAccess direction, QString& failure);
     std::unique_ptr<CFtpDataChannel> OpenPassive(const QByteArray& command, FileAccess direction,
                                                  QString& failure);
     std::unique_ptr<CFtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
@@ -162,6 +166,9 @@ private:
     bool passive = false;
     bool modeSwitched = false; // the one fallback between active and passive was used
     bool epsvRefused = false;
+    // Whether a data command goes in the same write as its EPSV: tried once EPSV has worked
+    // here, and given up for the connection's life when the server does not cope.
+    std::optional<bool> commandBehindEpsv;
     bool eprtRefused = false;
     QByteArray loginDirectory;
     FtpServerAddress server;

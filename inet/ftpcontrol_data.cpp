@@ -62,8 +62,12 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
         unsigned char bytes[4];
         return peer.IPv4Bytes(bytes);
     }();
+    if (!epsvRefused && commandBehindEpsv.value_or(false))
+        return OpenPassiveTogether(command, direction, failure);
     if (!epsvRefused && (features.epsv || !v4)) {
         const FtpReply reply = Execute("EPSV");
+        if (reply.code == 229 && !commandBehindEpsv)
+            commandBehindEpsv = true;
         if (reply.code == 229)
             port = ParseEpsvReply(reply.FirstLineText());
         else if (reply.Class() == 5)
@@ -110,6 +114,50 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
     }
     throw ReplyError(InetErrorKind::Reply, QStringLiteral("The server refused the transfer"),
                      reply);
+}
+
+std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassiveTogether(const QByteArray& command,
+                                                                  FileAccess direction,
+                                                                  QString& failure)
+{
+    CFtpWaiter waiter(shared.get());
+    const InternetOptions options = shared->Options();
+    SendLine("EPSV\r\n" + command, waiter);
+    const FtpReply epsv = ReadReply(waiter, DeadlineIn(options.replyTimeout));
+    const std::optional<quint16> port =
+        epsv.code == 229 ? ParseEpsvReply(epsv.FirstLineText()) : std::nullopt;
+    std::optional<CFtpSocket> data;
+    if (port) {
+        CSocketAddress target = peer;
+        target.SetPort(*port);
+        try {
+            data = CFtpSocket::Connect({target}, DeadlineIn(options.connectTimeout), waiter,
+                                       QStringLiteral("the server's data port %1").arg(*port));
+        } catch (const CInternetException& e) {
+            if (e.Kind() == InetErrorKind::Cancelled)
+                throw;
+            failure = e.Message();
+        }
+    }
+    // The command's reply comes whatever became of its EPSV.
+    const FtpReply reply = ReadReply(waiter, DeadlineIn(options.replyTimeout));
+    if (data && reply.Class() == 1)
+        return MakeChannel(std::move(*data), direction, std::nullopt);
+    if (data && reply.Class() == 2)
+        return MakeChannel(std::move(*data), direction, reply);
+    if (reply.Class() == 1 || reply.Class() == 2)
+        throw ReplyError(InetErrorKind::Protocol,
+                         QStringLiteral("The server started a transfer without its data port"),
+                         reply);
+    if (data && reply.code != 425 && reply.code != 426)
+        throw ReplyError(InetErrorKind::Reply, QStringLiteral("The server refused the transfer"),
+                         reply);
+    // The server did not take the command behind its EPSV (or the data port failed): the
+    // two go one after the other from now on.
+    commandBehindEpsv = false;
+    if (!port && epsv.Class() == 5)
+        epsvRefused = true;
+    return OpenPassive(command, direction, failure);
 }
 
 bool CFtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& failure)

@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -400,4 +401,37 @@ TEST_F(CFakeServerTest, ALoginThatOutlastsItsSessionStillGivesAWorkingConnection
     EXPECT_TRUE(late->SetCurrentDirectory(QStringLiteral("/")));
     late->Close();
     EXPECT_EQ(fake.Count("QUIT"), 1); // not pooled into the dead session
+}
+
+TEST_F(CFakeServerTest, ACommandBehindItsEpsvIsGivenUpWhereTheServerDoesNotTakeIt)
+{
+    fake.SetFeatures({" EPSV"});
+    fake.On("EPSV", [](CSession& s, const QByteArray&) {
+        s.Send("229 Entering Extended Passive Mode (|||" + QByteArray::number(s.ListenPassive()) +
+               "|)");
+    });
+    const QByteArray data = PatternBytes(5000);
+    std::atomic<int> retrieves{0};
+    // The second RETR, the first sent behind its EPSV, finds no data connection yet.
+    fake.On("RETR", [&retrieves, data](CSession& s, const QByteArray& path) {
+        if (++retrieves == 2)
+            s.Send("425 No data connection yet.");
+        else if (path != "/f.bin")
+            s.Send("550 No such file.");
+        else
+            s.Transfer(data);
+    });
+    std::unique_ptr<CFtpConnection> c = Get(true);
+    EXPECT_TRUE(Download(*c, QStringLiteral("/f.bin")) == data);
+    EXPECT_TRUE(Download(*c, QStringLiteral("/f.bin")) == data);
+    EXPECT_EQ(fake.Count("EPSV"), 3);
+    EXPECT_EQ(fake.Count("RETR"), 3);
+
+    // Where the server takes it, a refusal of the command still comes as a refusal, and the
+    // replies stay in step for the next transfer.
+    retrieves = 10;
+    std::unique_ptr<CFtpConnection> other = Get(true);
+    EXPECT_TRUE(Download(*other, QStringLiteral("/f.bin")) == data);
+    EXPECT_THROW(other->OpenFile(QStringLiteral("/missing"), FileAccess::Read), CInternetException);
+    EXPECT_TRUE(Download(*other, QStringLiteral("/f.bin")) == data);
 }

@@ -1,0 +1,168 @@
+// Folder transfers against a server whose listings disagree with its files: the sizes a
+// level's listing gives stand for the server's word only while the bytes agree with them.
+#include "app/mainframe.h"
+#include "app/vantorapp.h"
+#include "ftp/commoperation.h"
+#include "ftp/commstatusdialog.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetsession.h"
+#include "tests/fixtures/fakeftpserver.h"
+#include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testenvironment.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+using CSession = CFakeFtpServer::CSession;
+
+namespace {
+
+const QString kCopyError = QStringLiteral("The program was unable to copy the selected file(s).");
+
+QByteArray ListingLine(const QByteArray& name, qsizetype size)
+{
+    return "-rw-r--r--   1 owner group " + QByteArray::number(size) + " Jan 01 12:00 " + name +
+           "\r\n";
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class CFolderTransferFakeTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        frame = new CMainFrame;
+        theApp().mainFrame = frame;
+        frame->show();
+        fake.SetFeatures({" SIZE"});
+        fake.On("MKD", [](CSession& s, const QByteArray&) { s.Send("257 Created."); });
+        local = TestCaseFolder() + QStringLiteral("/local");
+        ASSERT_TRUE(QDir().mkpath(local));
+    }
+    void TearDown() override { CCommStatusDialog::Disconnect(); }
+
+    void Connect()
+    {
+        CVantorApp& app = theApp();
+        app.activeProfile.name = QStringLiteral("fake");
+        app.activeProfile.address = fake.Address();
+        app.activeProfile.userId = QStringLiteral("u");
+        app.activeProfile.password = QStringLiteral("p");
+        app.internetSession = std::make_unique<CInternetSession>();
+        app.ftpConnection = app.internetSession->GetFtpConnection(
+            fake.Address(), QStringLiteral("u"), QStringLiteral("p"));
+        app.ftpCurrentDir = QStringLiteral("/");
+    }
+
+    CFakeFtpServer fake;
+    CMainFrame* frame = nullptr;
+    QString local;
+};
+
+TEST_F(CFolderTransferFakeTest, ADownloadHoldsTheBytesToTheListingOrElseToTheFileItself)
+{
+    struct Case
+    {
+        const char* what;
+        qsizetype listed;
+        qsizetype stored; // what SIZE tells
+        qsizetype sent;
+        bool copied;
+        int sizeQueries;
+    };
+    const Case table[] = {
+        {"the listing agrees with the bytes", 3000, 3000, 3000, true, 0},
+        {"the listing is older than the file", 2000, 3000, 3000, true, 1},
+        {"fewer bytes came than the listing and the file say", 3000, 3000, 2000, false, 1},
+    };
+    int run = 0;
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        const QByteArray content(c.sent, 'd');
+        fake.SetListing(ListingLine("f.bin", c.listed));
+        fake.SetFile("/d/f.bin", QByteArray(c.stored, 's'));
+        fake.On("RETR", [content](CSession& s, const QByteArray&) {
+            s.Send("150 Opening data connection.");
+            const int data = s.OpenData();
+            s.SendData(data, content);
+            close(data);
+            s.Send("226 Done.");
+        });
+        Connect();
+        const int before = fake.Count("SIZE");
+        const QString target = local + QStringLiteral("/d") + QString::number(++run);
+        CMessageBoxScript boxes;
+        if (!c.copied)
+            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        {
+            CCommOperation operation(true);
+            EXPECT_EQ(operation.Dialog().DownloadFolder(QStringLiteral("/d"), target), c.copied);
+        }
+        EXPECT_EQ(fake.Count("SIZE") - before, c.sizeQueries);
+        EXPECT_TRUE(ReadFile(target + QStringLiteral("/f.bin")) ==
+                    (c.copied ? content : QByteArray("<missing>")));
+        CCommStatusDialog::Disconnect();
+    }
+}
+
+TEST_F(CFolderTransferFakeTest, AnUploadedFolderIsHeldToTheStoredSizes)
+{
+    const QString source = local + QStringLiteral("/up");
+    ASSERT_TRUE(QDir().mkpath(source));
+    for (const char* name : {"a.bin", "b.bin"}) {
+        QFile file(source + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(2500, 'u'));
+    }
+    struct Case
+    {
+        const char* what;
+        QByteArray listing;
+        qsizetype keep; // of each file's bytes, what the server stores
+        bool copied;
+        int sizeQueries;
+    };
+    const Case table[] = {
+        {"the listing shows both whole", ListingLine("a.bin", 2500) + ListingLine("b.bin", 2500),
+         2500, true, 0},
+        {"the listing leaves one out", ListingLine("b.bin", 2500), 2500, true, 1},
+        {"the server stored them short", ListingLine("a.bin", 2000) + ListingLine("b.bin", 2000),
+         2000, false, 1},
+        {"a listing that rounds is asked past", ListingLine("a.bin", 2000) + ListingLine("b.bin", 2000),
+         2500, true, 2},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        fake.SetListing(c.listing);
+        fake.On("STOR", [this, keep = c.keep](CSession& s, const QByteArray& path) {
+            s.Send("150 Ready for data.");
+            const int data = s.OpenData();
+            const QByteArray content = s.ReceiveData(data);
+            close(data);
+            fake.SetFile(path, content.left(keep));
+            s.Send("226 Stored.");
+        });
+        Connect();
+        const int before = fake.Count("SIZE");
+        CMessageBoxScript boxes;
+        if (!c.copied)
+            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        {
+            CCommOperation operation(true);
+            EXPECT_EQ(operation.Dialog().UploadFolder(source, QStringLiteral("/up")), c.copied);
+        }
+        EXPECT_EQ(fake.Count("SIZE") - before, c.sizeQueries);
+        CCommStatusDialog::Disconnect();
+    }
+}

@@ -435,11 +435,14 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
     // On failure the part file keeps what arrived, and the user's file is not touched.
     if (!MoveBlocks(*this, ends, length.length, digest.get(), moved))
         return false;
+    // Without a size to hold the bytes to, only a clean end of the data (over TLS, the
+    // server's close_notify) tells a whole file from one cut short on the way.
+    const bool endedCleanly = remote->EndedCleanly();
     try {
         remote->Close();
         const bool written = part.flush();
         part.close();
-        bool sizeMatches = !length.announced || moved == *length.announced;
+        bool sizeMatches = length.announced ? moved == *length.announced : endedCleanly;
         if (!sizeMatches && listedSize) {
             // The listing may be older than the file, or round its sizes: the server's
             // answer for the file itself decides, and a file it cannot size is not whole.
@@ -533,6 +536,14 @@ bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
     if (!MoveBlocks(*this, ends, length.length, digest.get(), moved)) {
         destination.reset();
         closeSecond();
+        return false;
+    }
+    if (!length.announced && !source->EndedCleanly()) {
+        // A source of unknown size that was cut short must not be stored as whole: the
+        // destination is abandoned, never closed cleanly.
+        destination.reset();
+        closeSecond();
+        ReportCopyError();
         return false;
     }
     try {

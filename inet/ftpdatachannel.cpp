@@ -95,6 +95,7 @@ qint64 CFtpDataChannel::ReceiveSome(char* target, qint64 count)
         }
         if (got == 0) {
             atEnd = true;
+            endedCleanly = stream->EndedCleanly();
             CloseStream();
             return 0;
         }
@@ -252,6 +253,7 @@ bool CFtpDataChannel::AtEndOfData()
         return false;
     }
     atEnd = true;
+    endedCleanly = stream->EndedCleanly();
     return true;
 }
 

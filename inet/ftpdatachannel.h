@@ -30,6 +30,8 @@ public:
     CFtpDataChannel& operator=(const CFtpDataChannel&) = delete;
 
     void Hold(CFtpClaim held) { claim = std::move(held); }
+    // After the end of a download: whether the data ended cleanly (see CFtpStream).
+    bool EndedCleanly() const { return endedCleanly; }
 
     qint64 Read(void* target, qint64 count);
     void Write(const void* data, qint64 count);
@@ -66,6 +68,7 @@ private:
     qint64 begin = 0;
     qint64 end = 0;
     bool atEnd = false;
+    bool endedCleanly = false;
     bool closed = false;
     CFtpWaiter waiter;
 };

@@ -36,6 +36,9 @@ public:
     // Drops the connection so that the peer sees a reset, never a clean end of the data.
     virtual void Reset() = 0;
     virtual void Close() = 0;
+    // Whether the data ended as the protocol ends it, not merely because the connection
+    // closed: always for plain TCP, only after a close_notify for TLS.
+    virtual bool EndedCleanly() const { return true; }
 
     virtual QString ErrorText() const = 0;
     virtual CSocketAddress LocalAddress() const = 0;

@@ -22,6 +22,11 @@ void CInternetFile::Write(const void* buffer, qint64 count)
     channel->Write(buffer, count);
 }
 
+bool CInternetFile::EndedCleanly() const
+{
+    return channel->EndedCleanly();
+}
+
 void CInternetFile::Close()
 {
     channel->Close();

@@ -23,6 +23,9 @@ public:
     // reply; throws when the server reports failure or the connection broke before it.
     // Closing a download before its end aborts it (ABOR) and keeps the connection usable.
     void Close();
+    // Once Read has returned 0: whether the data ended as the protocol ends it. Over TLS a
+    // connection that simply closed may have been cut short by anyone on the way.
+    bool EndedCleanly() const;
 
 private:
     friend class CFtpConnection;

@@ -47,7 +47,7 @@ public:
 
     // Whether the server ended the data with a close_notify, rather than just dropping the
     // connection, which may have cut it short.
-    bool EndedCleanly() const { return cleanEnd; }
+    bool EndedCleanly() const override { return cleanEnd; }
     // "TLS 1.3", "TLS 1.2".
     QString ProtocolName() const;
     bool SessionReused() const;

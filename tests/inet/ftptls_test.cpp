@@ -357,3 +357,35 @@ TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicket)
         }
     }
 }
+
+TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanly)
+{
+    // Without a size to hold a download to, a TLS data connection that merely closed may
+    // have been cut short on the way: the file tells the two ends apart.
+    for (const bool cut : {false, true}) {
+        SCOPED_TRACE(cut ? "cut" : "close_notify");
+        CFtpServerFixture server(FixtureTls::Explicit,
+                                 cut ? QStringList{QStringLiteral("--tls-data-cut")}
+                                     : QStringList{});
+        ASSERT_TRUE(server.IsRunning());
+        const QByteArray data = PatternBytes(5000, 7);
+        QFile stored(server.Root() + QStringLiteral("/end.bin"));
+        ASSERT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(data) == data.size());
+        stored.close();
+        CInternetSession session(TestOptions());
+        session.SetCertificateHook(
+            [](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
+        std::unique_ptr<CFtpConnection> connection = session.GetFtpConnection(
+            QStringLiteral("ftpes://") + server.Address(), CFtpServerFixture::kUser,
+            CFtpServerFixture::kPassword, 0, true);
+        std::unique_ptr<CInternetFile> file =
+            connection->OpenFile(QStringLiteral("end.bin"), FileAccess::Read);
+        QByteArray got;
+        char buffer[1000];
+        for (qint64 n; (n = file->Read(buffer, sizeof buffer)) > 0;)
+            got.append(buffer, n);
+        EXPECT_TRUE(got == data);
+        EXPECT_EQ(file->EndedCleanly(), !cut);
+        file->Close();
+    }
+}

@@ -61,8 +61,9 @@ bool ConfirmCopy();
 bool RunDrop(const DropRequest& request, CMyListView& targetList);
 
 // Copies what `plan` says under the status window of its title (none between two local
-// folders), replacing a destination folder that exists; `targetList` is the list pane of
-// the destination's side, whose operations delete and copy there. Returns true when
+// folders), replacing a destination folder that exists by CReplacingCopy (the old folder
+// kept until its replacement is complete); `targetList` is the list pane of the
+// destination's side, whose operations delete and copy there. Returns true when
 // everything was copied; a false has been shown to the user, the refusal of a drop onto
 // itself included.
 bool RunDropPlan(const DropPlan& plan, CMyListView& targetList);

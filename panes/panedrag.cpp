@@ -7,6 +7,7 @@
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 #include "panes/mylistview.h"
+#include "panes/remotedragdata.h"
 #include "panes/replacingcopy.h"
 
 #include <QCoreApplication>
@@ -50,14 +51,19 @@ QString NameOf(const QString& path)
 } // namespace
 
 std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
-                                           const QStringList& localPaths)
+                                           const QStringList& localPaths,
+                                           const QList<DropItem>& remoteItems)
 {
     document.dragSource = static_cast<int>(source);
     document.dragImage = SideOfPane(source) == 0 ? kDragLocal : kDragFtp;
     document.dragOffset = QPoint(0, -20);
     ++document.dragSerial;
 
-    auto data = std::make_unique<QMimeData>();
+    std::unique_ptr<QMimeData> data;
+    if (SideOfPane(source) == 1)
+        data = std::make_unique<CRemoteDragData>(remoteItems);
+    else
+        data = std::make_unique<QMimeData>();
     const QString tag = QString::number(QCoreApplication::applicationPid()) + QLatin1Char(' ') +
                         QString::number(document.dragSerial) + QLatin1Char(' ') +
                         QString::number(static_cast<int>(source));

@@ -4,6 +4,7 @@
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 
+#include <QPointer>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -66,12 +67,16 @@ QList<QUrl> CRemoteDragData::Download() const
     if (!target->isValid())
         return {};
     running = true;
+    // The status window runs events while the target waits; should the drag's data go
+    // meanwhile, nothing of it is touched afterwards.
+    const QPointer<const CRemoteDragData> self(this);
+    const QList<DropItem> dragged = items;
     bool ok = true;
     {
         CCommOperation operation(true);
         CCommStatusDialog& dialog = operation.Dialog();
         dialog.SetTitleLine(DropTitle(1, 0));
-        for (const DropItem& item : items) {
+        for (const DropItem& item : dragged) {
             const QString destination = target->path() + QLatin1Char('/') + item.name;
             ok = item.isFolder ? dialog.DownloadFolder(item.sourcePath, destination)
                                : dialog.DownloadFile(item.sourcePath, destination);
@@ -79,14 +84,17 @@ QList<QUrl> CRemoteDragData::Download() const
                 break;
         }
     }
-    running = false;
+    if (self)
+        running = false;
     if (!ok)
         return {};
     QList<QUrl> arrived;
-    for (const DropItem& item : items)
+    for (const DropItem& item : dragged)
         arrived.append(QUrl::fromLocalFile(target->path() + QLatin1Char('/') + item.name));
-    folder = target->path();
+    if (self) {
+        folder = target->path();
+        urls = arrived;
+    }
     DragFolders().push_back(std::move(target));
-    urls = arrived;
-    return urls;
+    return arrived;
 }

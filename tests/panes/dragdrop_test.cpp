@@ -365,6 +365,9 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
     }
     const QStringList oldFolder{"d/", "d/old folder/", "d/old folder/kept.txt=kept",
                                 "d/old.txt=old"};
+    // The local folder leads back into itself, so its copies fail part way.
+    QDir().mkpath(Home() + QStringLiteral("/d/deeper"));
+    MakeLink(QStringLiteral(".."), Home() + QStringLiteral("/d/deeper/loop"));
     CProgramRun run(Home(), ProfileFor(server));
     Panes panes(run.Frame());
     panes.ShowTop(0);
@@ -396,8 +399,8 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
         bool ontoTree;
         const char* command; // counted for the cancel; null: the copy fails on a link cycle
     } rows[] = {
-        {"local tree onto FTP tree", 0, 1, true, "STOR"},
-        {"desktop onto FTP list", -1, 1, false, "STOR"},
+        {"local tree onto FTP tree", 0, 1, true, nullptr},
+        {"desktop onto FTP list", -1, 1, false, nullptr},
         {"FTP tree onto local tree", 1, 0, true, "RETR"},
         {"local tree onto local tree", 0, 0, true, nullptr},
         {"desktop onto local list", -1, 0, false, nullptr},
@@ -406,9 +409,6 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         const QString target = QStringLiteral("in%1").arg(number++);
-        if (!row.command && QDir().mkpath(Home() + QStringLiteral("/d/deeper")) &&
-            !QFileInfo(Home() + QStringLiteral("/d/deeper/loop")).isSymLink())
-            MakeLink(QStringLiteral(".."), Home() + QStringLiteral("/d/deeper/loop"));
         std::unique_ptr<QMimeData> data;
         if (row.sourceSide < 0) {
             data = std::make_unique<QMimeData>();

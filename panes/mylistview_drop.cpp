@@ -17,12 +17,16 @@ std::unique_ptr<QMimeData> CMyListView::PrepareDrag()
     if (rows.isEmpty())
         return nullptr;
     QStringList localPaths;
-    if (side == 0) {
-        for (const int row : rows)
-            localPaths.append(path + ItemName(row));
+    QList<DropItem> remoteItems;
+    for (const int row : rows) {
+        const QString name = ItemName(row);
+        if (side == 0)
+            localPaths.append(path + name);
+        else
+            remoteItems.append({path + name, name, ItemIcon(row) == kIconFtpFolder});
     }
     SetDropTarget(-1);
-    auto dragData = NewPaneDragData(document, Id(), localPaths);
+    auto dragData = NewPaneDragData(document, Id(), localPaths, remoteItems);
     document.dragOwner = static_cast<int>(Id());
     return dragData;
 }

@@ -28,8 +28,12 @@ std::unique_ptr<QMimeData> CMyTreeView::PrepareDrag(QTreeWidgetItem* item)
     document.dragFolderPath = side == 0 ? folderPath : folderPath.chopped(1);
     setCurrentItem(item);
     SetDropTarget(nullptr);
-    auto dragData = NewPaneDragData(
-        document, Id(), side == 0 ? QStringList{WithoutTrailingSlash(folderPath)} : QStringList{});
+    std::unique_ptr<QMimeData> dragData;
+    if (side == 0)
+        dragData = NewPaneDragData(document, Id(), {WithoutTrailingSlash(folderPath)});
+    else
+        dragData = NewPaneDragData(document, Id(), {},
+                                   {{document.dragFolderPath, document.dragFolderName, true}});
     document.dragOwner = static_cast<int>(Id());
     return dragData;
 }

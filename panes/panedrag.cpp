@@ -6,9 +6,9 @@
 #include "framework/messagebox.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
-#include "inet/ftpconnection.h"
-#include "inet/internetexception.h"
 #include "panes/mylistview.h"
+#include "panes/remotedragdata.h"
+#include "panes/replacingcopy.h"
 
 #include <QCoreApplication>
 #include <QDrag>
@@ -51,14 +51,19 @@ QString NameOf(const QString& path)
 } // namespace
 
 std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
-                                           const QStringList& localPaths)
+                                           const QStringList& localPaths,
+                                           const QList<DropItem>& remoteItems)
 {
     document.dragSource = static_cast<int>(source);
     document.dragImage = SideOfPane(source) == 0 ? kDragLocal : kDragFtp;
     document.dragOffset = QPoint(0, -20);
     ++document.dragSerial;
 
-    auto data = std::make_unique<QMimeData>();
+    std::unique_ptr<QMimeData> data;
+    if (SideOfPane(source) == 1)
+        data = std::make_unique<CRemoteDragData>(remoteItems);
+    else
+        data = std::make_unique<QMimeData>();
     const QString tag = QString::number(QCoreApplication::applicationPid()) + QLatin1Char(' ') +
                         QString::number(document.dragSerial) + QLatin1Char(' ') +
                         QString::number(static_cast<int>(source));
@@ -193,57 +198,6 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
     return !request.items.isEmpty();
 }
 
-namespace {
-
-// Whether a folder of the destination side exists, links and empty folders included.
-bool DestinationExists(const QString& path, int side)
-{
-    if (side == 0) {
-        const QFileInfo info(path);
-        return info.exists() || info.isSymLink();
-    }
-    CFtpConnection* connection = theApp().ftpConnection.get();
-    if (!connection)
-        return false;
-    try {
-        return connection->Stat(path).has_value();
-    } catch (const CInternetException&) {
-        // The copy that follows meets the same trouble and reports it.
-        return false;
-    }
-}
-
-bool RunStep(const DropStep& step, CCommStatusDialog* dialog, CMyListView& targetList)
-{
-    const int targetSide = targetList.side;
-    if (step.isFolder && DestinationExists(step.destination, targetSide)) {
-        // The pane of the destination's side deletes it there.
-        if (!targetList.DeleteFolder(step.destination + QLatin1Char('/')))
-            return false;
-    }
-    switch (step.routine) {
-    case DropRoutine::CopyLocalFile:
-        return targetList.CopyLocalFile(step.source, step.destination);
-    case DropRoutine::CopyLocalFolder:
-        return targetList.CopyLocalFolder(step.source, step.destination);
-    case DropRoutine::UploadFile:
-        return dialog->UploadFile(step.source, step.destination);
-    case DropRoutine::UploadFolder:
-        return dialog->UploadFolder(step.source, step.destination);
-    case DropRoutine::DownloadFile:
-        return dialog->DownloadFile(step.source, step.destination);
-    case DropRoutine::DownloadFolder:
-        return dialog->DownloadFolder(step.source, step.destination);
-    case DropRoutine::CopyFtpFile:
-        return dialog->CopyFtpFile(step.source, step.destination);
-    case DropRoutine::CopyFtpFolder:
-        return dialog->CopyFtpFolder(step.source, step.destination);
-    }
-    return false;
-}
-
-} // namespace
-
 bool RunDrop(const DropRequest& request, CMyListView& targetList)
 {
     const DropPlan plan = PlanDrop(request);
@@ -267,9 +221,13 @@ bool RunDropPlan(const DropPlan& plan, CMyListView& targetList)
         operation.emplace(true);
         operation->Dialog().SetTitleLine(plan.title);
     }
-    CCommStatusDialog* dialog = operation ? &operation->Dialog() : nullptr;
+    // The destination's list pane deletes a folder being replaced, on its own side.
+    CReplacingCopy copy(targetList, operation ? &operation->Dialog() : nullptr,
+                        plan.sourceSide == 1, plan.targetSide == 1);
     for (const DropStep& step : plan.steps) {
-        if (!RunStep(step, dialog, targetList))
+        const bool ok = step.isFolder ? copy.CopyFolder(step.source, step.destination)
+                                      : copy.CopyFile(step.source, step.destination);
+        if (!ok)
             return false;
     }
     return true;

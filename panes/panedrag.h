@@ -19,9 +19,12 @@ class QWidget;
 // it started in. Items of the local panes carry text/uri-list beside it for the desktop.
 inline const QString kPaneItemsMimeType = QStringLiteral("application/x-vantor-items");
 
-// Records a new drag from `source` in the document's drag state and returns its data.
+// Records a new drag from `source` in the document's drag state and returns its data. A
+// drag of local items carries `localPaths` as URLs; a drag from an FTP pane downloads
+// `remoteItems` when a desktop program takes the drop (CRemoteDragData).
 std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
-                                           const QStringList& localPaths);
+                                           const QStringList& localPaths,
+                                           const QList<DropItem>& remoteItems = {});
 
 // Runs the drag with the document's drag image drawn below the pointer, until the button is
 // released; then the drag state is cleared.
@@ -61,8 +64,9 @@ bool ConfirmCopy();
 bool RunDrop(const DropRequest& request, CMyListView& targetList);
 
 // Copies what `plan` says under the status window of its title (none between two local
-// folders), replacing a destination folder that exists; `targetList` is the list pane of
-// the destination's side, whose operations delete and copy there. Returns true when
+// folders), replacing a destination folder that exists by CReplacingCopy (the old folder
+// kept until its replacement is complete); `targetList` is the list pane of the
+// destination's side, whose operations delete and copy there. Returns true when
 // everything was copied; a false has been shown to the user, the refusal of a drop onto
 // itself included.
 bool RunDropPlan(const DropPlan& plan, CMyListView& targetList);

@@ -65,6 +65,8 @@ DropPlan PlanDrop(const DropRequest& request)
 {
     DropPlan plan;
     plan.title = DropTitle(request.sourceSide, request.targetSide);
+    plan.sourceSide = request.sourceSide;
+    plan.targetSide = request.targetSide;
     const bool sameSide = request.sourceSide == request.targetSide;
     for (const DropItem& item : request.items) {
         DropStep step;

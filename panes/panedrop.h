@@ -62,6 +62,8 @@ struct DropPlan
 {
     // The drop would copy an item onto itself or a folder into itself: nothing may be done.
     bool refused = false;
+    int sourceSide = 0; // 0 local, 1 FTP
+    int targetSide = 0;
     // The title line of the status window; empty between two local folders, which copy
     // without one.
     QString title;

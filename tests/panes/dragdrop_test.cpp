@@ -2,18 +2,22 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
+#include "ftp/commstatusdialog.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
 #include "panes/panedrag.h"
 #include "profiles/profilerecord.h"
 #include "tests/fixtures/ftpserverfixture.h"
+#include "tests/fixtures/localtree.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
 #include "tests/panes/panetesting.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMimeData>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -343,4 +347,97 @@ TEST(PaneDrop, FilesFromTheDesktopAreCopiedLikeTheLocalList)
     foreign.setData(kPaneItemsMimeType, "1 1 1");
     EXPECT_FALSE(DropOn(*panes.list[0], foreign, RowPoint(*panes.list[0], "in0")));
     EXPECT_EQ(run.Boxes().Pending(), 0);
+}
+
+TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
+{
+    // Tree folders and desktop folders replace a folder of the same name as a list's
+    // selection does: a copy that fails or is cancelled half way leaves the old one in place.
+    CFtpServerFixture server;
+    PrepareCopySides(server, 5);
+    for (const QString& root : {Home(), server.Root()}) {
+        for (int i = 0; i < 60; ++i)
+            WriteLocalFile(root + QStringLiteral("/d/many/%1.txt").arg(i), "x");
+        for (int i = 0; i < 5; ++i) {
+            WriteLocalFile(root + QStringLiteral("/in%1/d/old.txt").arg(i), "old");
+            WriteLocalFile(root + QStringLiteral("/in%1/d/old folder/kept.txt").arg(i), "kept");
+        }
+    }
+    const QStringList oldFolder{"d/", "d/old folder/", "d/old folder/kept.txt=kept",
+                                "d/old.txt=old"};
+    // The local folder leads back into itself, so its copies fail part way.
+    QDir().mkpath(Home() + QStringLiteral("/d/deeper"));
+    MakeLink(QStringLiteral(".."), Home() + QStringLiteral("/d/deeper/loop"));
+    CProgramRun run(Home(), ProfileFor(server));
+    Panes panes(run.Frame());
+    panes.ShowTop(0);
+
+    // Cancel Communication once two files of the copy have gone through.
+    QString countedCommand;
+    int cancelAt = 0;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        if (server.CountCommands(countedCommand) < cancelAt)
+            return;
+        for (CCommStatusDialog* dialog : run.Frame().findChildren<CCommStatusDialog*>())
+            dialog->cancelRequested = true;
+        cancel.stop();
+    });
+    const QString cancelled =
+        QStringLiteral("The communication session has been cancelled by the user.");
+    const QString sourceFolder = QFileInfo(Home()).canonicalFilePath() + QStringLiteral("/d");
+    const QString cycle = QStringLiteral("The folder \"%1\" leads back into a folder that is "
+                                         "being copied (through a link), so the copy would "
+                                         "never end. The copy has been stopped.")
+                              .arg(sourceFolder + QStringLiteral("/deeper/loop"));
+
+    const struct
+    {
+        const char* what;
+        int sourceSide; // -1: the desktop's files
+        int targetSide;
+        bool ontoTree;
+        const char* command; // counted for the cancel; null: the copy fails on a link cycle
+    } rows[] = {
+        {"local tree onto FTP tree", 0, 1, true, nullptr},
+        {"desktop onto FTP list", -1, 1, false, nullptr},
+        {"FTP tree onto local tree", 1, 0, true, "RETR"},
+        {"local tree onto local tree", 0, 0, true, nullptr},
+        {"desktop onto local list", -1, 0, false, nullptr},
+    };
+    int number = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const QString target = QStringLiteral("in%1").arg(number++);
+        std::unique_ptr<QMimeData> data;
+        if (row.sourceSide < 0) {
+            data = std::make_unique<QMimeData>();
+            data->setUrls({QUrl::fromLocalFile(Home() + QStringLiteral("/d"))});
+        } else {
+            panes.ShowTop(row.sourceSide);
+            data = panes.tree[row.sourceSide]->PrepareDrag(panes.Folder(row.sourceSide, "d"));
+        }
+        ASSERT_NE(data, nullptr);
+        panes.ShowTop(row.targetSide);
+        run.Boxes().Expect(kConfirm).Expect(row.command ? cancelled : cycle);
+        if (row.command) {
+            countedCommand = QString::fromLatin1(row.command);
+            cancelAt = server.CountCommands(countedCommand) + 2;
+            cancel.start(0);
+        }
+        const bool took = row.ontoTree ? DropOn(*panes.tree[row.targetSide], *data,
+                                                ItemPoint(*panes.tree[row.targetSide],
+                                                          panes.Folder(row.targetSide, target)))
+                                       : DropOn(*panes.list[row.targetSide], *data,
+                                                RowPoint(*panes.list[row.targetSide], target));
+        cancel.stop();
+        EXPECT_TRUE(took);
+        EXPECT_EQ(run.Boxes().Pending(), 0);
+        if (row.command) {
+            EXPECT_GE(server.CountCommands(countedCommand), cancelAt) << "cancelled half way";
+        }
+        const QString root = row.targetSide == 0 ? Home() : server.Root();
+        EXPECT_EQ(TreeOf(root + "/" + target), oldFolder);
+        EXPECT_FALSE(theApp().busy);
+    }
 }

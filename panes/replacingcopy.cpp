@@ -1,0 +1,172 @@
+#include "panes/replacingcopy.h"
+
+#include "app/vantorapp.h"
+#include "framework/messagebox.h"
+#include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
+#include "ftp/fileoperations.h"
+#include "inet/ftpconnection.h"
+#include "inet/internetexception.h"
+#include "panes/mylistview.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <sys/stat.h>
+
+namespace {
+
+enum class Presence { Missing, Folder, File, Unknown };
+
+// What stands at `path` on one side. A local link counts as a file: it is replaced as
+// itself, never through what it leads to.
+Presence PresenceOf(const QString& path, bool onFtp)
+{
+    if (onFtp) {
+        CFtpConnection* connection = theApp().ftpConnection.get();
+        if (!connection)
+            return Presence::Unknown;
+        try {
+            const std::optional<FtpStat> stat = connection->Stat(path);
+            if (!stat)
+                return Presence::Missing;
+            return stat->isDirectory ? Presence::Folder : Presence::File;
+        } catch (const CInternetException&) {
+            return Presence::Unknown;
+        }
+    }
+    struct stat info
+    {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return errno == ENOENT ? Presence::Missing : Presence::Unknown;
+    return S_ISDIR(info.st_mode) ? Presence::Folder : Presence::File;
+}
+
+bool RenameOnSide(const QString& from, const QString& to, bool onFtp)
+{
+    if (onFtp) {
+        CFtpConnection* connection = theApp().ftpConnection.get();
+        return connection && connection->Rename(from, to);
+    }
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+// A free hidden name of ours beside `path`, for the folder a copy replaces while the copy
+// runs; empty when none is found.
+QString AsideNameFor(const QString& path, bool onFtp)
+{
+    const QString parent = path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+    for (int number = 1; number <= 20; ++number) {
+        const QString candidate =
+            parent + QStringLiteral(".vantor-replaced-") + QString::number(number);
+        if (PresenceOf(candidate, onFtp) == Presence::Missing)
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace
+
+CReplacingCopy::CReplacingCopy(CMyListView& listPane, CCommStatusDialog* statusWindow,
+                               bool sourceIsFtp, bool destinationIsFtp)
+    : pane(listPane)
+    , dialog(statusWindow)
+    , fromFtp(sourceIsFtp)
+    , toFtp(destinationIsFtp)
+{}
+
+bool CReplacingCopy::CopyFile(const QString& source, const QString& destination)
+{
+    if (!fromFtp && !toFtp)
+        return pane.CopyLocalFile(source, destination);
+    if (!fromFtp)
+        return dialog->UploadFile(source, destination);
+    if (!toFtp)
+        return dialog->DownloadFile(source, destination);
+    return dialog->CopyFtpFile(source, destination);
+}
+
+bool CReplacingCopy::CopyFolder(const QString& source, const QString& destination)
+{
+    if (!CheckNotInsideSource(source, destination))
+        return false;
+    const Presence existing = PresenceOf(destination, toFtp);
+    if (existing == Presence::Missing)
+        return CopyWholeFolder(source, destination);
+    if (existing == Presence::Unknown && toFtp) {
+        dialog->ReportCopyError();
+        return false;
+    }
+    // The existing folder is renamed aside and goes only once its replacement is complete;
+    // where the rename is refused, it is deleted first.
+    const bool oldIsFolder = existing != Presence::File;
+    const QString aside = AsideNameFor(destination, toFtp);
+    if (aside.isEmpty() || !RenameOnSide(destination, aside, toFtp)) {
+        if (!DeleteOnDestination(destination, oldIsFolder))
+            return false;
+        return CopyWholeFolder(source, destination);
+    }
+    // Where the destination was the source itself (through a link, or a server that serves
+    // this computer's own disk), the rename has moved the source away.
+    if (PresenceOf(source, fromFtp) == Presence::Missing) {
+        RenameOnSide(aside, destination, toFtp);
+        ShowMessageBox(&pane, FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption(),
+                       MsgIcon::Stop);
+        return false;
+    }
+    if (CopyWholeFolder(source, destination))
+        return DeleteOnDestination(aside, oldIsFolder);
+
+    // What the failed copy left goes, and the old folder comes back. A cancel has been shown
+    // already; the clean-up must not be cancelled with it.
+    if (dialog)
+        dialog->cancelRequested = false;
+    if (PresenceOf(destination, toFtp) != Presence::Missing)
+        DeleteOnDestination(destination, true);
+    if (!RenameOnSide(aside, destination, toFtp))
+        ShowMessageBox(&pane,
+                       QStringLiteral("The folder that was to be replaced could not be put "
+                                      "back. Its content is kept as \"%1\".")
+                           .arg(aside),
+                       FileMessages::InsideSourceCaption(), MsgIcon::Stop);
+    return false;
+}
+
+// Between two folders of one side, a folder copied into itself is refused before anything
+// is deleted or created; paths of two sides never lie inside one another.
+bool CReplacingCopy::CheckNotInsideSource(const QString& source, const QString& destination)
+{
+    if (fromFtp != toFtp)
+        return true;
+    if (dialog)
+        return dialog->CheckNotInsideSource(source + QLatin1Char('/'),
+                                            destination + QLatin1Char('/'));
+    // Locally a link may make the destination the source itself, which the replacement would
+    // otherwise rename aside or delete.
+    if (!LocalFolderInside(source, destination))
+        return true;
+    ShowMessageBox(&pane, FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption(),
+                   MsgIcon::Stop);
+    return false;
+}
+
+bool CReplacingCopy::CopyWholeFolder(const QString& source, const QString& destination)
+{
+    if (!fromFtp && !toFtp)
+        return pane.CopyLocalFolder(source, destination);
+    if (!fromFtp)
+        return dialog->UploadFolder(source, destination);
+    if (!toFtp)
+        return dialog->DownloadFolder(source, destination);
+    return dialog->CopyFtpFolder(source, destination);
+}
+
+// Deletes on the destination side, whichever side the pane shows, through the pane's
+// override for that side, for this deletion only.
+bool CReplacingCopy::DeleteOnDestination(const QString& path, bool isFolder)
+{
+    const CScopedDeleteSide override(toFtp ? pane.forceFtpDelete : pane.forceLocalDelete);
+    return isFolder ? pane.DeleteFolder(path + QLatin1Char('/')) : pane.DeleteFile(path);
+}

@@ -18,6 +18,8 @@ constexpr std::chrono::milliseconds kQuitLimit = 1000ms;
 // How long the replies to ABOR are let come in before NOOP is sent, and how long a reply
 // close behind NOOP's is looked for.
 constexpr std::chrono::milliseconds kAbortSettle = 250ms;
+// Reads of what a server sent unasked before a command goes out (16 KiB each).
+constexpr int kMaxStrayReads = 64;
 
 QString ServerName(const FtpServerAddress& server)
 {
@@ -310,9 +312,26 @@ FtpReply CFtpControl::ReadFinalReply(CFtpWaiter& waiter, FtpDeadline deadline)
     }
 }
 
+void CFtpControl::DiscardStrayReplies(CFtpWaiter& waiter)
+{
+    EnsureUsable();
+    // Bounded, so that a server that never stops talking cannot keep the command back.
+    for (int round = 0; round < kMaxStrayReads; ++round) {
+        while (TakeReply()) {
+        }
+        EnsureUsable(); // a stray 421 means the server has gone
+        // The rest of a reply already begun is close behind it.
+        const auto deadline = DeadlineIn(reader.HasPartialReply() ? kAbortSettle
+                                                                  : std::chrono::milliseconds(0));
+        if (!Receive(waiter, deadline))
+            return;
+    }
+}
+
 FtpReply CFtpControl::Execute(const QByteArray& command)
 {
     CFtpWaiter waiter(shared.get());
+    DiscardStrayReplies(waiter);
     SendLine(command, waiter);
     return ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
 }

@@ -109,6 +109,9 @@ public:
 private:
     void MarkLost(const QString& reason);
     void SendLine(const QByteArray& line, CFtpWaiter& waiter);
+    // Before a new command, when no reply is owed: drops what the server sent unasked (a
+    // late 426 of an abort, a second greeting), which would else pass for the answer.
+    void DiscardStrayReplies(CFtpWaiter& waiter);
     // The next reply, preliminary ones included.
     FtpReply ReadReply(CFtpWaiter& waiter, FtpDeadline deadline);
     // Replies until the first that is not preliminary.

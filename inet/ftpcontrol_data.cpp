@@ -122,6 +122,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassiveTogether(const QByteArr
 {
     CFtpWaiter waiter(shared.get());
     const InternetOptions options = shared->Options();
+    DiscardStrayReplies(waiter);
     SendLine("EPSV\r\n" + command, waiter);
     const FtpReply epsv = ReadReply(waiter, DeadlineIn(options.replyTimeout));
     const std::optional<quint16> port =

@@ -435,3 +435,31 @@ TEST_F(CFakeServerTest, ACommandBehindItsEpsvIsGivenUpWhereTheServerDoesNotTakeI
     EXPECT_THROW(other->OpenFile(QStringLiteral("/missing"), FileAccess::Read), CInternetException);
     EXPECT_TRUE(Download(*other, QStringLiteral("/f.bin")) == data);
 }
+
+TEST_F(CFakeServerTest, RepliesTheServerSentUnaskedAreNotTakenForTheNextAnswer)
+{
+    // A late 426 of an abort, and a reply cut in two, behind the answer they follow.
+    const QByteArray strays[] = {"426 Internal error; transfer aborted.\r\n",
+                                 "421-Still here\r\n421 and closing.\r\n"};
+    for (const QByteArray& stray : strays) {
+        SCOPED_TRACE(stray.toStdString());
+        CFakeFtpServer server;
+        // In one write, so that the stray is there before the next command goes out.
+        server.On("CWD", [&stray](CSession& s, const QByteArray&) {
+            s.SendRaw("250 Changed.\r\n" + stray);
+        });
+        server.On("MKD", [](CSession& s, const QByteArray&) { s.Send("257 \"/b\" made."); });
+        CInternetSession local(TestOptions());
+        std::unique_ptr<CFtpConnection> c = local.GetFtpConnection(
+            server.Address(), QStringLiteral("u"), QStringLiteral("p"), 0, true);
+        ASSERT_TRUE(c->SetCurrentDirectory(QStringLiteral("/a")));
+        if (stray.startsWith("421")) {
+            // A server that says it is closing has gone: the next command fails as closed.
+            EXPECT_FALSE(c->CreateDirectory(QStringLiteral("/b")));
+            EXPECT_FALSE(c->IsOpen());
+        } else {
+            EXPECT_TRUE(c->CreateDirectory(QStringLiteral("/b")));
+            EXPECT_EQ(server.Count("MKD"), 1);
+        }
+    }
+}

@@ -8,6 +8,7 @@
 #include "framework/messagebox.h"
 #include "framework/messagepump.h"
 #include "ftp/digestrequest.h"
+#include "ftp/filemessages.h"
 #include "ftp/serverchecks.h"
 #include "ftp/streamdigest.h"
 #include "inet/ftpconnection.h"
@@ -33,9 +34,6 @@ const QString kRetrievingLengthText = QStringLiteral("Retrieving Length of FTP F
 const QString kTransferringText = QStringLiteral("Transferring Data");
 const QString kServerToServerTitle =
     QStringLiteral("Copying files from FTP Server to FTP Server - Please Wait");
-const QString kSameFileText =
-    QStringLiteral("The destination file is the same as the source file.");
-const QString kSameFileCaption = QStringLiteral("Error Copying File");
 const QString kPartSuffix = QStringLiteral(".part");
 
 constexpr qint64 kBlockSize = 1000;
@@ -475,7 +473,8 @@ bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
     CCopyingStatus status(*this);
     // Opening the destination would empty it before the source is read.
     if (SameServerFile(sourcePath, destinationPath)) {
-        ShowMessageBox(MessageOwner(), kSameFileText, kSameFileCaption, MsgIcon::Stop);
+        ShowMessageBox(MessageOwner(), FileMessages::SameFileText(),
+                       FileMessages::CopyFileCaption(), MsgIcon::Stop);
         return false;
     }
     SetTitleLine(kServerToServerTitle);

@@ -1,5 +1,7 @@
 #include "ftp/folderwalk.h"
 
+#include "ftp/filemessages.h"
+
 #include <QFile>
 
 #include <dirent.h>
@@ -88,5 +90,5 @@ QString CFolderWalkGuard::RefusalText(Step step, const QString& folder)
 
 QString CFolderWalkGuard::RefusalCaption()
 {
-    return QStringLiteral("Error Copying Folder");
+    return FileMessages::InsideSourceCaption();
 }

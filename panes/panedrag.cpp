@@ -6,6 +6,7 @@
 #include "framework/messagebox.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "panes/remotedragdata.h"
 #include "panes/replacingcopy.h"
@@ -213,7 +214,8 @@ bool RunDrop(const DropRequest& request, CMyListView& targetList)
 bool RunDropPlan(const DropPlan& plan, CMyListView& targetList)
 {
     if (plan.refused) {
-        ShowMessageBox(theApp().MainWindow(), kSameFolderText, kSameFolderCaption, MsgIcon::Stop);
+        ShowMessageBox(theApp().MainWindow(), FileMessages::InsideSourceText(),
+                       FileMessages::InsideSourceCaption(), MsgIcon::Stop);
         return false;
     }
     std::optional<CCommOperation> operation;

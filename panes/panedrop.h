@@ -73,9 +73,6 @@ struct DropPlan
 inline const QString kConfirmCopyText =
     QStringLiteral("Are you sure you want to copy the selected item(s)?");
 inline const QString kConfirmCopyCaption = QStringLiteral("Confirm File Copy");
-inline const QString kSameFolderText =
-    QStringLiteral("The destination folder is the same as the source folder.");
-inline const QString kSameFolderCaption = QStringLiteral("Error Copying Folder");
 
 // The status window title of a copy from `sourceSide` to `targetSide`, empty for local to
 // local.

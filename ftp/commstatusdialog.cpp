@@ -1,6 +1,5 @@
 #include "ftp/commstatusdialog.h"
 
-#include "app/mainframe.h"
 #include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "framework/helpwindow.h"

@@ -1,6 +1,6 @@
 #include "panes/panecommands.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
@@ -99,14 +99,14 @@ bool RenameOnSide(int side, const QString& from, const QString& folder, const QS
 
 void ShowStatusStep(const QString& text)
 {
-    if (CMainFrame* frame = theApp().mainFrame)
+    if (CPaneFrame* frame = theApp().PaneFrame())
         frame->SetStatusText(0, text);
     RefreshUi();
 }
 
 void FocusNextPane(PaneId from, bool forward)
 {
-    CMainFrame* frame = theApp().mainFrame;
+    CPaneFrame* frame = theApp().PaneFrame();
     if (!frame)
         return;
     const PaneId order[4] = {PaneId::LocalTree, PaneId::LocalList, PaneId::FtpTree,

@@ -5,6 +5,7 @@
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "panes/mylistview.h"
@@ -16,9 +17,8 @@
 
 namespace {
 
-const QString kRenameErrorText = QStringLiteral(
-    "An invalid filename was entered, or a file with the name you specified already exists.");
-const QString kRenameErrorCaption = QStringLiteral("Error Renaming File");
+const QString kRenameErrorText = FileMessages::RenameText();
+const QString kRenameErrorCaption = FileMessages::RenameCaption();
 
 QAction* AddMenuCommand(QMenu* menu, const QString& text, const char* name, int id)
 {

@@ -6,8 +6,8 @@
 // A download takes a server folder and a local one, an upload the other way round; the
 // destination must not exist. Prints the seconds from the start of the login to the end of
 // the copy. Exits 0 when the folder transfer reported success.
+#include "bench/timedcopy.h"
 #include "ftp/commstatusdialog.h"
-#include "timedcopy.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "timedcopy.h"
+#include "bench/timedcopy.h"
 
 #include "app/mainframe.h"
 #include "app/vantorapp.h"

@@ -7,8 +7,8 @@
 // two server paths. Prints the seconds from the start of the login to the end of the copy
 // (what curl does in its run; the start of the program itself is left out). Exits 0
 // when the routine reported success. Runs on the offscreen platform unless told otherwise.
+#include "bench/timedcopy.h"
 #include "ftp/commstatusdialog.h"
-#include "timedcopy.h"
 
 #include <QString>
 

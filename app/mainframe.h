@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/paneframe.h"
 #include "panes/listformat.h"
 
 #include <QMainWindow>
@@ -14,8 +15,9 @@ class QSplitter;
 // The program's only top-level window: the menu bar, the status bar with its three panes
 // and the 2 x 2 grid of panes (local tree and list above, FTP tree and list below). It owns
 // the document and the panes, carries the commands that act on the whole program, and
-// reconnects the FTP side when the active profile changes.
-class CMainFrame : public QMainWindow
+// reconnects the FTP side when the active profile changes. The panes and the status windows
+// reach it only as a CPaneFrame.
+class CMainFrame : public QMainWindow, public CPaneFrame
 {
     Q_OBJECT
 
@@ -28,17 +30,13 @@ public:
     void InitialUpdate();
 
     CVantorDoc* Document() const { return document; }
-    // Sets the text of status pane 0, 1 or 2.
-    void SetStatusText(int pane, const QString& text);
+    // CPaneFrame: the status bar and the panes.
+    void SetStatusText(int pane, const QString& text) override;
     QString StatusText(int pane) const;
-    // The pane at the right that says whether the FTP side is encrypted; empty while
-    // nothing is connected.
-    void SetSecurityText(const QString& text);
+    void SetSecurityText(const QString& text) override; // the pane at the right
     QString SecurityText() const;
-
-    // Pane (row, column): row 0 local, row 1 FTP; column 0 tree, column 1 list.
-    CMyTreeView* TreePane(int row) const { return row == 0 ? localTree : ftpTree; }
-    CMyListView* ListPane(int row) const { return row == 0 ? localList : ftpList; }
+    CMyTreeView* TreePane(int row) const override { return row == 0 ? localTree : ftpTree; }
+    CMyListView* ListPane(int row) const override { return row == 0 ? localList : ftpList; }
     // The width of column 0 and the height of row 0 of the splitter.
     int ColumnWidth() const;
     int RowHeight() const;

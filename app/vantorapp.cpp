@@ -59,6 +59,11 @@ QWidget* CVantorApp::MainWindow() const
     return mainFrame.data();
 }
 
+CPaneFrame* CVantorApp::PaneFrame() const
+{
+    return mainFrame.data();
+}
+
 void CVantorApp::ResetState()
 {
     // The window first: its destruction saves the settings and may still use the rest.

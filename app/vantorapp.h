@@ -13,6 +13,7 @@
 class CInternetSession;
 class CFtpConnection;
 class CMainFrame;
+class CPaneFrame;
 
 // The application object: starts and ends the program and owns every piece of state that
 // more than one part of the program uses. Other code reads and writes the members directly,
@@ -49,6 +50,8 @@ public:
     // The owner of message boxes and the parent of the status windows; null before the main
     // window exists.
     QWidget* MainWindow() const;
+    // The same window as the panes and the status windows reach it; null as above.
+    CPaneFrame* PaneFrame() const;
 
     // Paths, set at start-up and not changed afterwards.
     QString programFolder;

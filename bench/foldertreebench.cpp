@@ -6,13 +6,9 @@
 // A download takes a server folder and a local one, an upload the other way round; the
 // destination must not exist. Prints the seconds from the start of the login to the end of
 // the copy. Exits 0 when the folder transfer reported success.
-#include "app/mainframe.h"
-#include "app/vantorapp.h"
-#include "framework/messagebox.h"
-#include "ftp/commoperation.h"
+#include "bench/timedcopy.h"
 #include "ftp/commstatusdialog.h"
 
-#include <QElapsedTimer>
 #include <QString>
 
 #include <cstdio>
@@ -25,39 +21,10 @@ int main(int argc, char** argv)
                              "SOURCE DESTINATION\n");
         return 2;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    CVantorApp app(argc, argv);
-    CVantorApp& state = theApp();
-    state.activeProfile.name = QStringLiteral("bench");
-    state.activeProfile.address = QString::fromLocal8Bit(argv[2]);
-    state.activeProfile.userId = QString::fromLocal8Bit(argv[3]);
-    state.activeProfile.password = QString::fromLocal8Bit(argv[4]);
-    auto* frame = new CMainFrame;
-    state.mainFrame = frame;
-    frame->show();
-
-    // A box would wait for a click nobody gives: its text goes to the terminal instead.
-    const CScopedMessageBoxHandler boxes([](const MessageBoxRequest& box) {
-        std::fprintf(stderr, "%s: %s\n", qPrintable(box.caption), qPrintable(box.text));
-        return MsgAnswer::Ok;
-    });
-    bool copied = false;
-    QElapsedTimer timer;
-    timer.start();
-    {
-        CCommOperation operation(true);
-        CCommStatusDialog& dialog = operation.Dialog();
-        if (dialog.Connect()) {
-            const QString source = QString::fromLocal8Bit(argv[5]);
-            const QString destination = QString::fromLocal8Bit(argv[6]);
-            copied = mode == QLatin1String("download") ? dialog.DownloadFolder(source, destination)
-                                                       : dialog.UploadFolder(source, destination);
-        }
-    }
-    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    CCommStatusDialog::Disconnect();
-    std::printf("%.3f\n", seconds);
-    delete frame;
-    return copied ? 0 : 1;
+    return RunTimedCopy(
+        argc, argv,
+        [&mode](CCommStatusDialog& dialog, const QString& source, const QString& destination) {
+            return mode == QLatin1String("download") ? dialog.DownloadFolder(source, destination)
+                                                     : dialog.UploadFolder(source, destination);
+        });
 }

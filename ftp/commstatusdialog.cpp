@@ -1,12 +1,12 @@
 #include "ftp/commstatusdialog.h"
 
-#include "app/mainframe.h"
 #include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "framework/helpwindow.h"
 #include "framework/messagebox.h"
 #include "framework/messagepump.h"
 #include "framework/waitcursor.h"
+#include "ftp/filemessages.h"
 #include "inet/internetsession.h"
 #include "ui_commstatusdialog.h"
 
@@ -20,18 +20,14 @@
 
 namespace {
 
-const QString kCancelledText =
-    QStringLiteral("The communication session has been cancelled by the user.");
-const QString kCancelledCaption = QStringLiteral("Communication Cancelled");
-const QString kCopyErrorText =
-    QStringLiteral("The program was unable to copy the selected file(s).");
-const QString kCopyErrorCaption = QStringLiteral("Error Copying File");
-const QString kConnectErrorText =
-    QStringLiteral("The program was unable to connect to the requested FTP site.");
-const QString kConnectErrorCaption = QStringLiteral("Error Opening FTP Connection");
-const QString kInsideSourceText =
-    QStringLiteral("The destination folder is the same as the source folder.");
-const QString kInsideSourceCaption = QStringLiteral("Error Copying Folder");
+const QString kCancelledText = FileMessages::CancelledText();
+const QString kCancelledCaption = FileMessages::CancelledCaption();
+const QString kCopyErrorText = FileMessages::CopyFileText();
+const QString kCopyErrorCaption = FileMessages::CopyFileCaption();
+const QString kConnectErrorText = FileMessages::ConnectErrorText();
+const QString kConnectErrorCaption = FileMessages::ConnectErrorCaption();
+const QString kInsideSourceText = FileMessages::InsideSourceText();
+const QString kInsideSourceCaption = FileMessages::InsideSourceCaption();
 
 // The communication objects alive now, the newest last. The wait hook serves the newest.
 std::vector<CCommStatusDialog*>& LiveDialogs()

@@ -1,7 +1,7 @@
 // Connecting to the active profile's server, reading server folders, disconnecting.
 #include "ftp/commstatusdialog.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
 #include "ftp/certificatedialog.h"
@@ -30,7 +30,7 @@ const QString kReadErrorCaption = QStringLiteral("Error Reading FTP Directory");
 
 void ShowInStatusBar(const QString& text)
 {
-    if (CMainFrame* frame = theApp().mainFrame)
+    if (CPaneFrame* frame = theApp().PaneFrame())
         frame->SetStatusText(0, text);
     RefreshUi();
 }
@@ -228,7 +228,7 @@ void CCommStatusDialog::ReadFtpDirectory()
 
 void CCommStatusDialog::ShowFtpSecurity(const QString& securityName)
 {
-    if (CMainFrame* frame = theApp().mainFrame)
+    if (CPaneFrame* frame = theApp().PaneFrame())
         frame->SetSecurityText(securityName.isEmpty() ? QStringLiteral("Not encrypted")
                                                       : securityName);
 }
@@ -236,7 +236,7 @@ void CCommStatusDialog::ShowFtpSecurity(const QString& securityName)
 void CCommStatusDialog::Disconnect()
 {
     CVantorApp& app = theApp();
-    if (CMainFrame* frame = app.mainFrame)
+    if (CPaneFrame* frame = app.PaneFrame())
         frame->SetSecurityText(QString());
     if (app.ftpConnection) {
         app.ftpConnection->Close();

@@ -3,7 +3,7 @@
 // against what the server says of the file (its size, and a digest where it offers one).
 #include "ftp/commstatusdialog.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
 #include "framework/messagepump.h"
@@ -59,7 +59,7 @@ public:
 private:
     void Show(const QString& text)
     {
-        if (CMainFrame* frame = theApp().mainFrame)
+        if (CPaneFrame* frame = theApp().PaneFrame())
             frame->SetStatusText(0, text);
         dialog.RefreshAtRhythm();
     }

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// The fixed texts and captions of the file and folder operations and the folder copies.
+// The fixed texts and captions of the file and folder operations, the folder copies and the
+// communication that carries them. Tests take the texts from here too.
 namespace FileMessages {
 
 inline QString DeleteFileText()
@@ -64,6 +65,31 @@ inline QString AttributesSetText()
 inline QString AttributesSetCaption()
 {
     return QStringLiteral("File Attributes completed");
+}
+inline QString RenameText()
+{
+    return QStringLiteral(
+        "An invalid filename was entered, or a file with the name you specified already exists.");
+}
+inline QString RenameCaption()
+{
+    return QStringLiteral("Error Renaming File");
+}
+inline QString CancelledText()
+{
+    return QStringLiteral("The communication session has been cancelled by the user.");
+}
+inline QString CancelledCaption()
+{
+    return QStringLiteral("Communication Cancelled");
+}
+inline QString ConnectErrorText()
+{
+    return QStringLiteral("The program was unable to connect to the requested FTP site.");
+}
+inline QString ConnectErrorCaption()
+{
+    return QStringLiteral("Error Opening FTP Connection");
 }
 
 } // namespace FileMessages

@@ -1,6 +1,6 @@
 #include "panes/mylistview.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "ftp/commoperation.h"
@@ -23,7 +23,7 @@ namespace {
 
 void SetStatus(int pane, const QString& text)
 {
-    if (CMainFrame* frame = theApp().mainFrame)
+    if (CPaneFrame* frame = theApp().PaneFrame())
         frame->SetStatusText(pane, text);
 }
 

@@ -1,7 +1,7 @@
 // The single file and folder operations of the list pane and its Attributes command.
 #include "panes/mylistview.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
 #include "framework/modaldialog.h"
@@ -17,7 +17,7 @@ namespace {
 
 void SetStatusText(const QString& text)
 {
-    if (CMainFrame* frame = theApp().mainFrame)
+    if (CPaneFrame* frame = theApp().PaneFrame())
         frame->SetStatusText(0, text);
     RefreshUi();
 }

@@ -1,6 +1,6 @@
 #include "panes/mytreeview.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "framework/waitcursor.h"
@@ -26,7 +26,7 @@ const QString kPlaceholder = QStringLiteral("Empty Folder");
 
 void SetStatus(const QString& text)
 {
-    if (CMainFrame* frame = theApp().mainFrame)
+    if (CPaneFrame* frame = theApp().PaneFrame())
         frame->SetStatusText(0, text);
 }
 

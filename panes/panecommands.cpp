@@ -1,10 +1,11 @@
 #include "panes/panecommands.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "panes/mylistview.h"
@@ -16,9 +17,8 @@
 
 namespace {
 
-const QString kRenameErrorText = QStringLiteral(
-    "An invalid filename was entered, or a file with the name you specified already exists.");
-const QString kRenameErrorCaption = QStringLiteral("Error Renaming File");
+const QString kRenameErrorText = FileMessages::RenameText();
+const QString kRenameErrorCaption = FileMessages::RenameCaption();
 
 QAction* AddMenuCommand(QMenu* menu, const QString& text, const char* name, int id)
 {
@@ -99,14 +99,14 @@ bool RenameOnSide(int side, const QString& from, const QString& folder, const QS
 
 void ShowStatusStep(const QString& text)
 {
-    if (CMainFrame* frame = theApp().mainFrame)
+    if (CPaneFrame* frame = theApp().PaneFrame())
         frame->SetStatusText(0, text);
     RefreshUi();
 }
 
 void FocusNextPane(PaneId from, bool forward)
 {
-    CMainFrame* frame = theApp().mainFrame;
+    CPaneFrame* frame = theApp().PaneFrame();
     if (!frame)
         return;
     const PaneId order[4] = {PaneId::LocalTree, PaneId::LocalList, PaneId::FtpTree,

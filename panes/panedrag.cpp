@@ -1,6 +1,6 @@
 #include "panes/panedrag.h"
 
-#include "app/mainframe.h"
+#include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "framework/messagebox.h"
@@ -183,7 +183,7 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
         request.items.append({folder, document.dragFolderName, true});
         return true;
     }
-    CMainFrame* frame = theApp().mainFrame;
+    CPaneFrame* frame = theApp().PaneFrame();
     CMyListView* list = frame ? frame->ListPane(request.sourceSide) : nullptr;
     if (!list)
         return false;
@@ -202,7 +202,7 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
 bool RunDrop(const DropRequest& request, CMyListView& targetList)
 {
     const DropPlan plan = PlanDrop(request);
-    CMainFrame* frame = theApp().mainFrame;
+    CPaneFrame* frame = theApp().PaneFrame();
     CMyListView* sourceList = frame ? frame->ListPane(request.sourceSide) : nullptr;
     if (plan.refused || !request.fromList || !sourceList)
         return RunDropPlan(plan, targetList);

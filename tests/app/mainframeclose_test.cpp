@@ -10,6 +10,7 @@
 #include "tests/fixtures/fakeftpserver.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QPointer>
 #include <QTest>
@@ -19,11 +20,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
 
 ProfileRecord FakeProfile(const CFakeFtpServer& fake)
 {

@@ -9,6 +9,7 @@
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,16 +22,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-ProfileRecord ProfileFor(const CFtpServerFixture& server, const QString& name)
-{
-    ProfileRecord profile;
-    profile.name = name;
-    profile.address = server.Address();
-    profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
-    profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
-    return profile;
-}
 
 QByteArray ProfileBytes()
 {
@@ -50,11 +41,6 @@ void Type(QDialog& dialog, const char* field, const QString& text)
     QLineEdit* edit = dialog.findChild<QLineEdit*>(QString::fromLatin1(field));
     ASSERT_NE(edit, nullptr) << field;
     edit->setText(text);
-}
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
 }
 
 } // namespace

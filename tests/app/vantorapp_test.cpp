@@ -2,6 +2,7 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "framework/settingsstore.h"
+#include "ftp/filemessages.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
 
@@ -41,10 +42,7 @@ QString SortFlags()
 class AppTest : public testing::Test
 {
 protected:
-    AppTest()
-    {
-        boxes.Allow(QStringLiteral("The program was unable to connect to the requested FTP site."));
-    }
+    AppTest() { boxes.Allow(FileMessages::ConnectErrorText()); }
     CMessageBoxScript boxes;
 };
 

@@ -7,6 +7,7 @@
 #include "framework/waitcursor.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QAction>
 #include <QDialog>
@@ -21,10 +22,7 @@ namespace {
 
 CMainFrame* ShowMainFrame()
 {
-    auto* frame = new CMainFrame;
-    theApp().mainFrame = frame;
-    frame->setGeometry(100, 80, 900, 600);
-    frame->show();
+    CMainFrame* frame = MakeMainFrame();
     frame->activateWindow();
     EXPECT_TRUE(QTest::qWaitForWindowActive(frame));
     return frame;

@@ -4,9 +4,11 @@
 #include "framework/helpwindow.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "inet/internetexception.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,17 +24,7 @@
 
 namespace {
 
-const QString kCancelled =
-    QStringLiteral("The communication session has been cancelled by the user.");
-
-CMainFrame* MakeMainFrame()
-{
-    auto* frame = new CMainFrame;
-    theApp().mainFrame = frame;
-    frame->setGeometry(100, 80, 900, 600);
-    frame->show();
-    return frame;
-}
+const QString kCancelled = FileMessages::CancelledText();
 
 template <typename Widget = QWidget>
 Widget* Child(const QWidget& dialog, const char* name)
@@ -294,8 +286,8 @@ TEST_F(CCommStatusDialogTest, CancelShowsItsMessageAtEveryLaterPoll)
 
     QTest::mouseClick(Child<QPushButton>(*dialog, "cancelButton"), Qt::LeftButton);
     EXPECT_TRUE(dialog->cancelRequested);
-    boxes.Expect(kCancelled, QStringLiteral("Communication Cancelled"), MsgIcon::Stop);
-    boxes.Expect(kCancelled, QStringLiteral("Communication Cancelled"), MsgIcon::Stop);
+    boxes.Expect(kCancelled, FileMessages::CancelledCaption(), MsgIcon::Stop);
+    boxes.Expect(kCancelled, FileMessages::CancelledCaption(), MsgIcon::Stop);
     EXPECT_FALSE(dialog->PollCancel());
     EXPECT_FALSE(dialog->UpdateProgress(1, 5000));
     ASSERT_EQ(boxes.Shown().size(), 2);
@@ -326,8 +318,8 @@ TEST_F(CCommStatusDialogTest, DestinationInsideOrEqualToTheSourceIsRefused)
     for (const Case& c : table) {
         CMessageBoxScript boxes;
         if (!c.allowed)
-            boxes.Expect(QStringLiteral("The destination folder is the same as the source folder."),
-                         QStringLiteral("Error Copying Folder"), MsgIcon::Stop);
+            boxes.Expect(FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption(),
+                         MsgIcon::Stop);
         EXPECT_EQ(dialog->CheckNotInsideSource(QString::fromLatin1(c.source),
                                                QString::fromLatin1(c.destination)),
                   c.allowed)
@@ -343,23 +335,22 @@ TEST_F(CCommStatusDialogTest, ErrorReportsAndTheirOwner)
     struct Case
     {
         std::function<void(CCommStatusDialog&)> report;
-        const char* text;
-        const char* caption;
+        QString text;
+        QString caption;
     };
     const Case table[] = {
-        {[](CCommStatusDialog& d) { d.ReportCopyError(); },
-         "The program was unable to copy the selected file(s).", "Error Copying File"},
+        {[](CCommStatusDialog& d) { d.ReportCopyError(); }, FileMessages::CopyFileText(),
+         FileMessages::CopyFileCaption()},
         {[](CCommStatusDialog& d) {
              d.ReportCopyError(CInternetException(InetErrorKind::Reply, QStringLiteral("550")));
          },
-         "The program was unable to copy the selected file(s).", "Error Copying File"},
-        {[](CCommStatusDialog& d) { d.ReportConnectError(); },
-         "The program was unable to connect to the requested FTP site.",
-         "Error Opening FTP Connection"},
+         FileMessages::CopyFileText(), FileMessages::CopyFileCaption()},
+        {[](CCommStatusDialog& d) { d.ReportConnectError(); }, FileMessages::ConnectErrorText(),
+         FileMessages::ConnectErrorCaption()},
     };
     for (const Case& c : table) {
         CMessageBoxScript boxes;
-        boxes.Expect(QString::fromLatin1(c.text), QString::fromLatin1(c.caption), MsgIcon::Stop);
+        boxes.Expect(c.text, c.caption, MsgIcon::Stop);
         c.report(*dialog);
         ASSERT_EQ(boxes.Shown().size(), 1);
         EXPECT_EQ(boxes.Shown()[0].owner, frame);

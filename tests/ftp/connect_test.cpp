@@ -3,10 +3,12 @@
 #include "app/vantorapp.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -18,8 +20,7 @@
 
 namespace {
 
-const QString kConnectError =
-    QStringLiteral("The program was unable to connect to the requested FTP site.");
+const QString kConnectError = FileMessages::ConnectErrorText();
 const QString kInitialDirError = QStringLiteral("The selected Initial Directory does not exist.");
 
 const DirEntry* Entry(const QString& name)
@@ -65,9 +66,7 @@ protected:
     {
         ASSERT_TRUE(server->IsRunning());
         server->ClearLog();
-        frame = new CMainFrame;
-        theApp().mainFrame = frame;
-        frame->show();
+        frame = MakeMainFrame();
     }
 
     static void UseProfile(const QString& user, const QString& password,
@@ -166,7 +165,7 @@ TEST_F(CConnectTest, AFailedLoginLeavesNothingConnected)
     };
     for (const Case& c : table) {
         CMessageBoxScript boxes;
-        boxes.Expect(kConnectError, QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
+        boxes.Expect(kConnectError, FileMessages::ConnectErrorCaption(), MsgIcon::Stop);
         UseProfile(QString::fromLatin1(c.user), QString::fromLatin1(c.password), {}, c.address);
         EXPECT_FALSE(ConnectAndRead()) << c.address.toStdString() << " " << c.user;
         ASSERT_EQ(boxes.Shown().size(), 1);

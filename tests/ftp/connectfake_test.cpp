@@ -5,10 +5,12 @@
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 #include "ftp/connectattempt.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/fakeftpserver.h"
 #include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QDateTime>
 #include <QPushButton>
@@ -23,8 +25,7 @@ using CSession = CFakeFtpServer::CSession;
 
 namespace {
 
-const QString kConnectError =
-    QStringLiteral("The program was unable to connect to the requested FTP site.");
+const QString kConnectError = FileMessages::ConnectErrorText();
 
 // Shortens the wait for the login for one test.
 class CConnectWaitLimit
@@ -55,9 +56,7 @@ class CConnectFakeTest : public testing::Test
 protected:
     void SetUp() override
     {
-        frame = new CMainFrame;
-        theApp().mainFrame = frame;
-        frame->show();
+        frame = MakeMainFrame();
         ProfileRecord& profile = theApp().activeProfile;
         profile.name = QStringLiteral("fake");
         profile.address = fake.Address();
@@ -87,7 +86,7 @@ TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionC
     CConnectWaitLimit limit(150ms);
     SlowLogin(700ms);
     CMessageBoxScript boxes;
-    boxes.Expect(kConnectError, QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
+    boxes.Expect(kConnectError, FileMessages::ConnectErrorCaption(), MsgIcon::Stop);
     {
         CCommOperation operation;
         EXPECT_FALSE(operation.Dialog().Connect());
@@ -204,7 +203,6 @@ TEST_F(CConnectFakeTest, CancelEndsACallThatWaitsOnAStalledServer)
     EXPECT_TRUE(dialog.cancelRequested);
 
     CMessageBoxScript boxes;
-    boxes.Expect(QStringLiteral("The communication session has been cancelled by the user."),
-                 QStringLiteral("Communication Cancelled"), MsgIcon::Stop);
+    boxes.Expect(FileMessages::CancelledText(), FileMessages::CancelledCaption(), MsgIcon::Stop);
     EXPECT_FALSE(dialog.PollCancel());
 }

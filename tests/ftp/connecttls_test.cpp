@@ -6,10 +6,12 @@
 #include "ftp/certificatedialog.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/tlstruststore.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/messageboxscript.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -46,9 +48,7 @@ protected:
     {
         ASSERT_TRUE(server->IsRunning());
         server->ClearLog();
-        frame = new CMainFrame;
-        theApp().mainFrame = frame;
-        frame->show();
+        frame = MakeMainFrame();
         ProfileRecord& profile = theApp().activeProfile;
         profile.address = server->Address();
         profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
@@ -130,7 +130,7 @@ TEST_F(CConnectTlsTest, CancelSendsNoPasswordAndAChangedCertificateDefaultsToCan
     CMessageBoxScript boxes;
     boxes.Expect(QStringLiteral("The certificate of the server 127.0.0.1:%1 was not accepted.")
                      .arg(server->Port()),
-                 QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
+                 FileMessages::ConnectErrorCaption(), MsgIcon::Stop);
     std::vector<DialogSeen> seen;
     EXPECT_FALSE(ConnectAnswering("cancelButton", seen));
     ASSERT_EQ(seen.size(), 1u);
@@ -160,7 +160,7 @@ TEST_F(CConnectTlsTest, PlainServerShowsNotEncryptedAndADowngradeSaysWhy)
                                 "it used TLS before. The connection was refused and your "
                                 "password was not sent.")
                      .arg(plainServer.Port()),
-                 QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
+                 FileMessages::ConnectErrorCaption(), MsgIcon::Stop);
     std::vector<DialogSeen> seen;
     EXPECT_FALSE(ConnectAnswering("cancelButton", seen));
     EXPECT_EQ(boxes.Pending(), 0);

@@ -1,12 +1,15 @@
 // Deleting, creating and copying files and folders on both sides, with links in the trees.
 #include "app/vantorapp.h"
+#include "ftp/filemessages.h"
 #include "ftp/fileoperations.h"
+#include "ftp/folderwalk.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/localtree.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,15 +22,12 @@
 
 namespace {
 
-const QString kDeleteFile =
-    QStringLiteral("The program was unable to delete the specified file(s).");
-const QString kDeleteFolder =
-    QStringLiteral("The program was unable to delete the specified folder(s).");
-const QString kCreateFolder = QStringLiteral("The program was unable to create the new directory.");
-const QString kCopyFile = QStringLiteral("The program was unable to copy the selected file(s).");
-const QString kSameFile = QStringLiteral("The destination file is the same as the source file.");
-const QString kInsideSource =
-    QStringLiteral("The destination folder is the same as the source folder.");
+const QString kDeleteFile = FileMessages::DeleteFileText();
+const QString kDeleteFolder = FileMessages::DeleteFolderText();
+const QString kCreateFolder = FileMessages::CreateFolderText();
+const QString kCopyFile = FileMessages::CopyFileText();
+const QString kSameFile = FileMessages::SameFileText();
+const QString kInsideSource = FileMessages::InsideSourceText();
 
 QString Work()
 {
@@ -60,7 +60,7 @@ TEST(LocalFileOperations, DeleteFolderRemovesLinksButNeverWhatTheyLeadTo)
     EXPECT_FALSE(PathExists(alias));
     EXPECT_EQ(TreeOf(outside),
               (QStringList{"keep/", "keep/precious.txt=precious", "single.txt=single"}));
-    EXPECT_EQ(ReadLocalFile(outside + "/keep/precious.txt"), "precious");
+    EXPECT_EQ(ReadFile(outside + "/keep/precious.txt"), "precious");
 }
 
 TEST(LocalFileOperations, FailuresShowTheirMessageOnce)
@@ -76,24 +76,24 @@ TEST(LocalFileOperations, FailuresShowTheirMessageOnce)
     const Case table[] = {
         {"create a folder that exists",
          [](CFileOperations& o) { return o.CreateFolder(Work() + "/exists"); }, kCreateFolder,
-         "Error Creating Directory"},
+         FileMessages::CreateFolderCaption()},
         {"create a folder in a missing one",
          [](CFileOperations& o) { return o.CreateFolder(Work() + "/missing/new"); }, kCreateFolder,
-         "Error Creating Directory"},
+         FileMessages::CreateFolderCaption()},
         {"delete a missing file",
          [](CFileOperations& o) { return o.DeleteFile(Work() + "/none.txt"); }, kDeleteFile,
-         "Error Deleting File"},
+         FileMessages::DeleteFileCaption()},
         {"delete file on a folder",
          [](CFileOperations& o) { return o.DeleteFile(Work() + "/exists"); }, kDeleteFile,
-         "Error Deleting File"},
+         FileMessages::DeleteFileCaption()},
         {"delete a missing folder",
          [](CFileOperations& o) { return o.DeleteFolder(Work() + "/none/"); }, kDeleteFolder,
-         "Error Deleting Folder"},
+         FileMessages::DeleteFolderCaption()},
         {"copy a missing file",
          [](CFileOperations& o) {
              return o.CopyLocalFile(Work() + "/none.txt", Work() + "/y.txt");
          },
-         kCopyFile, "Error Copying File"},
+         kCopyFile, FileMessages::CopyFileCaption()},
     };
     for (const Case& c : table) {
         CMessageBoxScript boxes;
@@ -102,7 +102,7 @@ TEST(LocalFileOperations, FailuresShowTheirMessageOnce)
         EXPECT_FALSE(c.run(local)) << c.what;
         EXPECT_EQ(boxes.Pending(), 0) << c.what;
     }
-    EXPECT_EQ(ReadLocalFile(Work() + "/exists/x.txt"), "x");
+    EXPECT_EQ(ReadFile(Work() + "/exists/x.txt"), "x");
 }
 
 TEST(LocalFileOperations, CopyLocalFileReplacesTheDestinationButNeverItsSource)
@@ -121,7 +121,7 @@ TEST(LocalFileOperations, CopyLocalFileReplacesTheDestinationButNeverItsSource)
     CMessageBoxScript boxes;
     CFileOperations local(nullptr, 0);
     EXPECT_TRUE(local.CopyLocalFile(source, Work() + "/old.txt"));
-    EXPECT_EQ(ReadLocalFile(Work() + "/old.txt"), "new content");
+    EXPECT_EQ(ReadFile(Work() + "/old.txt"), "new content");
     EXPECT_EQ(QFileInfo(Work() + "/old.txt").permissions() & QFile::ExeOwner, QFile::ExeOwner);
     EXPECT_EQ(QFileInfo(Work() + "/old.txt").lastModified(), QFileInfo(source).lastModified());
 
@@ -129,12 +129,12 @@ TEST(LocalFileOperations, CopyLocalFileReplacesTheDestinationButNeverItsSource)
     const QString sameTargets[] = {source, Work() + "/sub/../source.txt",
                                    Work() + "/link-to-source", Work() + "/hard-link"};
     for (const QString& target : sameTargets) {
-        boxes.Expect(kSameFile, "Error Copying File", MsgIcon::Stop);
+        boxes.Expect(kSameFile, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         EXPECT_FALSE(local.CopyLocalFile(source, target)) << target.toStdString();
-        EXPECT_EQ(ReadLocalFile(source), "new content");
+        EXPECT_EQ(ReadFile(source), "new content");
     }
     // A copy that cannot be put in place leaves what was there and no half file.
-    boxes.Expect(kCopyFile, "Error Copying File", MsgIcon::Stop);
+    boxes.Expect(kCopyFile, FileMessages::CopyFileCaption(), MsgIcon::Stop);
     EXPECT_FALSE(local.CopyLocalFile(source, Work() + "/sub"));
     EXPECT_TRUE(QFileInfo(Work() + "/sub").isDir());
     EXPECT_EQ(TreeOf(Work() + "/sub"), QStringList());
@@ -207,11 +207,8 @@ TEST(LocalFileOperations, CopyLocalFolderFollowsLinksButEndsOnCycles)
     // A link back to an ancestor: refused when reached, with what came before it copied.
     MakeLink("..", source + "/sub/loop");
     CMessageBoxScript boxes;
-    boxes.Expect(QStringLiteral("The folder \"%1\" leads back into a folder that is being copied "
-                                "(through a link), so the copy would never end. The copy has been "
-                                "stopped.")
-                     .arg(source + "/sub/loop"),
-                 "Error Copying Folder", MsgIcon::Stop);
+    boxes.Expect(CFolderWalkGuard::RefusalText(CFolderWalkGuard::Step::Cycle, source + "/sub/loop"),
+                 FileMessages::InsideSourceCaption(), MsgIcon::Stop);
     CFileOperations local(nullptr, 0);
     EXPECT_FALSE(local.CopyLocalFolder(source, Work() + "/copy3"));
     EXPECT_EQ(boxes.Pending(), 0);
@@ -282,7 +279,7 @@ TEST_P(CFtpFileOperationsTest, TheSideRuleAndItsOverrides)
     // Create folder follows the pane's side alone.
     EXPECT_TRUE(CFileOperations(nullptr, 1, true, false).CreateFolder("/made"));
     EXPECT_TRUE(QFileInfo(Root() + "/made").isDir());
-    boxes.Expect(kCreateFolder, "Error Creating Directory", MsgIcon::Stop);
+    boxes.Expect(kCreateFolder, FileMessages::CreateFolderCaption(), MsgIcon::Stop);
     EXPECT_FALSE(CFileOperations(nullptr, 1).CreateFolder("/made"));
     EXPECT_EQ(boxes.Pending(), 0);
 }

@@ -4,11 +4,13 @@
 #include "app/vantorapp.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/fakeftpserver.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,18 +23,12 @@ using CSession = CFakeFtpServer::CSession;
 
 namespace {
 
-const QString kCopyError = QStringLiteral("The program was unable to copy the selected file(s).");
+const QString kCopyError = FileMessages::CopyFileText();
 
 QByteArray ListingLine(const QByteArray& name, qsizetype size)
 {
     return "-rw-r--r--   1 owner group " + QByteArray::number(size) + " Jan 01 12:00 " + name +
            "\r\n";
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace
@@ -42,9 +38,7 @@ class CFolderTransferFakeTest : public testing::Test
 protected:
     void SetUp() override
     {
-        frame = new CMainFrame;
-        theApp().mainFrame = frame;
-        frame->show();
+        frame = MakeMainFrame();
         fake.SetFeatures({" SIZE"});
         fake.On("MKD", [](CSession& s, const QByteArray&) { s.Send("257 Created."); });
         local = TestCaseFolder() + QStringLiteral("/local");
@@ -104,14 +98,14 @@ TEST_F(CFolderTransferFakeTest, ADownloadHoldsTheBytesToTheListingOrElseToTheFil
         const QString target = local + QStringLiteral("/d") + QString::number(++run);
         CMessageBoxScript boxes;
         if (!c.copied)
-            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+            boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         {
             CCommOperation operation(true);
             EXPECT_EQ(operation.Dialog().DownloadFolder(QStringLiteral("/d"), target), c.copied);
         }
         EXPECT_EQ(fake.Count("SIZE") - before, c.sizeQueries);
         EXPECT_TRUE(ReadFile(target + QStringLiteral("/f.bin")) ==
-                    (c.copied ? content : QByteArray("<missing>")));
+                    (c.copied ? content : QByteArray("(missing)")));
         CCommStatusDialog::Disconnect();
     }
 }
@@ -157,7 +151,7 @@ TEST_F(CFolderTransferFakeTest, AnUploadedFolderIsHeldToTheStoredSizes)
         const int before = fake.Count("SIZE");
         CMessageBoxScript boxes;
         if (!c.copied)
-            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+            boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         {
             CCommOperation operation(true);
             EXPECT_EQ(operation.Dialog().UploadFolder(source, QStringLiteral("/up")), c.copied);

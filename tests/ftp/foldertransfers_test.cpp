@@ -3,6 +3,8 @@
 #include "app/vantorapp.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
+#include "ftp/folderwalk.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/ftpserverfixture.h"
@@ -21,9 +23,8 @@
 
 namespace {
 
-const QString kCreateFolder = QStringLiteral("The program was unable to create the new directory.");
-const QString kInsideSource =
-    QStringLiteral("The destination folder is the same as the source folder.");
+const QString kCreateFolder = FileMessages::CreateFolderText();
+const QString kInsideSource = FileMessages::InsideSourceText();
 
 QString Local(const QString& relative)
 {
@@ -116,10 +117,8 @@ TEST_P(CFolderTransferTest, AServerLinkCycleEndsWithAMessage)
     MakeLink("..", Remote("tree/sub/loop"));
     CMessageBoxScript boxes;
     // This server reports the path as entered; the listing shows the cycle.
-    boxes.Expect(QStringLiteral("The folder \"/tree/sub/loop\" leads back into a folder that is "
-                                "being copied (through a link), so the copy would never end. The "
-                                "copy has been stopped."),
-                 "Error Copying Folder", MsgIcon::Stop);
+    boxes.Expect(CFolderWalkGuard::RefusalText(CFolderWalkGuard::Step::Cycle, "/tree/sub/loop"),
+                 FileMessages::InsideSourceCaption(), MsgIcon::Stop);
     CCommOperation operation(true);
     EXPECT_FALSE(operation.Dialog().DownloadFolder("/tree", Local("tree")));
     EXPECT_EQ(boxes.Pending(), 0);
@@ -237,11 +236,9 @@ TEST_P(CFolderTransferChecksTest, UploadFollowsLocalLinksButRefusesACycle)
     EXPECT_EQ(TreeOf(Remote("up")), (QStringList{"s.txt=s", "shortcut/", "shortcut/o.txt=o"}));
 
     MakeLink("..", Local("src/loop"));
-    boxes.Expect(QStringLiteral("The folder \"%1\" leads back into a folder that is being copied "
-                                "(through a link), so the copy would never end. The copy has been "
-                                "stopped.")
-                     .arg(Local("src/loop/src")),
-                 "Error Copying Folder", MsgIcon::Stop);
+    boxes.Expect(
+        CFolderWalkGuard::RefusalText(CFolderWalkGuard::Step::Cycle, Local("src/loop/src")),
+        FileMessages::InsideSourceCaption(), MsgIcon::Stop);
     CCommOperation operation(true);
     EXPECT_FALSE(operation.Dialog().UploadFolder(Local("src"), "/up2"));
     EXPECT_EQ(boxes.Pending(), 0);

@@ -4,11 +4,13 @@
 #include "app/vantorapp.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +23,7 @@
 
 namespace {
 
-const QString kCopyError = QStringLiteral("The program was unable to copy the selected file(s).");
+const QString kCopyError = FileMessages::CopyFileText();
 
 QByteArray RandomBytes(qsizetype size)
 {
@@ -30,12 +32,6 @@ QByteArray RandomBytes(qsizetype size)
     for (char& byte : bytes)
         byte = static_cast<char>(generator.generate() & 0xFF);
     return bytes;
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 void WriteFile(const QString& path, const QByteArray& content)
@@ -74,9 +70,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(server->IsRunning());
-        frame = new CMainFrame;
-        theApp().mainFrame = frame;
-        frame->show();
+        frame = MakeMainFrame();
         ProfileRecord& profile = theApp().activeProfile;
         profile.name = QStringLiteral("test");
         profile.address = server->Address();
@@ -175,7 +169,7 @@ TEST_F(CTransferTest, ADownloadThatFailsLeavesTheLocalFileAsItWas)
     const QByteArray mine = "the user's own bytes";
     WriteFile(LocalFile(QStringLiteral("kept.txt")), mine);
     CMessageBoxScript boxes;
-    boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+    boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
     CCommOperation operation(true);
     EXPECT_FALSE(operation.Dialog().DownloadFile(ServerPath(QStringLiteral("missing.txt")),
                                                  LocalFile(QStringLiteral("kept.txt"))));
@@ -224,8 +218,7 @@ TEST_F(CTransferTest, ACopyOntoItselfIsRefusedBeforeAnythingIsOpened)
         SCOPED_TRACE(destination.toStdString());
         server->ClearLog();
         CMessageBoxScript boxes;
-        boxes.Expect(QStringLiteral("The destination file is the same as the source file."),
-                     QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        boxes.Expect(FileMessages::SameFileText(), FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
         EXPECT_FALSE(operation.Dialog().CopyFtpFile(source, destination));
         EXPECT_EQ(server->CountCommands(QStringLiteral("STOR")), 0);
@@ -264,7 +257,7 @@ TEST_F(CTransferTest, LocalFilesThatCannotBeReadOrWrittenAreTheCopyError)
     for (const Case& c : table) {
         SCOPED_TRACE(c.what);
         CMessageBoxScript boxes;
-        boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
         if (c.direction == Direction::Download)
             EXPECT_FALSE(operation.Dialog().DownloadFile(ServerPath(QStringLiteral("down.txt")),

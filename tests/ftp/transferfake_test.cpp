@@ -5,12 +5,14 @@
 #include "app/vantorapp.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "ftp/serverchecks.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/fakeftpserver.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -31,9 +33,8 @@ using CSession = CFakeFtpServer::CSession;
 
 namespace {
 
-const QString kCopyError = QStringLiteral("The program was unable to copy the selected file(s).");
-const QString kCancelled =
-    QStringLiteral("The communication session has been cancelled by the user.");
+const QString kCopyError = FileMessages::CopyFileText();
+const QString kCancelled = FileMessages::CancelledText();
 
 QByteArray Pattern(qsizetype size)
 {
@@ -41,12 +42,6 @@ QByteArray Pattern(qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         bytes[i] = static_cast<char>('a' + i % 26);
     return bytes;
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 // A RETR that sends `bytes`, then the final reply `last`.
@@ -68,9 +63,7 @@ class CTransferFakeTest : public testing::Test
 protected:
     void SetUp() override
     {
-        frame = new CMainFrame;
-        theApp().mainFrame = frame;
-        frame->show();
+        frame = MakeMainFrame();
         fake.SetFeatures({" SIZE"});
         local = TestCaseFolder() + QStringLiteral("/local");
         ASSERT_TRUE(QDir().mkpath(local));
@@ -132,7 +125,7 @@ TEST_F(CTransferFakeTest, ADownloadThatIsNotWholeLeavesTheLocalFileAndKeepsWhatA
         fake.On("SIZE", [c](CSession& s, const QByteArray&) { s.Send(c.size); });
         fake.On("RETR", Retrieve(c.sent, c.last));
         CMessageBoxScript boxes;
-        boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
         EXPECT_FALSE(Download(operation));
         EXPECT_EQ(ReadFile(Target()), QByteArray("mine"));
@@ -215,7 +208,7 @@ TEST_F(CTransferFakeTest, AnUploadTheServerDidNotStoreWholeIsTheCopyError)
         });
         fake.On("SIZE", [c](CSession& s, const QByteArray&) { s.Send(c.size); });
         CMessageBoxScript boxes;
-        boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
         EXPECT_FALSE(operation.Dialog().UploadFile(source, QStringLiteral("/up.bin")));
     }
@@ -258,7 +251,7 @@ TEST_F(CTransferFakeTest, TheServersDigestMustMatchWhereItTellsOne)
         Connect();
         CMessageBoxScript boxes;
         if (!c.copied)
-            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+            boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
         EXPECT_EQ(Download(operation), c.copied);
         EXPECT_EQ(ReadFile(Target()), c.copied ? QByteArray("123456789") : QByteArray("mine"));
@@ -288,7 +281,7 @@ TEST_F(CTransferFakeTest, ALargeDownloadsDigestIsAskedForOnAConnectionOfItsOwn)
         const int before = sessions;
         CMessageBoxScript boxes;
         if (!matching)
-            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+            boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
         EXPECT_EQ(Download(operation), matching);
         EXPECT_TRUE(ReadFile(Target()) == (matching ? content : QByteArray("mine")));
@@ -332,7 +325,7 @@ TEST_F(CTransferFakeTest, AServerThatCopiesFilesMakesTheCopyAndItIsHeldToTheSour
         const int retrieved = fake.Count("RETR");
         CMessageBoxScript boxes;
         if (!c.copied)
-            boxes.Expect(kCopyError, QStringLiteral("Error Copying File"), MsgIcon::Stop);
+            boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
         EXPECT_EQ(
             operation.Dialog().CopyFtpFile(QStringLiteral("/s.bin"), QStringLiteral("/d.bin")),

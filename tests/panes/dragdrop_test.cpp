@@ -3,6 +3,7 @@
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
 #include "panes/panedrag.h"
@@ -11,6 +12,7 @@
 #include "tests/fixtures/localtree.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 #include "tests/panes/panetesting.h"
 
 #include <QCoreApplication>
@@ -24,13 +26,8 @@
 
 namespace {
 
-const QString kConfirm = QStringLiteral("Are you sure you want to copy the selected item(s)?");
-const QString kSame = QStringLiteral("The destination folder is the same as the source folder.");
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
+const QString kConfirm = kConfirmCopyText;
+const QString kSame = FileMessages::InsideSourceText();
 
 // home: docs/ (inner.txt), Music/, a.txt, b.txt
 void PrepareHome()
@@ -138,8 +135,7 @@ TEST(PaneDrag, DropsThatCopyNothing)
     }
     // A cancelled question copies nothing and takes the highlight away.
     {
-        run.Boxes().Expect(kConfirm, QStringLiteral("Confirm File Copy"), MsgIcon::Question,
-                           MsgAnswer::Cancel);
+        run.Boxes().Expect(kConfirm, kConfirmCopyCaption, MsgIcon::Question, MsgAnswer::Cancel);
         const std::unique_ptr<QMimeData> data = list.PrepareDrag();
         EXPECT_TRUE(DropOn(list, *data, RowPoint(list, QStringLiteral("docs"))));
         EXPECT_EQ(run.Boxes().Pending(), 0);
@@ -161,8 +157,7 @@ TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefused)
 
     // The list's files onto the tree item of their own folder: onto themselves.
     SelectNames(list, {QStringLiteral("a.txt"), QStringLiteral("docs")});
-    run.Boxes().Expect(kConfirm).Expect(kSame, QStringLiteral("Error Copying Folder"),
-                                        MsgIcon::Stop);
+    run.Boxes().Expect(kConfirm).Expect(kSame, FileMessages::InsideSourceCaption(), MsgIcon::Stop);
     {
         const std::unique_ptr<QMimeData> data = list.PrepareDrag();
         EXPECT_TRUE(DropOn(tree, *data, ItemPoint(tree, drive)));
@@ -185,7 +180,7 @@ TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefused)
     }
     EXPECT_EQ(run.Boxes().Pending(), 0);
     EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
-    EXPECT_EQ(FileText(Home() + QStringLiteral("/a.txt")).size(), 3);
+    EXPECT_EQ(ReadFile(Home() + QStringLiteral("/a.txt")).size(), 3);
     EXPECT_EQ(tree.dropTarget, nullptr);
     EXPECT_FALSE(theApp().busy);
     EXPECT_TRUE(run.Frame().isEnabled());
@@ -280,8 +275,8 @@ TEST(PaneDrop, EveryDirectionFromListsAndTrees)
                     EXPECT_EQ(run.Boxes().Pending(), 0);
                     const QString copied =
                         (targetSide == 0 ? Home() : server.Root()) + "/" + target;
-                    EXPECT_EQ(FileText(copied + "/d/g.txt"), "gg");
-                    EXPECT_EQ(FileText(copied + "/f.txt"), fromTree ? "(missing)" : "ff");
+                    EXPECT_EQ(ReadFile(copied + "/d/g.txt"), "gg");
+                    EXPECT_EQ(ReadFile(copied + "/f.txt"), fromTree ? "(missing)" : "ff");
                     EXPECT_FALSE(theApp().busy);
                     EXPECT_TRUE(run.Frame().centralWidget()->isEnabled());
                     // A tree item dropped on shows the copy among its children.
@@ -310,7 +305,7 @@ TEST(PaneDrop, AnExistingFolderOfTheSameNameIsReplaced)
     run.Boxes().Expect(kConfirm);
     EXPECT_TRUE(DropOn(*panes.list[1], *data, RowPoint(*panes.list[1], "in0")));
     EXPECT_EQ(Listing(server.Root() + "/in0/d"), QStringList{"g.txt"});
-    EXPECT_EQ(FileText(server.Root() + "/in0/d/g.txt"), "gg");
+    EXPECT_EQ(ReadFile(server.Root() + "/in0/d/g.txt"), "gg");
 }
 
 TEST(PaneDrop, FilesFromTheDesktopAreCopiedLikeTheLocalList)
@@ -333,8 +328,8 @@ TEST(PaneDrop, FilesFromTheDesktopAreCopiedLikeTheLocalList)
     const QStringList targets{server.Root() + QStringLiteral("/in0"),
                               Home() + QStringLiteral("/in1")};
     for (const QString& copied : targets) {
-        EXPECT_EQ(FileText(copied + "/photo.jpg").size(), 7) << copied.toStdString();
-        EXPECT_EQ(FileText(copied + "/album/one.jpg").size(), 1) << copied.toStdString();
+        EXPECT_EQ(ReadFile(copied + "/photo.jpg").size(), 7) << copied.toStdString();
+        EXPECT_EQ(ReadFile(copied + "/album/one.jpg").size(), 1) << copied.toStdString();
     }
     EXPECT_EQ(Listing(desktop), (QStringList{"album", "photo.jpg"})) << "a copy, never a move";
 
@@ -383,8 +378,7 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
             dialog->cancelRequested = true;
         cancel.stop();
     });
-    const QString cancelled =
-        QStringLiteral("The communication session has been cancelled by the user.");
+    const QString cancelled = FileMessages::CancelledText();
     const QString sourceFolder = QFileInfo(Home()).canonicalFilePath() + QStringLiteral("/d");
     const QString cycle = QStringLiteral("The folder \"%1\" leads back into a folder that is "
                                          "being copied (through a link), so the copy would "

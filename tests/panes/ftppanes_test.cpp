@@ -2,12 +2,14 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
+#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
 #include "profiles/profilerecord.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QAction>
 #include <QDir>
@@ -16,24 +18,7 @@
 
 namespace {
 
-const QString kConnectError =
-    QStringLiteral("The program was unable to connect to the requested FTP site.");
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
-
-ProfileRecord ProfileFor(const CFtpServerFixture& server,
-                         const QString& name = QStringLiteral("Test server"))
-{
-    ProfileRecord profile;
-    profile.name = name;
-    profile.address = server.Address();
-    profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
-    profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
-    return profile;
-}
+const QString kConnectError = FileMessages::ConnectErrorText();
 
 int Listings(const CFtpServerFixture& server)
 {
@@ -158,7 +143,7 @@ TEST(FtpPanes, AFailedConnectionLeavesNoConnection)
     CProgramRun run(Home(), profile, {kConnectError});
     ASSERT_TRUE(run.Started());
     ASSERT_EQ(run.Boxes().Shown().size(), 1);
-    EXPECT_EQ(run.Boxes().Shown()[0].caption, QStringLiteral("Error Opening FTP Connection"));
+    EXPECT_EQ(run.Boxes().Shown()[0].caption, FileMessages::ConnectErrorCaption());
     EXPECT_EQ(run.Boxes().Shown()[0].icon, MsgIcon::Stop);
     CMyTreeView& tree = *run.Frame().TreePane(1);
     EXPECT_EQ(tree.rootItem->text(0), QStringLiteral("No Connection"));

@@ -7,6 +7,7 @@
 #include "panes/mytreeview.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -15,11 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
 
 // A home folder with folders and files of known sizes and times.
 void PrepareHome()

@@ -2,12 +2,14 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
+#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
 #include "profiles/profilerecord.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 #include "tests/panes/panetesting.h"
 
 #include <QAction>
@@ -22,13 +24,7 @@
 
 namespace {
 
-const QString kRenameError = QStringLiteral(
-    "An invalid filename was entered, or a file with the name you specified already exists.");
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
+const QString kRenameError = FileMessages::RenameText();
 
 // home: docs/, a.txt, b.txt; server: pub/, Upload/, x.txt, y.txt
 void PrepareBothSides(const CFtpServerFixture& server)
@@ -249,30 +245,30 @@ TEST(PaneCommands, RenamingInTheLists)
         const QString root = row.side == 0 ? Home() : server.Root();
         const QString from = QString::fromLatin1(row.from);
         const QString to = QString::fromLatin1(row.to);
-        const QByteArray content = FileText(root + "/" + from);
+        const QByteArray content = ReadFile(root + "/" + from);
         const int at = ShownNames(list).indexOf(from);
         ASSERT_GE(at, 0);
         list.edit(list.model()->index(at, 0));
         if (!row.renamed)
-            run.Boxes().Expect(kRenameError, QStringLiteral("Error Renaming File"), MsgIcon::Stop);
+            run.Boxes().Expect(kRenameError, FileMessages::RenameCaption(), MsgIcon::Stop);
         TypeName(list, to);
         EXPECT_EQ(run.Boxes().Pending(), 0);
         if (row.renamed) {
             EXPECT_EQ(ShownNames(list)[at], to);
             EXPECT_FALSE(QFileInfo::exists(root + "/" + from));
-            EXPECT_EQ(FileText(root + "/" + to), content);
+            EXPECT_EQ(ReadFile(root + "/" + to), content);
             EXPECT_FALSE(list.editingLabel);
         } else {
             // Unchanged, and editing again so that the user can correct the name.
             EXPECT_EQ(ShownNames(list)[at], from);
-            EXPECT_EQ(FileText(root + "/" + from), content);
+            EXPECT_EQ(ReadFile(root + "/" + from), content);
             EXPECT_TRUE(list.editingLabel);
             ASSERT_NE(Editor(list), nullptr);
             QTest::keyClick(Editor(list), Qt::Key_Escape);
         }
     }
-    EXPECT_EQ(FileText(Home() + "/c.txt").size(), 3) << "the taken name kept its own content";
-    EXPECT_EQ(FileText(server.Root() + "/z.txt"), "xxx");
+    EXPECT_EQ(ReadFile(Home() + "/c.txt").size(), 3) << "the taken name kept its own content";
+    EXPECT_EQ(ReadFile(server.Root() + "/z.txt"), "xxx");
     // The tree follows a renamed folder.
     EXPECT_NE(TreeItem(*frame.TreePane(0), {Home(), "papers"}), nullptr);
 }

@@ -8,6 +8,7 @@
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,21 +21,6 @@
 namespace {
 
 const QString kReadError = QStringLiteral("The program was unable to read the FTP directory.");
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
-
-ProfileRecord ProfileFor(const CFtpServerFixture& server)
-{
-    ProfileRecord profile;
-    profile.name = QStringLiteral("Test server");
-    profile.address = server.Address();
-    profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
-    profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
-    return profile;
-}
 
 QStringList ChildTexts(QTreeWidgetItem* parent)
 {

@@ -3,15 +3,14 @@
 #include "panes/dirlistmodel.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
-#include "profiles/profilerecord.h"
-#include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/programrun.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
+
+#include <gtest/gtest.h>
 
 QPoint RowPoint(CMyListView& list, const QString& name)
 {
@@ -85,28 +84,14 @@ bool DropOn(QAbstractItemView& view, const QMimeData& data, const QPoint& at)
 void SelectNames(CMyListView& list, const QStringList& names)
 {
     list.clearSelection();
+    const QStringList shown = ShownNames(list);
     for (const QString& name : names) {
-        const int row = ShownNames(list).indexOf(name);
-        if (row >= 0)
-            list.selectionModel()->select(list.model()->index(row, 0),
-                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const int row = shown.indexOf(name);
+        if (row < 0) {
+            ADD_FAILURE() << "no row " << name.toStdString();
+            continue;
+        }
+        list.selectionModel()->select(list.model()->index(row, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-}
-
-QByteArray FileText(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "(missing)";
-    return file.readAll();
-}
-
-ProfileRecord ProfileFor(const CFtpServerFixture& server)
-{
-    ProfileRecord profile;
-    profile.name = QStringLiteral("Test server");
-    profile.address = server.Address();
-    profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
-    profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
-    return profile;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "tests/fixtures/testhelpers.h"
+
 #include <QPoint>
 #include <QString>
 
-class CFtpServerFixture;
 class CMyListView;
-struct ProfileRecord;
 class CMyTreeView;
 class QAbstractItemView;
 class QMimeData;
@@ -30,10 +30,5 @@ void DragLeave(QAbstractItemView& view);
 // took the drop.
 bool DropOn(QAbstractItemView& view, const QMimeData& data, const QPoint& at);
 
-// Selects the rows of `names` (only them) in a list.
+// Selects the rows of `names` (only them) in a list; a name it does not show fails the test.
 void SelectNames(CMyListView& list, const QStringList& names);
-// Reads a local file whole; "(missing)" when it cannot be read.
-QByteArray FileText(const QString& path);
-
-// A profile for the fixture's user with every right.
-ProfileRecord ProfileFor(const CFtpServerFixture& server);

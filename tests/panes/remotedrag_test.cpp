@@ -3,6 +3,7 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
 #include "panes/panedrag.h"
@@ -12,6 +13,7 @@
 #include "tests/fixtures/localtree.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 #include "tests/panes/panetesting.h"
 
 #include <QFileInfo>
@@ -22,11 +24,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
 
 QStringList LocalFilesOf(const QList<QUrl>& urls)
 {
@@ -120,8 +117,7 @@ TEST_F(CRemoteDragTest, ACancelledDownloadHandsOverNothing)
         cancel.stop();
     });
     cancel.start(0);
-    run->Boxes().Expect(
-        QStringLiteral("The communication session has been cancelled by the user."));
+    run->Boxes().Expect(FileMessages::CancelledText());
     EXPECT_TRUE(data->urls().isEmpty());
     cancel.stop();
     EXPECT_EQ(run->Boxes().Pending(), 0);

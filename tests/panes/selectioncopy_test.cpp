@@ -3,12 +3,15 @@
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "profiles/profilerecord.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/localtree.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
+#include "tests/panes/panetesting.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,37 +25,8 @@
 
 namespace {
 
-const QString kCancelled =
-    QStringLiteral("The communication session has been cancelled by the user.");
-const QString kInsideSource =
-    QStringLiteral("The destination folder is the same as the source folder.");
-
-QString Home()
-{
-    return TestCaseFolder() + QStringLiteral("/home");
-}
-
-ProfileRecord ProfileFor(const CFtpServerFixture& server)
-{
-    ProfileRecord profile;
-    profile.name = QStringLiteral("Test server");
-    profile.address = server.Address();
-    profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
-    profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
-    return profile;
-}
-
-void Select(CMyListView& list, const QStringList& names)
-{
-    list.selectionModel()->clearSelection();
-    const QStringList shown = ShownNames(list);
-    for (const QString& name : names) {
-        const int row = shown.indexOf(name);
-        ASSERT_GE(row, 0) << name.toStdString();
-        list.selectionModel()->select(list.model()->index(row, 0),
-                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-}
+const QString kCancelled = FileMessages::CancelledText();
+const QString kInsideSource = FileMessages::InsideSourceText();
 
 } // namespace
 
@@ -90,7 +64,7 @@ protected:
 
 TEST_F(CSelectionCopyTest, LocalToLocalReplacesTheFolderOfTheSameNameWithoutAStatusWindow)
 {
-    Select(*local, {"data", "single.txt"});
+    SelectNames(*local, {"data", "single.txt"});
     EXPECT_TRUE(local->CopySelectedItemsToFolder(Home() + "/target/", false));
     EXPECT_EQ(TreeOf(Home() + "/target"), newData + QStringList{"single.txt=single"});
     EXPECT_TRUE(run->Frame().findChildren<CCommStatusDialog*>().isEmpty());
@@ -105,7 +79,7 @@ TEST_F(CSelectionCopyTest, AFailedReplacementPutsTheOldFolderBackWhole)
                                        "copied (through a link), so the copy would never end. The "
                                        "copy has been stopped.")
                             .arg(Home() + "/source/data/deeper/loop"));
-    Select(*local, {"data"});
+    SelectNames(*local, {"data"});
     EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/target/", false));
     EXPECT_EQ(TreeOf(Home() + "/target"), oldTarget);
     EXPECT_EQ(run->Boxes().Pending(), 0);
@@ -118,7 +92,7 @@ TEST_F(CSelectionCopyTest, FolderItemsDroppedOnTheirOwnFolderAreRefusedBeforeAny
     // Dropped on their own folder, by its path or through a link to it.
     MakeLink(Home() + "/source", Home() + "/alias");
     run->Boxes().Expect(kInsideSource).Expect(kInsideSource);
-    Select(*local, {"data", "single.txt"});
+    SelectNames(*local, {"data", "single.txt"});
     EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/source/", false));
     EXPECT_FALSE(local->CopySelectedItemsToFolder(Home() + "/alias/", false));
     EXPECT_EQ(TreeOf(Home() + "/source/data"),
@@ -144,7 +118,7 @@ TEST_F(CSelectionCopyTest, UploadReplacesAServerFolderAndACancelPutsTheOldOneBac
     });
     cancel.start(0);
     run->Boxes().Expect(kCancelled);
-    Select(*local, {"data"});
+    SelectNames(*local, {"data"});
     EXPECT_FALSE(local->CopySelectedItemsToFolder("/up/", true));
     cancel.stop();
     EXPECT_EQ(run->Boxes().Pending(), 0);
@@ -173,10 +147,10 @@ TEST_F(CSelectionCopyTest, AnEmptyFolderOfTheSameNameIsReplacedOnEitherSide)
     QDir().mkpath(Home() + "/empty target/data");
     CMyListView& ftp = *run->Frame().ListPane(1);
     ftp.FillList("/pub/");
-    Select(ftp, {"data"});
+    SelectNames(ftp, {"data"});
     EXPECT_TRUE(ftp.CopySelectedItemsToFolder(Home() + "/empty target/", false));
     EXPECT_EQ(TreeOf(Home() + "/empty target"), (QStringList{"data/", "data/from server.txt=s"}));
-    Select(*local, {"data"});
+    SelectNames(*local, {"data"});
     EXPECT_TRUE(local->CopySelectedItemsToFolder("/empty target/", true));
     EXPECT_EQ(TreeOf(Remote("empty target")), newData);
     EXPECT_TRUE(run->Boxes().Shown().isEmpty());
@@ -188,7 +162,7 @@ TEST_F(CSelectionCopyTest, AServerFolderThatIsTheLocalSourceIsNotReplaced)
     // folder that is its own parent would replace the source with itself.
     server.MakeFile("pub/data/own.txt", "own");
     local->FillList(server.Root() + "/pub/");
-    Select(*local, {"data"});
+    SelectNames(*local, {"data"});
     run->Boxes().Expect(kInsideSource);
     EXPECT_FALSE(local->CopySelectedItemsToFolder("/pub/", true));
     EXPECT_EQ(TreeOf(Remote("pub")), (QStringList{"data/", "data/own.txt=own"}));

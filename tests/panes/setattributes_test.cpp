@@ -3,12 +3,15 @@
 #include "app/vantorapp.h"
 #include "framework/modaldialog.h"
 #include "ftp/fileattributesdlg.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "panes/mylistview.h"
 #include "profiles/profilerecord.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
+#include "tests/panes/panetesting.h"
 
 #include <QDialogButtonBox>
 #include <QFile>
@@ -23,30 +26,8 @@
 
 namespace {
 
-const QString kSet = QStringLiteral("The File Attributes have been set.");
-const QString kNotSet = QStringLiteral("The File Attributes were NOT set.");
-
-ProfileRecord ProfileFor(const CFtpServerFixture& server)
-{
-    ProfileRecord profile;
-    profile.name = QStringLiteral("Test server");
-    profile.address = server.Address();
-    profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
-    profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
-    return profile;
-}
-
-void Select(CMyListView& list, const QStringList& names)
-{
-    list.selectionModel()->clearSelection();
-    const QStringList shown = ShownNames(list);
-    for (const QString& name : names) {
-        const int row = shown.indexOf(name);
-        ASSERT_GE(row, 0) << name.toStdString();
-        list.selectionModel()->select(list.model()->index(row, 0),
-                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-}
+const QString kSet = FileMessages::AttributesSetText();
+const QString kNotSet = FileMessages::AttributesNotSetText();
 
 int Mode(const QString& path)
 {
@@ -119,7 +100,7 @@ protected:
 
 TEST_F(CSetAttributesTest, OneFileShowsItsValueRefusesNonOctalAndSetsTheTypedOne)
 {
-    Select(*list, {"c.txt"});
+    SelectNames(*list, {"c.txt"});
     // The tree may have left the server in another folder; the command names the list's.
     ASSERT_TRUE(theApp().ftpConnection->SetCurrentDirectory("/elsewhere"));
     CMessageBoxScript& boxes = run->Boxes();
@@ -127,7 +108,7 @@ TEST_F(CSetAttributesTest, OneFileShowsItsValueRefusesNonOctalAndSetsTheTypedOne
         "The File Attributes must be given as one to four octal digits (0 to 7), for example 644.");
     boxes.Expect(refusal, "File Attributes", MsgIcon::Stop);
     boxes.Expect(refusal, "File Attributes", MsgIcon::Stop);
-    boxes.Expect(kSet, "File Attributes completed", MsgIcon::Information);
+    boxes.Expect(kSet, FileMessages::AttributesSetCaption(), MsgIcon::Information);
     server.ClearLog();
     const DialogRun seen = RunCommand({"rw-r-----", "10644", "0640"});
     EXPECT_EQ(seen.title, "File Attributes");
@@ -143,8 +124,8 @@ TEST_F(CSetAttributesTest, StopsAtTheFirstFileThatDoesNotTakeTheValue)
 {
     // A link's own line keeps showing rwxrwxrwx whatever its target becomes: the value does
     // not read back. Files before it are changed, files after it are not tried.
-    Select(*list, {"a folder", "b-link", "c.txt"});
-    run->Boxes().Expect(kNotSet, "File Attributes ERROR", MsgIcon::Stop);
+    SelectNames(*list, {"a folder", "b-link", "c.txt"});
+    run->Boxes().Expect(kNotSet, FileMessages::AttributesNotSetCaption(), MsgIcon::Stop);
     server.ClearLog();
     const DialogRun seen = RunCommand({"700"});
     EXPECT_EQ(seen.label, "/pub/{multiple files}");
@@ -156,7 +137,7 @@ TEST_F(CSetAttributesTest, StopsAtTheFirstFileThatDoesNotTakeTheValue)
 
 TEST_F(CSetAttributesTest, CancelSendsNothing)
 {
-    Select(*list, {"c.txt", "d.txt"});
+    SelectNames(*list, {"c.txt", "d.txt"});
     server.ClearLog();
     RunCommand({});
     EXPECT_EQ(server.CountCommands("SITE"), 0);

@@ -9,6 +9,7 @@
 #include "profiles/profilesdialog.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/fixtures/testhelpers.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -43,12 +44,6 @@ ProfileRecord Profile(const QString& name, bool isDefault = false)
     record.password = QStringLiteral("secret");
     record.isDefault = isDefault;
     return record;
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 class ProfilesDialogTest : public testing::Test

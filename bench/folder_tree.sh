@@ -2,7 +2,7 @@
 # Times a tree of small files copied the way the program copies folders (download folder
 # and upload folder through the status window on the offscreen platform) against lftp's
 # "mirror" and "mirror -R" on the same loopback pyftpdlib server in the same run: 1000
-# files of 2 KB in 20 folders, each direction RUNS times (default 3), the best time
+# files of 2 KB in 20 folders, each direction RUNS times (default 3), the median time
 # counting. Every copy is compared with the original tree.
 #
 #   bench/folder_tree.sh [build-dir]
@@ -30,20 +30,21 @@ lftp_run() {
 
 lftp_down=""; program_down=""; lftp_up=""; program_up=""
 for _ in $(seq "$runs"); do
-    lftp_down=$(bench_lower "$lftp_down" "$(bench_time lftp_run "mirror /tree $work/local/lftp")")
+    lftp_down=$(bench_add "$lftp_down" "$(bench_time lftp_run "mirror /tree $work/local/lftp")")
     bench_same "$work/source" "$work/local/lftp"
     rm -rf "$work/local/lftp"
-    program_down=$(bench_lower "$program_down" "$(sync; "$bench" download "127.0.0.1:$port" user secret /tree "$work/local/program")")
+    program_down=$(bench_add "$program_down" "$(sync; "$bench" download "127.0.0.1:$port" user secret /tree "$work/local/program")")
     bench_same "$work/source" "$work/local/program"
     rm -rf "$work/local/program"
 
-    lftp_up=$(bench_lower "$lftp_up" "$(bench_time lftp_run "mirror -R $work/source /lftp-up")")
+    lftp_up=$(bench_add "$lftp_up" "$(bench_time lftp_run "mirror -R $work/source /lftp-up")")
     bench_same "$work/source" "$work/root/lftp-up"
     rm -rf "$work/root/lftp-up"
-    program_up=$(bench_lower "$program_up" "$(sync; "$bench" upload "127.0.0.1:$port" user secret "$work/source" /program-up)")
+    program_up=$(bench_add "$program_up" "$(sync; "$bench" upload "127.0.0.1:$port" user secret "$work/source" /program-up)")
     bench_same "$work/source" "$work/root/program-up"
     rm -rf "$work/root/program-up"
 done
+bench_medians lftp_down program_down lftp_up program_up
 
 printf 'download: lftp %.3f s, program %.3f s\n' "$lftp_down" "$program_down"
 printf 'upload:   lftp %.3f s, program %.3f s\n' "$lftp_up" "$program_up"

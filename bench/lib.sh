@@ -78,10 +78,24 @@ bench_time() {
     awk "BEGIN { print $end - $start }"
 }
 
-# bench_lower BEST TIME: the lower of the two, BEST empty before the first run. On a shared
-# machine the best run is the honest one.
-bench_lower() {
-    if [ -z "$1" ] || awk "BEGIN { exit !($2 < $1) }"; then echo "$2"; else echo "$1"; fi
+# bench_add TIMES TIME: the list TIMES (empty before the first run) with TIME added.
+bench_add() {
+    echo "${1:+$1 }$2"
+}
+
+# bench_median TIME...: the median of the times; one slow or lucky run does not decide.
+bench_median() {
+    printf '%s\n' "$@" | sort -g |
+        awk '{ t[NR] = $1 } END { print (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }'
+}
+
+# bench_medians VAR...: replaces each variable's list of times by its median.
+bench_medians() {
+    local name
+    for name in "$@"; do
+        # shellcheck disable=SC2086 # the list is split into its times on purpose
+        printf -v "$name" '%s' "$(bench_median ${!name})"
+    done
 }
 
 # bench_ratio A B: A / B with two decimals.

@@ -3,7 +3,7 @@
 # --ssl-reqd on the same loopback server (the test server in its TLS mode, with a
 # certificate made here): a file of random bytes (500 MB unless SIZE_MB says otherwise)
 # downloaded with 1000-byte Read calls and uploaded with 1000-byte Write calls. Each
-# transfer runs RUNS times (default 3), curl and the library in turn, and the best time
+# transfer runs RUNS times (default 3), curl and the library in turn, and the median time
 # counts. The library trusts the certificate through a trust file in a temporary
 # configuration folder; curl is told not to check it (-k). Everything lives in a temporary
 # folder that is removed at the end.
@@ -32,24 +32,25 @@ url="ftp://127.0.0.1:$port"
 server="ftpes://127.0.0.1:$port"
 
 # curl and the library take turns, so that both meet the same load on a shared machine;
-# the best of $runs times of each counts.
+# the median of $runs times of each counts.
 curl_tls=(curl -sS --ssl-reqd -k --user user:secret)
 curl_down="" inet_down="" curl_up="" inet_up=""
 for _ in $(seq "$runs"); do
-    curl_down=$(bench_lower "$curl_down" "$(bench_time "${curl_tls[@]}" -o "$work/curl.bin" "$url/big.bin")")
+    curl_down=$(bench_add "$curl_down" "$(bench_time "${curl_tls[@]}" -o "$work/curl.bin" "$url/big.bin")")
     bench_same "$work/source.bin" "$work/curl.bin"
     rm -f "$work/curl.bin"
-    inet_down=$(bench_lower "$inet_down" "$(bench_time "$bench" download "$server" user secret big.bin "$work/inet.bin")")
+    inet_down=$(bench_add "$inet_down" "$(bench_time "$bench" download "$server" user secret big.bin "$work/inet.bin")")
     bench_same "$work/source.bin" "$work/inet.bin"
     rm -f "$work/inet.bin"
 
-    curl_up=$(bench_lower "$curl_up" "$(bench_time "${curl_tls[@]}" -T "$work/source.bin" "$url/curl-up.bin")")
+    curl_up=$(bench_add "$curl_up" "$(bench_time "${curl_tls[@]}" -T "$work/source.bin" "$url/curl-up.bin")")
     bench_same "$work/source.bin" "$work/root/curl-up.bin"
     rm -f "$work/root/curl-up.bin"
-    inet_up=$(bench_lower "$inet_up" "$(bench_time "$bench" upload "$server" user secret "$work/source.bin" inet-up.bin)")
+    inet_up=$(bench_add "$inet_up" "$(bench_time "$bench" upload "$server" user secret "$work/source.bin" inet-up.bin)")
     bench_same "$work/source.bin" "$work/root/inet-up.bin"
     rm -f "$work/root/inet-up.bin"
 done
+bench_medians curl_down inet_down curl_up inet_up
 
 printf 'tls download: curl %.3f s, inet %.3f s\n' "$curl_down" "$inet_down"
 printf 'tls upload:   curl %.3f s, inet %.3f s\n' "$curl_up" "$inet_up"

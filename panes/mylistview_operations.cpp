@@ -44,9 +44,10 @@ bool CMyListView::CopyLocalFile(const QString& source, const QString& destinatio
     return CFileOperations(this, side).CopyLocalFile(source, destination);
 }
 
-bool CMyListView::CopyLocalFolder(const QString& source, const QString& destination)
+bool CMyListView::CopyLocalFolder(const QString& source, const QString& destination,
+                                  CSkippedItems* skipped)
 {
-    return CFileOperations(this, side).CopyLocalFolder(source, destination);
+    return CFileOperations(this, side).CopyLocalFolder(source, destination, skipped);
 }
 
 void CMyListView::SetAttributes()

@@ -70,8 +70,8 @@ void CMyListView::SetAttributes()
     CFileAttributesDlg dialog(this);
     dialog.value =
         connection ? ReadAttributes(*connection, folder, names.first()) : QStringLiteral("000");
-    dialog.fileLabel =
-        folder + (names.size() == 1 ? names.first() : QStringLiteral("{multiple files}"));
+    dialog.fileLabel = FileMessages::ShownServerPath(folder) +
+                       (names.size() == 1 ? names.first() : QStringLiteral("{multiple files}"));
     if (RunModalDialog(dialog) != QDialog::Accepted)
         return;
 

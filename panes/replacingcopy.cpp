@@ -168,7 +168,7 @@ bool CReplacingCopy::ReplaceFolder(const QString& source, const QString& destina
         ShowMessageBox(&pane,
                        QStringLiteral("The folder that was to be replaced could not be put "
                                       "back. Its content is kept as \"%1\".")
-                           .arg(aside),
+                           .arg(toFtp ? FileMessages::ShownServerPath(aside) : aside),
                        FileMessages::InsideSourceCaption(), MsgIcon::Stop);
     return false;
 }

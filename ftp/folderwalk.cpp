@@ -32,10 +32,15 @@ QString SpecialFileKind(const QString& path)
 
 int OpenRegularFile(const QString& path, QString& kind)
 {
-    kind.clear();
-    // Non-blocking, so that the open itself does not wait for a pipe's writer; the mode is
-    // then read from what was opened, not from a name that may have changed meanwhile.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // A device is not even opened: opening one may act on it (a tape rewinds, a line
+    // hangs up).
+    kind = SpecialFileKind(path);
+    if (!kind.isEmpty())
+        return -1;
+    // Non-blocking, so that the open itself does not wait for a pipe's writer should one
+    // take the name meanwhile; the mode is then read from what was opened.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         kind = SpecialFileKind(path);
         return -1;

@@ -26,11 +26,11 @@ struct DirEntry
     QString name;                // bare name, no path
 
     bool IsFolder() const { return (attributes & kFolderAttribute) != 0; }
-    // "named pipe", "socket" or "device" for such a local entry, else null.
+    // "pipe", "socket" or "device" for such a local entry, else null: short, for the list.
     const char* SpecialKind() const
     {
         if (attributes & kPipeAttribute)
-            return "named pipe";
+            return "pipe";
         if (attributes & kSocketAttribute)
             return "socket";
         return attributes & kDeviceAttribute ? "device" : nullptr;

@@ -205,7 +205,7 @@ TEST_F(CSelectionCopyTest, PipesAreShownForWhatTheyAreAndNeverOpenedAndWhatAFold
     local->FillList(Home() + "/source/");
     const int row = ShownNames(*local).indexOf("pipe");
     ASSERT_GE(row, 0);
-    EXPECT_EQ(local->model()->index(row, 1).data().toString(), QStringLiteral("<named pipe>"));
+    EXPECT_EQ(local->model()->index(row, 1).data().toString(), QStringLiteral("<pipe>"));
 
     struct Case
     {

@@ -95,8 +95,11 @@ bool CReplacingCopy::SourceInsideDestination(const QString& source,
         return false;
     if (!toFtp)
         return LocalFolderInside(destination, source);
-    const QString folder = QDir::cleanPath(destination) + QLatin1Char('/');
-    return QString(QDir::cleanPath(source) + QLatin1Char('/')).startsWith(folder);
+    // Runs of "/" are one folder step to a server, as the tree's "//" under a root of "/".
+    const auto normal = [](const QString& path) -> QString {
+        return QDir::cleanPath(FileMessages::ShownServerPath(path)) + QLatin1Char('/');
+    };
+    return normal(source).startsWith(normal(destination));
 }
 
 bool CReplacingCopy::CopyFile(const QString& source, const QString& destination)

@@ -262,6 +262,8 @@ TEST_F(CSelectionCopyTest, AFolderIsNotReplacedByOneOfItsOwnFoldersOnEitherSide)
     const Case table[] = {
         {"local", 0, Home() + "/nest/", Home() + "/nest"},
         {"on the server", 1, "/nest/", Remote("nest")},
+        // The folder tree's spelling under a root of "/".
+        {"on the server, as the tree spells it", 1, "//nest/", Remote("nest")},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.what);

@@ -7,7 +7,13 @@
 // Attribute bit of a folder. Local entries carry more bits; server entries hold 0 for a
 // plain file and this bit for everything else (folders, links, devices).
 inline constexpr std::uint32_t kFolderAttribute = 0x10;
-inline constexpr std::uint32_t kLinkAttribute = 0x400; // a symbolic link; with kFolderAttribute when it leads to a folder
+inline constexpr std::uint32_t kLinkAttribute =
+    0x400; // a symbolic link; with kFolderAttribute when it leads to a folder
+// Local entries that hold no content to copy: a device (block or character), a named pipe,
+// a socket.
+inline constexpr std::uint32_t kDeviceAttribute = 0x40;
+inline constexpr std::uint32_t kPipeAttribute = 0x10000;
+inline constexpr std::uint32_t kSocketAttribute = 0x20000;
 
 // One entry of a folder listing, local or on the server.
 struct DirEntry
@@ -20,5 +26,14 @@ struct DirEntry
     QString name;                // bare name, no path
 
     bool IsFolder() const { return (attributes & kFolderAttribute) != 0; }
+    // "pipe", "socket" or "device" for such a local entry, else null: short, for the list.
+    const char* SpecialKind() const
+    {
+        if (attributes & kPipeAttribute)
+            return "pipe";
+        if (attributes & kSocketAttribute)
+            return "socket";
+        return attributes & kDeviceAttribute ? "device" : nullptr;
+    }
     bool IsDots() const { return name == QLatin1String(".") || name == QLatin1String(".."); }
 };

@@ -113,6 +113,9 @@ CCommOperation::CCommOperation(bool alwaysShowWindow)
 
 CCommOperation::~CCommOperation()
 {
+    // While the status window still shows what was copied.
+    if (dialog)
+        dialog->ReportSkipped();
     std::vector<CCommOperation*>& frames = Frames();
     std::erase(frames, this);
     const bool outermost = frames.empty();

@@ -269,6 +269,11 @@ bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QStrin
     return false;
 }
 
+void CCommStatusDialog::ReportSkipped()
+{
+    skipped.Report(MessageOwner());
+}
+
 QWidget* CCommStatusDialog::MessageOwner() const
 {
     return mainWindow ? mainWindow.data() : theApp().MainWindow();

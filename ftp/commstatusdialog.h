@@ -2,6 +2,7 @@
 
 #include "ftp/folderwalk.h"
 #include "ftp/serverchecks.h"
+#include "ftp/skippeditems.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -111,7 +112,13 @@ public:
     // How often the progress reaches the screen and waiting input runs during a transfer.
     static constexpr int kDisplayIntervalMs = 20;
 
+    // Shows, in one box, what the folder transfers of this action left out, and forgets it.
+    // CCommOperation calls it when the action ends.
+    void ReportSkipped();
+
     bool cancelRequested = false;
+    // What the folder transfers of this action left out so far.
+    CSkippedItems skipped;
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -156,6 +163,9 @@ private:
                            std::optional<quint64> listedSize);
     bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
     void ReportCreateFolderError();
+    // False, after its message, when `localPath` cannot take a download: its name is too
+    // long for the file system, or it is a pipe, socket or device.
+    bool CheckDownloadTarget(const QString& localPath, const QString& target);
 
     bool WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt);
     bool EnterStartFolder();

@@ -13,6 +13,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 #include <vector>
@@ -27,6 +28,11 @@ QString ChildPath(const QString& parent, const QString& name)
     if (parent.endsWith(QLatin1Char('/')))
         return parent + name;
     return parent + QLatin1Char('/') + name;
+}
+
+QString ShownPath(const QString& serverPath)
+{
+    return FileMessages::ShownServerPath(serverPath);
 }
 
 QString WithSeparator(const QString& folder)
@@ -75,7 +81,7 @@ void CCommStatusDialog::ReportCreateFolderError()
 
 bool CCommStatusDialog::RefuseStep(CFolderWalkGuard::Step step, const QString& folder)
 {
-    ShowMessageBox(MessageOwner(), CFolderWalkGuard::RefusalText(step, folder),
+    ShowMessageBox(MessageOwner(), CFolderWalkGuard::RefusalText(step, ShownPath(folder)),
                    CFolderWalkGuard::RefusalCaption(), MsgIcon::Stop);
     return false;
 }
@@ -112,13 +118,18 @@ bool CCommStatusDialog::UploadLevel(const QString& localFolder, const QString& f
     for (const LocalChild& child : *children) {
         const QString from = ChildPath(localFolder, child.name);
         const QString to = ChildPath(ftpFolder, child.name);
-        bool ok = true;
-        if (child.kind == LocalEntryKind::Folder)
-            ok = UploadLevel(from, to, guard);
-        else if (child.kind == LocalEntryKind::File)
-            ok = UploadOneFile(from, to, &stored);
-        // Devices, pipes and links that lead nowhere have no content to send; reading a
-        // pipe could wait for ever.
+        // Devices, pipes and links that lead nowhere have no content to send (reading a pipe
+        // could wait for ever), and no FTP command can carry a line break in a name.
+        if (child.kind == LocalEntryKind::Other) {
+            skipped.Add(from, child.what);
+            continue;
+        }
+        if (child.name.contains(QLatin1Char('\n')) || child.name.contains(QLatin1Char('\r'))) {
+            skipped.Add(from, FileMessages::LineBreakReason());
+            continue;
+        }
+        const bool ok = child.kind == LocalEntryKind::Folder ? UploadLevel(from, to, guard)
+                                                             : UploadOneFile(from, to, &stored);
         if (!ok)
             return false;
     }
@@ -172,6 +183,12 @@ bool CCommStatusDialog::CheckStoredSizes(const QString& ftpFolder,
 
 bool CCommStatusDialog::DownloadFolder(QString ftpFolder, QString localFolder)
 {
+    const QFileInfo destination(localFolder);
+    if (!LocalNameFits(destination.path(), destination.fileName())) {
+        ShowMessageBox(MessageOwner(), FileMessages::NameTooLongText(destination.fileName()),
+                       FileMessages::InsideSourceCaption(), MsgIcon::Stop);
+        return false;
+    }
     CFolderWalkGuard guard;
     return FtpSourceLevel(ftpFolder, localFolder, false, false, guard) == LevelResult::Copied;
 }
@@ -274,6 +291,16 @@ CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& 
     for (const FtpListEntry& entry : entries) {
         const QString from = ChildPath(source, entry.name);
         const QString to = ChildPath(destination, entry.name);
+        // A server pipe or device may never end its data; a link is tried below.
+        if (!entry.isNormal && !entry.isDirectory && !entry.isLink) {
+            skipped.Add(ShownPath(from), FileMessages::NotFileOrFolderReason());
+            continue;
+        }
+        // Found before any byte of it moves.
+        if (!toFtp && !LocalNameFits(destination, entry.name)) {
+            skipped.Add(ShownPath(from), FileMessages::NameTooLongReason());
+            continue;
+        }
         bool ok = true;
         if (entry.isNormal) {
             ok = CopyFtpSourceFile(from, to, toFtp, entry.size);

@@ -9,6 +9,8 @@
 #include "framework/messagepump.h"
 #include "ftp/digestrequest.h"
 #include "ftp/filemessages.h"
+#include "ftp/folderwalk.h"
+#include "ftp/partfile.h"
 #include "ftp/serverchecks.h"
 #include "ftp/streamdigest.h"
 #include "inet/ftpconnection.h"
@@ -16,15 +18,13 @@
 #include "inet/internetfile.h"
 #include "inet/internetsession.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-#include <climits>
-#include <cstdio>
 #include <ctime>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -34,7 +34,6 @@ const QString kRetrievingLengthText = QStringLiteral("Retrieving Length of FTP F
 const QString kTransferringText = QStringLiteral("Transferring Data");
 const QString kServerToServerTitle =
     QStringLiteral("Copying files from FTP Server to FTP Server - Please Wait");
-const QString kPartSuffix = QStringLiteral(".part");
 
 constexpr qint64 kBlockSize = 1000;
 // From this size on, a download's digest is asked for on a connection of its own while the
@@ -69,7 +68,7 @@ private:
 
 QString ServerDisplayPath(const QString& path)
 {
-    return theApp().activeProfile.name + QLatin1Char(':') + path;
+    return theApp().activeProfile.name + QLatin1Char(':') + FileMessages::ShownServerPath(path);
 }
 
 // Where the bytes of one transfer come from and go to. `read` gives the bytes read, 0 at the
@@ -253,36 +252,6 @@ QString DownloadTarget(const QString& localPath)
     return info.isSymLink() ? info.symLinkTarget() : localPath;
 }
 
-// Where a download is written until it is complete: beside the file, so that the rename
-// stays on one file system. A name with no room for the suffix is shortened and marked
-// with a hash of the whole name, so that the same download finds the same file again.
-QString PartPathFor(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const QString folder = path.left(path.size() - name.size());
-    if (QFile::encodeName(name).size() + kPartSuffix.size() <= NAME_MAX)
-        return path + kPartSuffix;
-    const QString mark =
-        QLatin1Char('~') +
-        QString::fromLatin1(
-            QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(8));
-    QString shortened = name;
-    while (!shortened.isEmpty() &&
-           QFile::encodeName(shortened).size() + mark.size() + kPartSuffix.size() > NAME_MAX) {
-        shortened.chop(shortened.size() > 1 && shortened.back().isLowSurrogate() ? 2 : 1);
-    }
-    return folder + shortened + mark + kPartSuffix;
-}
-
-// Replaces `target` by `part` in one step, keeping the permissions the user gave the file.
-bool ReplaceWithPart(const QString& part, const QString& target)
-{
-    if (QFileInfo::exists(target))
-        QFile::setPermissions(part, QFile::permissions(target));
-    return std::rename(QFile::encodeName(part).constData(),
-                       QFile::encodeName(target).constData()) == 0;
-}
-
 // The same server file under two spellings ("/a//b", "/a/./b", "b" in the current folder).
 bool SameServerFile(const QString& first, const QString& second)
 {
@@ -319,9 +288,19 @@ bool CCommStatusDialog::UploadOneFile(const QString& localPath, const QString& f
     SetFrom(localPath);
     SetTo(ServerDisplayPath(ftpPath));
 
-    QFile local(localPath);
+    // Only a regular file is read: a pipe or a device would keep the window waiting.
+    QString kind;
+    const int fd = OpenRegularFile(localPath, kind);
+    if (!kind.isEmpty()) {
+        ShowMessageBox(MessageOwner(), FileMessages::CannotCopyKindText(localPath, kind),
+                       FileMessages::CopyFileCaption(), MsgIcon::Stop);
+        return false;
+    }
+    QFile local;
     CFtpConnection* connection = theApp().ftpConnection.get();
-    if (!connection || QFileInfo(localPath).isDir() || !local.open(QIODevice::ReadOnly)) {
+    if (fd >= 0 && !local.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        ::close(fd);
+    if (!connection || !local.isOpen()) {
         ReportCopyError();
         return false;
     }
@@ -384,6 +363,8 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
     ShowTransferControls();
 
     const QString target = DownloadTarget(localPath);
+    if (!CheckDownloadTarget(localPath, target))
+        return false;
     CFtpConnection* connection = theApp().ftpConnection.get();
     if (!connection || QFileInfo(target).isDir()) {
         ReportCopyError();
@@ -418,9 +399,8 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
             *serverChecks, ftpPath);
     }
 
-    const QString partPath = PartPathFor(target);
-    QFile part(partPath);
-    if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    CPartFile part(target);
+    if (!part.Create()) {
         ReportCopyError();
         return false;
     }
@@ -429,7 +409,9 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
     quint64 moved = 0;
     const BlockEnds ends{
         [&remote](char* bytes, qint64 count) { return remote->Read(bytes, count); },
-        [&part](const char* bytes, qint64 count) { return part.write(bytes, count) == count; }};
+        [&part](const char* bytes, qint64 count) {
+            return part.File().write(bytes, count) == count;
+        }};
     // On failure the part file keeps what arrived, and the user's file is not touched.
     if (!MoveBlocks(*this, ends, length.length, digest.get(), moved))
         return false;
@@ -438,8 +420,8 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
     const bool endedCleanly = remote->EndedCleanly();
     try {
         remote->Close();
-        const bool written = part.flush();
-        part.close();
+        const bool written = part.File().flush();
+        part.File().close();
         bool sizeMatches = length.announced ? moved == *length.announced : endedCleanly;
         if (!sizeMatches && listedSize) {
             // The listing may be older than the file, or round its sizes: the server's
@@ -448,7 +430,7 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
                 LengthOf(*connection, *serverChecks, ftpPath).announced;
             sizeMatches = now && *now == moved;
         }
-        bool whole = written && part.error() == QFileDevice::NoError && sizeMatches;
+        bool whole = written && part.File().error() == QFileDevice::NoError && sizeMatches;
         if (whole)
             whole = parallelDigest
                         ? ParallelDigestMatches(*this, *parallelDigest, *digest)
@@ -457,12 +439,30 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
             PollCancel();
             return false;
         }
-        if (!whole || !ReplaceWithPart(partPath, target)) {
+        if (!whole || !part.Commit()) {
             ReportCopyError();
             return false;
         }
     } catch (const CInternetException& error) {
         ReportNetworkFailure(*this, error);
+        return false;
+    }
+    return true;
+}
+
+bool CCommStatusDialog::CheckDownloadTarget(const QString& localPath, const QString& target)
+{
+    const QFileInfo info(localPath);
+    if (!LocalNameFits(info.path(), info.fileName())) {
+        ShowMessageBox(MessageOwner(), FileMessages::NameTooLongText(info.fileName()),
+                       FileMessages::CopyFileCaption(), MsgIcon::Stop);
+        return false;
+    }
+    // A download replaces the file by renaming over it: a pipe or a device of the user's
+    // would go without a word.
+    if (const QString kind = SpecialFileKind(target); !kind.isEmpty()) {
+        ShowMessageBox(MessageOwner(), FileMessages::CannotCopyKindText(localPath, kind),
+                       FileMessages::CopyFileCaption(), MsgIcon::Stop);
         return false;
     }
     return true;

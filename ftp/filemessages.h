@@ -1,10 +1,20 @@
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
 
 // The fixed texts and captions of the file and folder operations, the folder copies and the
 // communication that carries them. Tests take the texts from here too.
 namespace FileMessages {
+
+// A server path as the user is shown it: the folder tree's paths under a root of "/" begin
+// with "//", which servers take as "/"; runs of "/" are shown as one. What is sent to the
+// server keeps its own spelling.
+inline QString ShownServerPath(QString path)
+{
+    static const QRegularExpression runs(QStringLiteral("/{2,}"));
+    return path.replace(runs, QStringLiteral("/"));
+}
 
 inline QString DeleteFileText()
 {
@@ -90,6 +100,39 @@ inline QString ConnectErrorText()
 inline QString ConnectErrorCaption()
 {
     return QStringLiteral("Error Opening FTP Connection");
+}
+inline QString NotCopiedCaption()
+{
+    return QStringLiteral("Items Not Copied");
+}
+// A dropped item that has no content to copy: `kind` as SpecialKindOfMode names it.
+inline QString CannotCopyKindText(const QString& path, const QString& kind)
+{
+    return QStringLiteral("\"%1\" is a %2, not a file: it cannot be copied.").arg(path, kind);
+}
+inline QString NameTooLongText(const QString& name)
+{
+    return QStringLiteral("The name \"%1\" is too long for this computer's file system: the "
+                          "file cannot be copied here.")
+        .arg(name);
+}
+inline QString ReplaceWithInnerText()
+{
+    return QStringLiteral("The source folder lies inside the folder it would replace.");
+}
+
+// Reasons in the list of items a folder copy left out.
+inline QString NameTooLongReason()
+{
+    return QStringLiteral("name too long for this computer");
+}
+inline QString LineBreakReason()
+{
+    return QStringLiteral("name with a line break, which FTP cannot send");
+}
+inline QString NotFileOrFolderReason()
+{
+    return QStringLiteral("neither a file nor a folder on the server");
 }
 
 } // namespace FileMessages

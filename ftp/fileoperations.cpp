@@ -4,6 +4,7 @@
 #include "framework/messagebox.h"
 #include "ftp/filemessages.h"
 #include "ftp/folderwalk.h"
+#include "ftp/skippeditems.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
 #include "inet/internetexception.h"
@@ -87,7 +88,8 @@ bool WriteAll(int fd, const char* data, ssize_t count)
 // failure the temporary file goes and `to` is untouched.
 bool CopyThroughTemporary(const QString& from, const struct stat& info, const QString& to)
 {
-    CFileDescriptor in(::open(Encoded(from).constData(), O_RDONLY | O_CLOEXEC));
+    QString kind;
+    CFileDescriptor in(OpenRegularFile(from, kind));
     if (in.Get() < 0)
         return false;
     const qsizetype slash = to.lastIndexOf(QLatin1Char('/'));
@@ -204,6 +206,10 @@ bool CFileOperations::CopyLocalFile(const QString& source, const QString& destin
     struct stat sourceInfo
     {};
     // Only a regular file has content to copy: reading a pipe could wait for ever.
+    if (const QString kind = SpecialFileKind(source); !kind.isEmpty()) {
+        ShowError(FileMessages::CannotCopyKindText(source, kind), FileMessages::CopyFileCaption());
+        return false;
+    }
     if (::stat(Encoded(source).constData(), &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode)) {
         ShowError(FileMessages::CopyFileText(), FileMessages::CopyFileCaption());
         return false;
@@ -332,18 +338,24 @@ bool LocalFolderInside(const QString& source, const QString& destination)
     return WithSeparator(WithSeparator(parent) + to.mid(slash + 1)).startsWith(WithSeparator(from));
 }
 
-bool CFileOperations::CopyLocalFolder(const QString& source, const QString& destination)
+bool CFileOperations::CopyLocalFolder(const QString& source, const QString& destination,
+                                      CSkippedItems* skipped)
 {
     if (LocalFolderInside(source, destination)) {
         ShowError(FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption());
         return false;
     }
     CFolderWalkGuard guard;
-    return CopyLocalLevel(WithoutSeparator(source), WithoutSeparator(destination), guard);
+    CSkippedItems own;
+    const bool copied = CopyLocalLevel(WithoutSeparator(source), WithoutSeparator(destination),
+                                       guard, skipped ? *skipped : own);
+    if (copied)
+        own.Report(owner);
+    return copied;
 }
 
 bool CFileOperations::CopyLocalLevel(const QString& source, const QString& destination,
-                                     CFolderWalkGuard& guard)
+                                     CFolderWalkGuard& guard, CSkippedItems& skipped)
 {
     const CFolderWalkGuard::Step step = guard.Enter(LocalFolderIdentity(source));
     if (step != CFolderWalkGuard::Step::Entered) {
@@ -367,12 +379,14 @@ bool CFileOperations::CopyLocalLevel(const QString& source, const QString& desti
     for (const LocalChild& child : *children) {
         const QString from = WithSeparator(source) + child.name;
         const QString to = WithSeparator(destination) + child.name;
-        bool ok = true;
-        if (child.kind == LocalEntryKind::Folder)
-            ok = CopyLocalLevel(from, to, guard);
-        else if (child.kind == LocalEntryKind::File)
-            ok = CopyLocalFile(from, to);
         // Devices, pipes and links that lead nowhere carry no content to copy.
+        if (child.kind == LocalEntryKind::Other) {
+            skipped.Add(from, child.what);
+            continue;
+        }
+        const bool ok = child.kind == LocalEntryKind::Folder
+                            ? CopyLocalLevel(from, to, guard, skipped)
+                            : CopyLocalFile(from, to);
         if (!ok)
             return false;
     }

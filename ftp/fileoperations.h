@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class CFolderWalkGuard;
+class CSkippedItems;
 
 // The single file and folder operations of a file list pane: delete file, delete folder,
 // create folder, copy local file, and copy local folder to local folder. Each returns true
@@ -35,8 +36,11 @@ public:
     // `folderPath` ends in "/".
     bool DeleteFolder(const QString& folderPath);
     // Copies the local folder `source` with its content to `destination`, which must not
-    // exist yet; either may end in "/". Follows links to folders, refusing a cycle.
-    bool CopyLocalFolder(const QString& source, const QString& destination);
+    // exist yet; either may end in "/". Follows links to folders, refusing a cycle. What has
+    // no content to copy (pipes, sockets, devices, links that lead nowhere) is noted in
+    // `skipped`; without one, it is shown in a box at the end.
+    bool CopyLocalFolder(const QString& source, const QString& destination,
+                         CSkippedItems* skipped = nullptr);
 
     // Whether delete file and delete folder work on the server.
     bool DeletesOnFtp() const;
@@ -44,7 +48,8 @@ public:
 private:
     bool DeleteLocalFolder(const QString& folderPath);
     bool DeleteFtpFolder(const QString& folderPath);
-    bool CopyLocalLevel(const QString& source, const QString& destination, CFolderWalkGuard& guard);
+    bool CopyLocalLevel(const QString& source, const QString& destination, CFolderWalkGuard& guard,
+                        CSkippedItems& skipped);
     void ShowError(const QString& text, const QString& caption) const;
 
     QPointer<QWidget> owner;

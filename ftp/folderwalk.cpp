@@ -4,9 +4,63 @@
 
 #include <QFile>
 
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+QString SpecialKindOfMode(unsigned mode)
+{
+    if (S_ISFIFO(mode))
+        return QStringLiteral("named pipe");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("device");
+    return {};
+}
+
+QString SpecialFileKind(const QString& path)
+{
+    struct stat info
+    {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return SpecialKindOfMode(info.st_mode);
+}
+
+int OpenRegularFile(const QString& path, QString& kind)
+{
+    // A device is not even opened: opening one may act on it (a tape rewinds, a line
+    // hangs up).
+    kind = SpecialFileKind(path);
+    if (!kind.isEmpty())
+        return -1;
+    // Non-blocking, so that the open itself does not wait for a pipe's writer should one
+    // take the name meanwhile; the mode is then read from what was opened.
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        kind = SpecialFileKind(path);
+        return -1;
+    }
+    struct stat info
+    {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        kind = SpecialKindOfMode(info.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool LocalNameFits(const QString& folder, const QString& name)
+{
+    const qsizetype nameBytes = QFile::encodeName(name).size();
+    return nameBytes <= NAME_MAX && QFile::encodeName(folder).size() + 1 + nameBytes < PATH_MAX;
+}
 
 std::optional<QList<LocalChild>> ReadLocalChildren(const QString& folder, bool followLinks)
 {
@@ -31,7 +85,8 @@ std::optional<QList<LocalChild>> ReadLocalChildren(const QString& folder, bool f
                 continue;
             }
             if (fstatat(folderFd, name, &info, 0) != 0) {
-                children.append(child); // leads nowhere
+                child.what = QStringLiteral("link that leads nowhere");
+                children.append(child);
                 continue;
             }
         }
@@ -39,6 +94,10 @@ std::optional<QList<LocalChild>> ReadLocalChildren(const QString& folder, bool f
             child.kind = LocalEntryKind::Folder;
         else if (S_ISREG(info.st_mode))
             child.kind = LocalEntryKind::File;
+        else
+            child.what = SpecialKindOfMode(info.st_mode);
+        if (child.kind == LocalEntryKind::Other && child.what.isEmpty())
+            child.what = QStringLiteral("entry that cannot be read");
         children.append(child);
     }
     closedir(handle);

@@ -20,11 +20,25 @@ struct LocalChild
 {
     QString name;
     LocalEntryKind kind = LocalEntryKind::Other;
+    QString what; // for Other: what it is, as the user is told ("named pipe")
 };
 
 // The entries of the local folder `folder` but "." and "..", in the order the file system
 // gives them. Nothing when the folder cannot be read, which an empty folder can.
 std::optional<QList<LocalChild>> ReadLocalChildren(const QString& folder, bool followLinks);
+
+// What a file of the stat mode `mode` is when it holds no content to copy: "named pipe",
+// "socket" or "device"; empty for a regular file, a folder or a link.
+QString SpecialKindOfMode(unsigned mode);
+// The same for a local path, links followed; empty also when it cannot be reached.
+QString SpecialFileKind(const QString& path);
+// Opens the local file `path` for reading, never waiting on a pipe or a device: a
+// descriptor of a regular file, else -1 with `kind` naming what it is when it exists but
+// is no regular file.
+int OpenRegularFile(const QString& path, QString& kind);
+// Whether the local file system can hold a file called `name` in `folder`: by the length of
+// the name and of the whole path.
+bool LocalNameFits(const QString& folder, const QString& name);
 
 // Device and inode of a local folder, links followed: two paths with the same identity are
 // the same folder. Empty when the folder cannot be reached.

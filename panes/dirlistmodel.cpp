@@ -66,6 +66,8 @@ QVariant CDirListModel::data(const QModelIndex& index, int role) const
         case kNameColumn:
             return row.name;
         case kSizeColumn:
+            if (row.kind)
+                return QString(QLatin1Char('<') + QLatin1String(row.kind) + QLatin1Char('>'));
             return row.hasSize ? FormatSizeText(row.size) : QString();
         case kModifiedColumn:
             return row.hasDate ? FormatDateText(row.writeTime) : QString();
@@ -112,8 +114,8 @@ Qt::ItemFlags CDirListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren |
-                           Qt::ItemIsDragEnabled;
+    Qt::ItemFlags result =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren | Qt::ItemIsDragEnabled;
     if (index.column() == kNameColumn)
         result |= Qt::ItemIsEditable;
     return result;

@@ -15,7 +15,8 @@ struct DirListRow
     QString name;
     quint64 size = 0;
     qint64 writeTime = 0;
-    bool hasSize = false; // files show their size, folders an empty column
+    bool hasSize = false;       // files show their size, folders an empty column
+    const char* kind = nullptr; // shown instead of a size: "pipe", "socket", "device"
     bool hasDate = false;
 };
 

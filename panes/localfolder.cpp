@@ -82,13 +82,19 @@ QList<DirEntry> ReadLocalEntries(const QString& folderPath)
         }
         if (S_ISDIR(info.st_mode))
             entry.attributes |= kFolderAttribute;
+        else if (S_ISFIFO(info.st_mode))
+            entry.attributes |= kPipeAttribute;
+        else if (S_ISSOCK(info.st_mode))
+            entry.attributes |= kSocketAttribute;
+        else if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+            entry.attributes |= kDeviceAttribute;
         if (!(info.st_mode & S_IWUSR))
             entry.attributes |= kReadOnlyAttribute;
         if (item->d_name[0] == '.')
             entry.attributes |= kHiddenAttribute;
         if (entry.attributes == 0)
             entry.attributes = kNormalAttribute;
-        entry.size = S_ISDIR(info.st_mode) ? 0 : static_cast<quint64>(info.st_size);
+        entry.size = S_ISREG(info.st_mode) ? static_cast<quint64>(info.st_size) : 0;
         entry.writeTime = info.st_mtim.tv_sec;
         entry.accessTime = info.st_atim.tv_sec;
         entry.createTime = info.st_ctim.tv_sec;

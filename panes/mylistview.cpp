@@ -213,7 +213,8 @@ void CMyListView::RebuildRows()
         row.icon = entry.IsFolder() ? folderIcon : fileIcon;
         row.name = entry.name;
         row.size = entry.size;
-        row.hasSize = !entry.IsFolder();
+        row.kind = entry.SpecialKind();
+        row.hasSize = !entry.IsFolder() && !row.kind;
         row.writeTime = entry.writeTime;
         row.hasDate = true;
         rows.append(row);

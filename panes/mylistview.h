@@ -12,6 +12,7 @@
 
 class CDirListModel;
 class CNameEditDelegate;
+class CSkippedItems;
 class CMyTreeView;
 class CVantorDoc;
 class QMimeData;
@@ -78,7 +79,8 @@ public:
     bool DeleteFolder(const QString& folderPath);
     bool CreateFolder(const QString& folderPath);
     bool CopyLocalFile(const QString& source, const QString& destination);
-    bool CopyLocalFolder(const QString& source, const QString& destination);
+    bool CopyLocalFolder(const QString& source, const QString& destination,
+                         CSkippedItems* skipped = nullptr);
     // The Attributes command on the selected server files: the File Attributes dialog with
     // the first file's present value, then SITE CHMOD for each file until one does not take
     // the value; the outcome in a message box.

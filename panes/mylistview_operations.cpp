@@ -44,9 +44,10 @@ bool CMyListView::CopyLocalFile(const QString& source, const QString& destinatio
     return CFileOperations(this, side).CopyLocalFile(source, destination);
 }
 
-bool CMyListView::CopyLocalFolder(const QString& source, const QString& destination)
+bool CMyListView::CopyLocalFolder(const QString& source, const QString& destination,
+                                  CSkippedItems* skipped)
 {
-    return CFileOperations(this, side).CopyLocalFolder(source, destination);
+    return CFileOperations(this, side).CopyLocalFolder(source, destination, skipped);
 }
 
 void CMyListView::SetAttributes()
@@ -69,8 +70,8 @@ void CMyListView::SetAttributes()
     CFileAttributesDlg dialog(this);
     dialog.value =
         connection ? ReadAttributes(*connection, folder, names.first()) : QStringLiteral("000");
-    dialog.fileLabel =
-        folder + (names.size() == 1 ? names.first() : QStringLiteral("{multiple files}"));
+    dialog.fileLabel = FileMessages::ShownServerPath(folder) +
+                       (names.size() == 1 ? names.first() : QStringLiteral("{multiple files}"));
     if (RunModalDialog(dialog) != QDialog::Accepted)
         return;
 

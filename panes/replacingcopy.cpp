@@ -9,6 +9,7 @@
 #include "inet/internetexception.h"
 #include "panes/mylistview.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <cerrno>
@@ -77,6 +78,30 @@ CReplacingCopy::CReplacingCopy(CMyListView& listPane, CCommStatusDialog* statusW
     , toFtp(destinationIsFtp)
 {}
 
+CReplacingCopy::~CReplacingCopy()
+{
+    localSkipped.Report(&pane);
+}
+
+CSkippedItems& CReplacingCopy::Skipped()
+{
+    return dialog ? dialog->skipped : localSkipped;
+}
+
+bool CReplacingCopy::SourceInsideDestination(const QString& source,
+                                             const QString& destination) const
+{
+    if (fromFtp != toFtp)
+        return false;
+    if (!toFtp)
+        return LocalFolderInside(destination, source);
+    // Runs of "/" are one folder step to a server, as the tree's "//" under a root of "/".
+    const auto normal = [](const QString& path) -> QString {
+        return QDir::cleanPath(FileMessages::ShownServerPath(path)) + QLatin1Char('/');
+    };
+    return normal(source).startsWith(normal(destination));
+}
+
 bool CReplacingCopy::CopyFile(const QString& source, const QString& destination)
 {
     if (!fromFtp && !toFtp)
@@ -90,6 +115,16 @@ bool CReplacingCopy::CopyFile(const QString& source, const QString& destination)
 
 bool CReplacingCopy::CopyFolder(const QString& source, const QString& destination)
 {
+    // What a copy left out counts only when the copy stays.
+    const qsizetype skippedBefore = Skipped().Count();
+    const bool copied = ReplaceFolder(source, destination);
+    if (!copied)
+        Skipped().KeepFirst(skippedBefore);
+    return copied;
+}
+
+bool CReplacingCopy::ReplaceFolder(const QString& source, const QString& destination)
+{
     if (!CheckNotInsideSource(source, destination))
         return false;
     const Presence existing = PresenceOf(destination, toFtp);
@@ -97,6 +132,13 @@ bool CReplacingCopy::CopyFolder(const QString& source, const QString& destinatio
         return CopyWholeFolder(source, destination);
     if (existing == Presence::Unknown && toFtp) {
         dialog->ReportCopyError();
+        return false;
+    }
+    // Checked before anything is renamed or deleted: the old folder goes in the end, or
+    // at once where it cannot be renamed aside, and the source with it.
+    if (SourceInsideDestination(source, destination)) {
+        ShowMessageBox(&pane, FileMessages::ReplaceWithInnerText(),
+                       FileMessages::InsideSourceCaption(), MsgIcon::Stop);
         return false;
     }
     // The existing folder is renamed aside and goes only once its replacement is complete;
@@ -129,7 +171,7 @@ bool CReplacingCopy::CopyFolder(const QString& source, const QString& destinatio
         ShowMessageBox(&pane,
                        QStringLiteral("The folder that was to be replaced could not be put "
                                       "back. Its content is kept as \"%1\".")
-                           .arg(aside),
+                           .arg(toFtp ? FileMessages::ShownServerPath(aside) : aside),
                        FileMessages::InsideSourceCaption(), MsgIcon::Stop);
     return false;
 }
@@ -155,7 +197,7 @@ bool CReplacingCopy::CheckNotInsideSource(const QString& source, const QString& 
 bool CReplacingCopy::CopyWholeFolder(const QString& source, const QString& destination)
 {
     if (!fromFtp && !toFtp)
-        return pane.CopyLocalFolder(source, destination);
+        return pane.CopyLocalFolder(source, destination, &localSkipped);
     if (!fromFtp)
         return dialog->UploadFolder(source, destination);
     if (!toFtp)

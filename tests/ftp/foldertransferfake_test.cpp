@@ -133,8 +133,8 @@ TEST_F(CFolderTransferFakeTest, AnUploadedFolderIsHeldToTheStoredSizes)
         {"the listing leaves one out", ListingLine("b.bin", 2500), 2500, true, 1},
         {"the server stored them short", ListingLine("a.bin", 2000) + ListingLine("b.bin", 2000),
          2000, false, 1},
-        {"a listing that rounds is asked past", ListingLine("a.bin", 2000) + ListingLine("b.bin", 2000),
-         2500, true, 2},
+        {"a listing that rounds is asked past",
+         ListingLine("a.bin", 2000) + ListingLine("b.bin", 2000), 2500, true, 2},
     };
     for (const Case& c : table) {
         SCOPED_TRACE(c.what);
@@ -159,4 +159,44 @@ TEST_F(CFolderTransferFakeTest, AnUploadedFolderIsHeldToTheStoredSizes)
         EXPECT_EQ(fake.Count("SIZE") - before, c.sizeQueries);
         CCommStatusDialog::Disconnect();
     }
+}
+
+TEST_F(CFolderTransferFakeTest, WhatADownloadCannotTakeIsToldAtTheEndAndNeverRetrieved)
+{
+    // 300 characters: no local file system here holds such a name.
+    const QByteArray longName(300, 'n');
+    fake.SetListing(ListingLine("f.bin", 4) + ListingLine(longName, 4) +
+                    "prw-r--r--   1 owner group 0 Jan 01 12:00 fifo\r\n"
+                    "crw-r--r--   1 owner group 1, 3 Jan 01 12:00 null\r\n");
+    fake.SetFile("/d/f.bin", "data");
+    fake.SetFile("/d/" + longName, "long");
+    Connect();
+    const QString target = local + QStringLiteral("/d");
+    CMessageBoxScript boxes;
+    boxes.Expect(QStringLiteral("3 items were not copied:\n\n/d/%1 (name too long for this "
+                                "computer)\n/d/fifo (neither a file nor a folder on the server)"
+                                "\n/d/null (neither a file nor a folder on the server)")
+                     .arg(QString::fromLatin1(longName)),
+                 QStringLiteral("Items Not Copied"), MsgIcon::Warning);
+    {
+        CCommOperation operation(true);
+        EXPECT_TRUE(operation.Dialog().DownloadFolder(QStringLiteral("/d"), target));
+    }
+    EXPECT_EQ(boxes.Pending(), 0);
+    EXPECT_EQ(fake.Count("RETR"), 1);
+    EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("f.bin")});
+
+    // The same name as a single download is refused before the server is asked for it.
+    const QString name = QString::fromLatin1(longName);
+    boxes.Expect(QStringLiteral("The name \"%1\" is too long for this computer's file system: "
+                                "the file cannot be copied here.")
+                     .arg(name),
+                 QStringLiteral("Error Copying File"), MsgIcon::Stop);
+    {
+        CCommOperation operation(true);
+        EXPECT_FALSE(operation.Dialog().DownloadFile("/d/" + name, local + "/" + name));
+    }
+    EXPECT_EQ(fake.Count("RETR"), 1);
+    EXPECT_EQ(QDir(local).entryList(QDir::Files), QStringList());
 }

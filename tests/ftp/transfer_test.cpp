@@ -15,8 +15,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QRandomGenerator>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -268,4 +272,114 @@ TEST_F(CTransferTest, LocalFilesThatCannotBeReadOrWrittenAreTheCopyError)
         EXPECT_EQ(frame->StatusText(0), QStringLiteral("Ready"));
     }
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+TEST_F(CTransferTest, ADownloadNeverTakesAFileOfTheUsersThatHasItsPartName)
+{
+    server->MakeFile(QStringLiteral("report.txt"), "from the server");
+    struct Case
+    {
+        const char* what;
+        QStringList files; // the user's files at the part names, each holding its own name
+        QStringList links; // the user's links at part names, leading nowhere
+    };
+    const Case table[] = {
+        {"a file of the part name", {"report.txt.part"}, {}},
+        {"the next name taken by a link", {"report.txt.part"}, {"report.txt~2.part"}},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        QDir(local).removeRecursively();
+        ASSERT_TRUE(QDir().mkpath(local));
+        WriteFile(LocalFile(QStringLiteral("report.txt")), "the user's report");
+        for (const QString& name : c.files)
+            WriteFile(LocalFile(name), name.toUtf8());
+        for (const QString& name : c.links)
+            ASSERT_EQ(symlink("elsewhere", QFile::encodeName(LocalFile(name)).constData()), 0);
+        CMessageBoxScript boxes;
+        CCommOperation operation(true);
+        EXPECT_TRUE(operation.Dialog().DownloadFile(ServerPath(QStringLiteral("report.txt")),
+                                                    LocalFile(QStringLiteral("report.txt"))));
+        EXPECT_EQ(ReadFile(LocalFile(QStringLiteral("report.txt"))), "from the server");
+        for (const QString& name : c.files)
+            EXPECT_EQ(ReadFile(LocalFile(name)), name.toUtf8());
+        for (const QString& name : c.links)
+            EXPECT_TRUE(QFileInfo(LocalFile(name)).isSymLink());
+        EXPECT_FALSE(QFileInfo::exists(LocalFile(QStringLiteral("elsewhere"))));
+        // Nothing of ours stays behind.
+        EXPECT_EQ(
+            QDir(local).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(),
+            1 + c.files.size() + c.links.size());
+    }
+}
+
+TEST_F(CTransferTest, PipesSocketsAndDevicesAreNeverOpenedForACopy)
+{
+    const QString pipe = LocalFile(QStringLiteral("pipe"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString socketPath = LocalFile(QStringLiteral("socket"));
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray encoded = QFile::encodeName(socketPath);
+    ASSERT_LT(encoded.size(), qsizetype(sizeof address.sun_path));
+    std::copy(encoded.begin(), encoded.end(), address.sun_path);
+    ASSERT_EQ(bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    server->MakeFile(QStringLiteral("down.txt"), "content");
+    server->ClearLog();
+    struct Case
+    {
+        const char* what;
+        Direction direction;
+        QString localPath;
+        const char* kind;
+    };
+    const Case table[] = {
+        // Opening a pipe for reading waits for a writer: the window would hang for good.
+        {"upload of a named pipe", Direction::Upload, pipe, "named pipe"},
+        {"upload of a socket", Direction::Upload, socketPath, "socket"},
+        {"upload of a device", Direction::Upload, QStringLiteral("/dev/zero"), "device"},
+        // A download renames over its target: the user's pipe would go without a word.
+        {"download onto a named pipe", Direction::Download, pipe, "named pipe"},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        CMessageBoxScript boxes;
+        boxes.Expect(QStringLiteral("\"%1\" is a %2, not a file: it cannot be copied.")
+                         .arg(c.localPath, QLatin1String(c.kind)),
+                     QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        CCommOperation operation(true);
+        if (c.direction == Direction::Download)
+            EXPECT_FALSE(operation.Dialog().DownloadFile(ServerPath(QStringLiteral("down.txt")),
+                                                         c.localPath));
+        else
+            EXPECT_FALSE(
+                operation.Dialog().UploadFile(c.localPath, ServerPath(QStringLiteral("up.txt"))));
+        EXPECT_EQ(boxes.Pending(), 0);
+    }
+    close(listening);
+    EXPECT_EQ(server->CountCommands(QStringLiteral("STOR")), 0);
+    EXPECT_EQ(server->CountCommands(QStringLiteral("RETR")), 0);
+    EXPECT_TRUE(QFileInfo(pipe).exists() && !QFileInfo(pipe).isFile());
+}
+
+TEST_F(CTransferTest, ServerPathsAreShownWithoutTheRootsDoubleSlashButSentAsTheyAre)
+{
+    WriteFile(LocalFile(QStringLiteral("shown.txt")), "shown");
+    server->ClearLog();
+    CMessageBoxScript boxes;
+    CCommOperation operation(true);
+    CCommStatusDialog& dialog = operation.Dialog();
+    ASSERT_TRUE(
+        dialog.UploadFile(LocalFile(QStringLiteral("shown.txt")), QStringLiteral("//shown.txt")));
+    auto* to = dialog.findChild<QLabel*>(QStringLiteral("toText"));
+    ASSERT_NE(to, nullptr);
+    EXPECT_EQ(to->text(), QStringLiteral("test:/shown.txt"));
+    EXPECT_TRUE(server->LogLines().filter(QStringLiteral("STOR //shown.txt")).size() == 1)
+        << server->LogLines().join('\n').toStdString();
+    ASSERT_TRUE(
+        dialog.DownloadFile(QStringLiteral("//shown.txt"), LocalFile(QStringLiteral("back.txt"))));
+    auto* from = dialog.findChild<QLabel*>(QStringLiteral("fromText"));
+    ASSERT_NE(from, nullptr);
+    EXPECT_EQ(from->text(), QStringLiteral("test:/shown.txt"));
 }

@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -167,4 +168,87 @@ TEST_F(CSelectionCopyTest, AServerFolderThatIsTheLocalSourceIsNotReplaced)
     EXPECT_FALSE(local->CopySelectedItemsToFolder("/pub/", true));
     EXPECT_EQ(TreeOf(Remote("pub")), (QStringList{"data/", "data/own.txt=own"}));
     EXPECT_EQ(run->Boxes().Pending(), 0);
+}
+
+TEST_F(CSelectionCopyTest, PipesAreShownForWhatTheyAreAndNeverOpenedAndWhatAFolderLeftOutIsSaid)
+{
+    const QString pipe = Home() + "/source/pipe";
+    const QString innerPipe = Home() + "/source/data/deeper/inner pipe";
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_EQ(mkfifo(QFile::encodeName(innerPipe).constData(), 0600), 0);
+    local->FillList(Home() + "/source/");
+    const int row = ShownNames(*local).indexOf("pipe");
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(local->model()->index(row, 1).data().toString(), QStringLiteral("<pipe>"));
+
+    struct Case
+    {
+        const char* what;
+        QString folder;
+        bool toFtp;
+        QString copy; // where the copied "data" shows up
+    };
+    const Case table[] = {
+        {"to the server", "/up/", true, Remote("up/data")},
+        {"between local folders", Home() + "/target/", false, Home() + "/target/data"},
+    };
+    server.MakeFolder("up");
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        // Opening the pipe for reading would wait for a writer, the window with it.
+        run->Boxes().Expect(
+            QStringLiteral("\"%1\" is a named pipe, not a file: it cannot be copied.").arg(pipe),
+            QStringLiteral("Error Copying File"), MsgIcon::Stop);
+        Select(*local, {"pipe"});
+        EXPECT_FALSE(local->CopySelectedItemsToFolder(c.folder, c.toFtp));
+        EXPECT_EQ(run->Boxes().Pending(), 0);
+
+        run->Boxes().Expect(
+            QStringLiteral("1 item was not copied:\n\n%1 (named pipe)").arg(innerPipe),
+            QStringLiteral("Items Not Copied"), MsgIcon::Warning);
+        Select(*local, {"data"});
+        EXPECT_TRUE(local->CopySelectedItemsToFolder(c.folder, c.toFtp));
+        EXPECT_EQ(run->Boxes().Pending(), 0);
+        EXPECT_EQ(TreeOf(c.copy),
+                  (QStringList{"deeper/", "deeper/inner.txt=inner", "new.txt=new"}));
+    }
+    EXPECT_EQ(server.CountCommands("STOR"), 2);
+}
+
+TEST_F(CSelectionCopyTest, AFolderIsNotReplacedByOneOfItsOwnFoldersOnEitherSide)
+{
+    // Every hidden name to rename the old folder aside is taken, so it would be deleted
+    // first, and the source inside it.
+    WriteLocalFile(Home() + "/nest/data/data/keep.txt", "keep");
+    server.MakeFile("nest/data/data/keep.txt", "keep");
+    for (int number = 1; number <= 20; ++number) {
+        QDir().mkpath(Home() + "/nest/.vantor-replaced-" + QString::number(number));
+        server.MakeFolder("nest/.vantor-replaced-" + QString::number(number));
+    }
+    const QStringList nest{"data/", "data/data/", "data/data/keep.txt=keep"};
+    struct Case
+    {
+        const char* what;
+        int side;
+        QString folder;
+        QString root;
+    };
+    const Case table[] = {
+        {"local", 0, Home() + "/nest/", Home() + "/nest"},
+        {"on the server", 1, "/nest/", Remote("nest")},
+        // The folder tree's spelling under a root of "/".
+        {"on the server, as the tree spells it", 1, "//nest/", Remote("nest")},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
+        CMyListView& list = *run->Frame().ListPane(c.side);
+        list.FillList(c.folder + "data/");
+        Select(list, {"data"});
+        run->Boxes().Expect(
+            QStringLiteral("The source folder lies inside the folder it would replace."),
+            QStringLiteral("Error Copying Folder"), MsgIcon::Stop);
+        EXPECT_FALSE(list.CopySelectedItemsToFolder(c.folder, c.side == 1));
+        EXPECT_EQ(run->Boxes().Pending(), 0);
+        EXPECT_EQ(TreeOf(c.root).filter(QStringLiteral("data")), nest);
+    }
 }

@@ -199,14 +199,14 @@ TEST_F(CSelectionCopyTest, PipesAreShownForWhatTheyAreAndNeverOpenedAndWhatAFold
         run->Boxes().Expect(
             QStringLiteral("\"%1\" is a named pipe, not a file: it cannot be copied.").arg(pipe),
             QStringLiteral("Error Copying File"), MsgIcon::Stop);
-        Select(*local, {"pipe"});
+        SelectNames(*local, {"pipe"});
         EXPECT_FALSE(local->CopySelectedItemsToFolder(c.folder, c.toFtp));
         EXPECT_EQ(run->Boxes().Pending(), 0);
 
         run->Boxes().Expect(
             QStringLiteral("1 item was not copied:\n\n%1 (named pipe)").arg(innerPipe),
             QStringLiteral("Items Not Copied"), MsgIcon::Warning);
-        Select(*local, {"data"});
+        SelectNames(*local, {"data"});
         EXPECT_TRUE(local->CopySelectedItemsToFolder(c.folder, c.toFtp));
         EXPECT_EQ(run->Boxes().Pending(), 0);
         EXPECT_EQ(TreeOf(c.copy),
@@ -243,7 +243,7 @@ TEST_F(CSelectionCopyTest, AFolderIsNotReplacedByOneOfItsOwnFoldersOnEitherSide)
         SCOPED_TRACE(c.what);
         CMyListView& list = *run->Frame().ListPane(c.side);
         list.FillList(c.folder + "data/");
-        Select(list, {"data"});
+        SelectNames(list, {"data"});
         run->Boxes().Expect(
             QStringLiteral("The source folder lies inside the folder it would replace."),
             QStringLiteral("Error Copying Folder"), MsgIcon::Stop);

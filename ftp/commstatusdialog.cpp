@@ -7,6 +7,7 @@
 #include "framework/messagebox.h"
 #include "framework/messagepump.h"
 #include "framework/waitcursor.h"
+#include "ftp/connecterrors.h"
 #include "inet/internetsession.h"
 #include "ui_commstatusdialog.h"
 
@@ -250,9 +251,9 @@ void CCommStatusDialog::FlushDisplay()
     ui->progressBar->setValue(position);
 }
 
-void CCommStatusDialog::ReportCopyError(const CInternetException& /*error*/)
+void CCommStatusDialog::ReportCopyError(const CInternetException& error)
 {
-    ReportCopyError();
+    ShowNetworkError(MessageOwner(), kCopyErrorText, kCopyErrorCaption, error);
 }
 
 void CCommStatusDialog::ReportCopyError()
@@ -263,6 +264,20 @@ void CCommStatusDialog::ReportCopyError()
 void CCommStatusDialog::ReportConnectError()
 {
     ShowMessageBox(MessageOwner(), kConnectErrorText, kConnectErrorCaption, MsgIcon::Stop);
+}
+
+void CCommStatusDialog::ReportConnectError(const std::optional<CInternetException>& error)
+{
+    if (error) {
+        ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption, *error);
+        return;
+    }
+    const qint64 seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(ConnectWaitLimit()).count();
+    ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption,
+                     CInternetException(InetErrorKind::Timeout,
+                                        QStringLiteral("The login did not end within %1 seconds.")
+                                            .arg(seconds)));
 }
 
 bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QString& destination)

@@ -274,10 +274,10 @@ void CCommStatusDialog::ReportConnectError(const std::optional<CInternetExceptio
     }
     const qint64 seconds =
         std::chrono::duration_cast<std::chrono::seconds>(ConnectWaitLimit()).count();
-    ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption,
-                     CInternetException(InetErrorKind::Timeout,
-                                        QStringLiteral("The login did not end within %1 seconds.")
-                                            .arg(seconds)));
+    const CInternetException timeout(
+        InetErrorKind::Timeout,
+        QStringLiteral("The login did not end within %1 seconds.").arg(seconds));
+    ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption, timeout);
 }
 
 bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QString& destination)

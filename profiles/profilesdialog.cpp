@@ -237,6 +237,10 @@ void CProfilesDialog::SetUpSecurityChoice()
     ui->securityWarning->setToolTip(
         QStringLiteral("Plain FTP sends the user ID, the password and the files unencrypted."));
     ui->securityWarning->setAccessibleName(ui->securityWarning->toolTip());
+    // The list keeps its width whether the warning shows or not.
+    QSizePolicy keepRoom = ui->securityWarning->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    ui->securityWarning->setSizePolicy(keepRoom);
     // The address is what is stored: the choice shows its scheme and, when the user picks
     // another one, rewrites the scheme and nothing else of it.
     connect(ui->addressEdit, &QLineEdit::textChanged, this, &CProfilesDialog::ShowSecurity);

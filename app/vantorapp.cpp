@@ -31,6 +31,32 @@ int SplitterSizeOr(std::optional<qint64> stored, int fallback)
     return static_cast<int>(*stored);
 }
 
+// The settings value of a list's columns: "Size,Modified" in pixels.
+QString ColumnsKey(int side)
+{
+    return side == 0 ? QStringLiteral("LocalListColumns") : QStringLiteral("FtpListColumns");
+}
+
+CVantorApp::ListColumnWidths ColumnWidthsOr(const std::optional<QString>& stored)
+{
+    const QStringList parts = stored ? stored->split(QLatin1Char(',')) : QStringList();
+    if (parts.size() != 2)
+        return {};
+    bool sizeOk = false;
+    bool modifiedOk = false;
+    const int size = parts[0].trimmed().toInt(&sizeOk);
+    const int modified = parts[1].trimmed().toInt(&modifiedOk);
+    if (!sizeOk || !modifiedOk || size <= 0 || modified <= 0 ||
+        size > CVantorApp::kMaxSplitterSize || modified > CVantorApp::kMaxSplitterSize)
+        return {};
+    return {size, modified};
+}
+
+QString ColumnsText(const CVantorApp::ListColumnWidths& widths)
+{
+    return QString::number(widths.size) + QLatin1Char(',') + QString::number(widths.modified);
+}
+
 } // namespace
 
 CVantorApp& theApp()
@@ -89,6 +115,7 @@ void CVantorApp::ResetState()
     splitterWidth = kDefaultSplitterWidth;
     splitterHeight = kDefaultSplitterHeight;
     useDrivesAB = false;
+    listColumns = {};
 
     activeProfile = ProfileRecord();
     activeProfileIndex = 0;
@@ -161,6 +188,8 @@ void CVantorApp::RestoreSettings()
         SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterWidth")), kDefaultSplitterWidth);
     splitterHeight =
         SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterHeight")), kDefaultSplitterHeight);
+    for (int side = 0; side < 2; ++side)
+        listColumns[side] = ColumnWidthsOr(store.ReadText(ColumnsKey(side)));
     // The launcher compares this with the newest version on the update server.
     store.WriteText(QStringLiteral("Version"), QString::fromLatin1(kVersion));
     store.Close();
@@ -180,7 +209,9 @@ void CVantorApp::SaveSettings(int width, int height)
     CSettingsStore store;
     if (!store.Open() || !store.WriteInt(QStringLiteral("SplitterWidth"), width) ||
         !store.WriteInt(QStringLiteral("SplitterHeight"), height) ||
-        !store.WriteText(QStringLiteral("SortType"), sortType) || !store.Close())
+        !store.WriteText(QStringLiteral("SortType"), sortType) ||
+        !store.WriteText(ColumnsKey(0), ColumnsText(listColumns[0])) ||
+        !store.WriteText(ColumnsKey(1), ColumnsText(listColumns[1])) || !store.Close())
         ShowRegistryError();
 }
 

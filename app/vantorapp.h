@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <array>
 #include <memory>
 
 class CInternetSession;
@@ -32,8 +33,8 @@ public:
     bool InitInstance();
     // Shut-down: closes the FTP connection and the session; returns the exit code.
     int ExitInstance(int frameworkCode = 0);
-    // Writes the splitter sizes and the sort choice to the settings store. Called by the
-    // main window while it is destroyed.
+    // Writes the splitter sizes, the sort choice and the list columns to the settings store.
+    // Called by the main window while it is destroyed.
     void SaveSettings(int width, int height);
 
     // Gives every member its initial value: closes the network objects, destroys the main
@@ -68,6 +69,14 @@ public:
     int splitterWidth = kDefaultSplitterWidth;
     int splitterHeight = kDefaultSplitterHeight;
     bool useDrivesAB = false;
+    // The widths in pixels of the "Size" and "Modified" columns of each list pane, by side;
+    // "Name" takes the rest. The lists keep them up to date as the user resizes.
+    struct ListColumnWidths
+    {
+        int size = kDefaultSizeColumnWidth;
+        int modified = kDefaultModifiedColumnWidth;
+    };
+    std::array<ListColumnWidths, 2> listColumns{};
 
     // Profiles.
     ProfileRecord activeProfile;
@@ -95,6 +104,8 @@ public:
 
     static constexpr int kDefaultSplitterWidth = 320;
     static constexpr int kDefaultSplitterHeight = 240;
+    static constexpr int kDefaultSizeColumnWidth = 70;
+    static constexpr int kDefaultModifiedColumnWidth = 130;
     // Stored sizes above this are taken as damage, not as a screen.
     static constexpr int kMaxSplitterSize = 10000;
     // The version of this program, shown in About and kept in the settings for the launcher.

@@ -17,6 +17,10 @@ MsgAnswer ShowOnScreen(const MessageBoxRequest& request)
     QMessageBox box(request.owner);
     box.setWindowTitle(request.caption);
     box.setText(request.text);
+    if (!request.explanation.isEmpty())
+        box.setInformativeText(request.explanation);
+    if (!request.details.isEmpty())
+        box.setDetailedText(request.details);
     switch (request.icon) {
     case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
     case MsgIcon::Stop: box.setIcon(QMessageBox::Critical); break;
@@ -56,10 +60,17 @@ MsgAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& cap
 {
     MessageBoxRequest request;
     request.text = text;
-    request.caption = caption.isEmpty() ? QString::fromLatin1(kProgramTitle) : caption;
+    request.caption = caption;
     request.icon = icon;
     request.buttons = buttons;
     request.owner = owner;
+    return ShowMessageBox(std::move(request));
+}
+
+MsgAnswer ShowMessageBox(MessageBoxRequest request)
+{
+    if (request.caption.isEmpty())
+        request.caption = QString::fromLatin1(kProgramTitle);
     const CNormalCursor pointer;
     if (CurrentHandler())
         return CurrentHandler()(request);

@@ -18,6 +18,10 @@ struct MessageBoxRequest
     MsgIcon icon = MsgIcon::None;
     MsgButtons buttons = MsgButtons::Ok;
     QWidget* owner = nullptr;
+    // Under the text: what most likely happened and what to try, where the program can tell.
+    QString explanation;
+    // Shown only on request, under the box's Details button (the exact replies of a server).
+    QString details;
 };
 
 // The program's title, the caption of every box that brings none of its own.
@@ -27,6 +31,8 @@ inline constexpr const char* kProgramTitle = "Ardent Vantor";
 // both programs goes through here, so that tests can answer them (CScopedMessageBoxHandler).
 MsgAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption = {},
                          MsgIcon icon = MsgIcon::None, MsgButtons buttons = MsgButtons::Ok);
+// The same for a request made whole, explanation and details included.
+MsgAnswer ShowMessageBox(MessageBoxRequest request);
 
 // While alive, every box goes to `handler` instead of the screen. Handlers nest: the newest
 // one answers, and the one before it returns when this one is destroyed.

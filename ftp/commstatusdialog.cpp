@@ -6,6 +6,7 @@
 #include "framework/messagebox.h"
 #include "framework/messagepump.h"
 #include "framework/waitcursor.h"
+#include "ftp/connecterrors.h"
 #include "ftp/filemessages.h"
 #include "inet/internetsession.h"
 #include "ui_commstatusdialog.h"
@@ -246,9 +247,9 @@ void CCommStatusDialog::FlushDisplay()
     ui->progressBar->setValue(position);
 }
 
-void CCommStatusDialog::ReportCopyError(const CInternetException& /*error*/)
+void CCommStatusDialog::ReportCopyError(const CInternetException& error)
 {
-    ReportCopyError();
+    ShowNetworkError(MessageOwner(), kCopyErrorText, kCopyErrorCaption, error);
 }
 
 void CCommStatusDialog::ReportCopyError()
@@ -259,6 +260,20 @@ void CCommStatusDialog::ReportCopyError()
 void CCommStatusDialog::ReportConnectError()
 {
     ShowMessageBox(MessageOwner(), kConnectErrorText, kConnectErrorCaption, MsgIcon::Stop);
+}
+
+void CCommStatusDialog::ReportConnectError(const std::optional<CInternetException>& error)
+{
+    if (error) {
+        ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption, *error);
+        return;
+    }
+    const qint64 seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(ConnectWaitLimit()).count();
+    const CInternetException timeout(
+        InetErrorKind::Timeout,
+        QStringLiteral("The login did not end within %1 seconds.").arg(seconds));
+    ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption, timeout);
 }
 
 bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QString& destination)

@@ -3,6 +3,7 @@
 #include "ftp/folderwalk.h"
 #include "ftp/serverchecks.h"
 #include "ftp/skippeditems.h"
+#include "inet/internetexception.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -14,7 +15,6 @@
 #include <vector>
 
 class CFtpConnection;
-class CInternetException;
 class CConnectAttempt;
 namespace Ui {
 class CommStatusDialog;
@@ -57,9 +57,14 @@ public:
     // Lets waiting input run; false (after the cancel message) once the user has cancelled.
     bool PollCancel();
 
+    // The fixed messages; given the failure, the box adds what most likely happened and the
+    // server's replies (ShowNetworkError).
     void ReportCopyError(const CInternetException& error);
     void ReportCopyError();
     void ReportConnectError();
+    // A failed login: `error` where the login ended with one, none when the wait for it
+    // ran out.
+    void ReportConnectError(const std::optional<CInternetException>& error);
     // False (after its message, owned by this window) when `destination` starts with
     // `source`; both end with their separator.
     bool CheckNotInsideSource(const QString& source, const QString& destination);

@@ -6,6 +6,7 @@
 #include "framework/messagebox.h"
 #include "ftp/certificatedialog.h"
 #include "ftp/connectattempt.h"
+#include "ftp/connecterrors.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
 #include "inet/internetsession.h"
@@ -95,7 +96,7 @@ bool CCommStatusDialog::Connect()
         if (error && error->Kind() == InetErrorKind::Security)
             ShowMessageBox(MessageOwner(), error->Message(), kConnectErrorCaption, MsgIcon::Stop);
         else
-            ReportConnectError();
+            ReportConnectError(error);
         return false;
     }
     ShowFtpSecurity(app.ftpConnection->SecurityName());
@@ -206,7 +207,7 @@ void CCommStatusDialog::ReadFtpDirectory()
         const std::optional<CInternetException>& error = find.LastError();
         // An empty folder is no failure, and a cancelled read has its own message.
         if (error && error->Kind() != InetErrorKind::Cancelled)
-            ShowMessageBox(MessageOwner(), kReadErrorText, kReadErrorCaption, MsgIcon::Stop);
+            ShowNetworkError(MessageOwner(), kReadErrorText, kReadErrorCaption, *error);
         find.Close();
         return;
     }

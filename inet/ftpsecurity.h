@@ -24,6 +24,13 @@ struct FtpSecureAddress
 
 std::optional<FtpSecureAddress> ParseSecureAddress(const QString& address);
 
+// The security an address asks for by its scheme alone, whatever follows the scheme.
+FtpSecurity SecurityOfAddress(const QString& address);
+// `address` with its scheme made the one that asks for `security` (no scheme for
+// Opportunistic); every other character stays as it was. A scheme of another service is
+// replaced as well.
+QString AddressWithSecurity(const QString& address, FtpSecurity security);
+
 // Whether a failed AUTH TLS may fall back to plain FTP.
 inline bool AllowsPlain(FtpSecurity security)
 {

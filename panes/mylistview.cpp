@@ -7,6 +7,7 @@
 #include "ftp/commstatusdialog.h"
 #include "inet/ftpconnection.h"
 #include "panes/dirlistmodel.h"
+#include "panes/listcolumns.h"
 #include "panes/listformat.h"
 #include "panes/localfolder.h"
 #include "panes/mytreeview.h"
@@ -85,8 +86,8 @@ CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
-    header()->setStretchLastSection(false);
     header()->setSectionsMovable(false);
+    columns = new CListColumns(*this);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDropIndicatorShown(false);
     viewport()->setAcceptDrops(true);
@@ -103,9 +104,11 @@ void CMyListView::OnInitialUpdate(CMyTreeView* tree)
     rowTree = tree;
     side = document.listPaneCount++;
     setObjectName(side == 0 ? QStringLiteral("localList") : QStringLiteral("ftpList"));
-    header()->resizeSection(0, 170);
-    header()->resizeSection(1, 70);
-    header()->resizeSection(2, 130);
+    const CVantorApp::ListColumnWidths& widths = theApp().listColumns[side];
+    columns->SetWidths(widths.size, widths.modified);
+    connect(columns, &CListColumns::WidthsChanged, this, [this] {
+        theApp().listColumns[side] = {columns->SizeWidth(), columns->ModifiedWidth()};
+    });
     editingLabel = false;
     forceLocalDelete = false;
     forceFtpDelete = false;

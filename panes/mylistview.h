@@ -11,6 +11,7 @@
 #include <optional>
 
 class CDirListModel;
+class CListColumns;
 class CNameEditDelegate;
 class CSkippedItems;
 class CMyTreeView;
@@ -146,5 +147,6 @@ private:
     std::optional<PendingFill> pendingFill;
     std::optional<DropRequest> pendingDrop;
     CNameEditDelegate* nameDelegate = nullptr;
+    CListColumns* columns = nullptr;
     QPersistentModelIndex editedIndex;
 };

@@ -5,11 +5,13 @@
 #include "framework/helpwindow.h"
 #include "framework/messagebox.h"
 #include "framework/waitcursor.h"
+#include "inet/ftpsecurity.h"
 #include "profiles/profilefile.h"
 
 #include "ui_profilesdialog.h"
 
 #include <QSignalBlocker>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -22,6 +24,19 @@ const QString kUserIdRequired = QStringLiteral("* User ID:");
 const QString kUserIdOptional = QStringLiteral("User ID:");
 const QString kPasswordRequired = QStringLiteral("* Password:");
 const QString kPasswordOptional = QStringLiteral("Password:");
+
+// The security choices, in the order of the list; each stands for a scheme of the address.
+struct SecurityChoice
+{
+    const char* text;
+    FtpSecurity security;
+};
+constexpr SecurityChoice kSecurityChoices[] = {
+    {"Use TLS if available", FtpSecurity::Opportunistic},
+    {"Require explicit TLS (ftpes://)", FtpSecurity::Explicit},
+    {"Implicit TLS (ftps://)", FtpSecurity::Implicit},
+    {"Plain FTP, insecure (ftp://)", FtpSecurity::Plain},
+};
 
 } // namespace
 
@@ -45,6 +60,7 @@ CProfilesDialog::CProfilesDialog(QWidget* parent)
     connect(ui->deleteProfileButton, &QPushButton::clicked, this,
             &CProfilesDialog::OnDeleteProfile);
     connect(ui->anonymousCheck, &QCheckBox::clicked, this, &CProfilesDialog::OnAnonymous);
+    SetUpSecurityChoice();
     connect(ui->closeButton, &QPushButton::clicked, this, &CProfilesDialog::OnClose);
     connect(ui->helpButton, &QPushButton::clicked, this, &CProfilesDialog::OnHelp);
     // Either flag can only be turned on here; it goes off on the other profiles when this
@@ -210,6 +226,49 @@ void CProfilesDialog::OnDeleteProfile()
     ShowSelectedProfile();
 }
 
+void CProfilesDialog::SetUpSecurityChoice()
+{
+    for (const SecurityChoice& choice : kSecurityChoices)
+        ui->securityCombo->addItem(QString::fromLatin1(choice.text),
+                                   static_cast<int>(choice.security));
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    ui->securityWarning->setPixmap(
+        style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this).pixmap(iconSize));
+    ui->securityWarning->setToolTip(
+        QStringLiteral("Plain FTP sends the user ID, the password and the files unencrypted."));
+    ui->securityWarning->setAccessibleName(ui->securityWarning->toolTip());
+    // The list keeps its width whether the warning shows or not.
+    QSizePolicy keepRoom = ui->securityWarning->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    ui->securityWarning->setSizePolicy(keepRoom);
+    // The address is what is stored: the choice shows its scheme and, when the user picks
+    // another one, rewrites the scheme and nothing else of it.
+    connect(ui->addressEdit, &QLineEdit::textChanged, this, &CProfilesDialog::ShowSecurity);
+    connect(ui->securityCombo, &QComboBox::activated, this, &CProfilesDialog::OnSecurityChosen);
+    ShowSecurity(ui->addressEdit->text());
+}
+
+void CProfilesDialog::ShowSecurity(const QString& address)
+{
+    const FtpSecurity security = SecurityOfAddress(address);
+    {
+        const QSignalBlocker quiet(ui->securityCombo);
+        ui->securityCombo->setCurrentIndex(ui->securityCombo->findData(static_cast<int>(security)));
+    }
+    ui->securityWarning->setVisible(security == FtpSecurity::Plain);
+}
+
+void CProfilesDialog::OnSecurityChosen(int index)
+{
+    const auto security = static_cast<FtpSecurity>(ui->securityCombo->itemData(index).toInt());
+    QLineEdit* edit = ui->addressEdit;
+    const QString address = AddressWithSecurity(edit->text(), security);
+    // The scheme may take the text past the typing limit; cutting the host would be worse.
+    edit->setMaxLength(std::max<int>(edit->maxLength(), static_cast<int>(address.size())));
+    edit->setText(address);
+    ShowSecurity(address);
+}
+
 void CProfilesDialog::OnAnonymous(bool checked)
 {
     if (checked) {
@@ -310,6 +369,7 @@ void CProfilesDialog::WriteFields(const ProfileRecord& record)
     };
     show(ui->nameEdit, record.name);
     show(ui->addressEdit, record.address);
+    ShowSecurity(record.address);
     ui->anonymousCheck->setChecked(record.anonymous);
     show(ui->userIdEdit, record.userId);
     show(ui->passwordEdit, record.password);

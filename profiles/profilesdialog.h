@@ -21,6 +21,10 @@ class CProfilesDialog;
 // a check of the required fields. Close, Enter, Esc and the close box all take the same
 // close path, which refuses to close while the shown profile is incomplete or the file
 // cannot be written.
+//
+// The security choice is a view of the address's scheme (bare host, ftpes://, ftps://,
+// ftp://): picking one rewrites the scheme in the address field, typing a scheme moves the
+// choice. Only the address is stored, so the file keeps its layout.
 class CProfilesDialog : public QDialog
 {
     Q_OBJECT
@@ -49,12 +53,16 @@ private:
     void OnCancelChanges();
     void OnDeleteProfile();
     void OnAnonymous(bool checked);
+    void OnSecurityChosen(int index);
     void OnClose();
     void OnHelp();
 
     ProfileRecord ReadFields() const;
     void WriteFields(const ProfileRecord& record);
     void ApplyAnonymousState(bool anonymous);
+    void SetUpSecurityChoice();
+    // Sets the security choice and the warning from the scheme of `address`.
+    void ShowSecurity(const QString& address);
     void ShowNormalLayout();
     int SelectedLine() const;
     // Selects `line` (or nothing for -1) without the selection handler running.

@@ -128,6 +128,32 @@ TEST_F(StartUp, StoredValuesOutOfRange)
     }
 }
 
+// "Size,Modified" of each list; anything else gives the defaults of 70 and 130.
+TEST_F(StartUp, StoredColumnWidths)
+{
+    struct Case
+    {
+        const char* stored;
+        int size;
+        int modified;
+    };
+    const Case cases[] = {
+        {"90,150", 90, 150},  {" 80 , 120", 80, 120}, {"0,150", 70, 130},
+        {"90,-1", 70, 130},   {"90", 70, 130},        {"90,150,7", 70, 130},
+        {"abc,150", 70, 130}, {"", 70, 130},          {"90,99999", 70, 130},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(CSettingsStore::FilePath());
+        Store(QStringLiteral("FtpListColumns"), QString::fromLatin1(c.stored));
+        ASSERT_TRUE(theApp().InitInstance());
+        EXPECT_EQ(theApp().listColumns[1].size, c.size) << c.stored;
+        EXPECT_EQ(theApp().listColumns[1].modified, c.modified) << c.stored;
+        EXPECT_EQ(theApp().listColumns[0].size, 70) << "the other list keeps its own";
+        theApp().ResetState();
+    }
+    EXPECT_EQ(Stored(QStringLiteral("FtpListColumns")), QStringLiteral("70,130"));
+}
+
 TEST_F(SaveSettings, AStoreThatCannotBeWrittenIsReportedOnce)
 {
     ASSERT_TRUE(theApp().InitInstance());
@@ -161,6 +187,7 @@ TEST_F(ResetState, GivesEveryMemberItsInitialValue)
     app.activeProfileIndex = 3;
     app.ftpCurrentDir = QStringLiteral("/pub");
     app.ftpEntries.append(DirEntry{});
+    app.listColumns[1] = {99, 98};
     app.ResetState();
 
     EXPECT_EQ(app.MainWindow(), nullptr);
@@ -173,4 +200,6 @@ TEST_F(ResetState, GivesEveryMemberItsInitialValue)
     EXPECT_TRUE(app.ftpEntries.isEmpty());
     EXPECT_EQ(app.internetSession, nullptr);
     EXPECT_EQ(app.ftpConnection, nullptr);
+    EXPECT_EQ(app.listColumns[1].size, 70);
+    EXPECT_EQ(app.listColumns[1].modified, 130);
 }

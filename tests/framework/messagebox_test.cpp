@@ -2,8 +2,11 @@
 #include "framework/modaldialog.h"
 #include "tests/fixtures/messageboxscript.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -16,9 +19,9 @@ TEST(MessageBox, ScriptAnswersInOrderAndRecordsEveryBox)
     EXPECT_EQ(ShowMessageBox(nullptr, QStringLiteral("first?"), {}, MsgIcon::Question,
                              MsgButtons::OkCancel),
               MsgAnswer::Cancel);
-    EXPECT_EQ(ShowMessageBox(nullptr, QStringLiteral("second"), QStringLiteral("Caption"),
-                             MsgIcon::Stop),
-              MsgAnswer::Ok);
+    EXPECT_EQ(
+        ShowMessageBox(nullptr, QStringLiteral("second"), QStringLiteral("Caption"), MsgIcon::Stop),
+        MsgAnswer::Ok);
 
     ASSERT_EQ(boxes.Shown().size(), 2);
     // A box without a caption of its own carries the program's title.
@@ -41,6 +44,30 @@ TEST(MessageBox, HandlersNestAndTheOuterOneReturns)
     ShowMessageBox(nullptr, QStringLiteral("outer"));
     EXPECT_EQ(outer.Count(QStringLiteral("outer")), 1);
     EXPECT_EQ(outer.Count(QStringLiteral("inner")), 0);
+}
+
+// Without a handler the box is a real one: the explanation under the text, the details
+// behind its Details button.
+TEST(MessageBox, OnScreenTheExplanationAndTheDetailsHaveTheirPlaces)
+{
+    MessageBoxRequest request;
+    request.text = QStringLiteral("The program was unable to connect to the requested FTP site.");
+    request.explanation = QStringLiteral("The server refused the login.");
+    request.details = QStringLiteral("530 Login incorrect.");
+    request.icon = MsgIcon::Stop;
+    const CScopedMessageBoxHandler onScreen({}); // no answering script: the real box
+    QString seen;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            seen = box->windowTitle() + '|' + box->text() + '|' + box->informativeText() + '|' +
+                   box->detailedText();
+            box->accept();
+        }
+    });
+    EXPECT_EQ(ShowMessageBox(request), MsgAnswer::Ok);
+    EXPECT_EQ(seen, QStringLiteral("Ardent Vantor|The program was unable to connect to the "
+                                   "requested FTP site.|The server refused the login.|530 Login "
+                                   "incorrect."));
 }
 
 TEST(ModalDialog, HandlerDrivesTheDialogAndDecidesItsResult)

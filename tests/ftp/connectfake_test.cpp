@@ -94,6 +94,9 @@ TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionC
     EXPECT_FALSE(theApp().internetSession);
     EXPECT_FALSE(theApp().ftpConnection);
     EXPECT_TRUE(theApp().connectFailed);
+    ASSERT_EQ(boxes.Shown().size(), 1);
+    EXPECT_TRUE(boxes.Shown()[0].explanation.contains(QLatin1String("did not answer in time")));
+    EXPECT_TRUE(boxes.Shown()[0].details.contains(QLatin1String("did not end within")));
 
     // The login ends later; the worker closes it and leaves the program alone.
     EXPECT_TRUE(QTest::qWaitFor([] { return CConnectAttempt::RunningWorkers() == 0; }, 5000));

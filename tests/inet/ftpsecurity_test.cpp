@@ -72,6 +72,41 @@ TEST(FtpSecurityAddress, SchemeChoosesSecurityAndDefaultPort)
     }
 }
 
+// The profiles dialog's security choice reads and rewrites the scheme and nothing else.
+TEST(FtpSecurityAddress, ChoosingASecurityRewritesOnlyTheScheme)
+{
+    struct Row
+    {
+        const char* address;
+        FtpSecurity read;
+        FtpSecurity chosen;
+        const char* written;
+    };
+    const Row rows[] = {
+        {"b.example", FtpSecurity::Opportunistic, FtpSecurity::Explicit, "ftpes://b.example"},
+        {"ftpes://b.example:2121", FtpSecurity::Explicit, FtpSecurity::Implicit,
+         "ftps://b.example:2121"},
+        {"FTPS://b.example", FtpSecurity::Implicit, FtpSecurity::Opportunistic, "b.example"},
+        {"ftp://b.example/", FtpSecurity::Plain, FtpSecurity::Explicit, "ftpes://b.example/"},
+        {" ftp://[::1]:21", FtpSecurity::Plain, FtpSecurity::Opportunistic, " [::1]:21"},
+        {"b.example:2121", FtpSecurity::Opportunistic, FtpSecurity::Plain, "ftp://b.example:2121"},
+        // The same choice again leaves the text as typed.
+        {"FTPES://b.example", FtpSecurity::Explicit, FtpSecurity::Explicit, "FTPES://b.example"},
+        // Another service's scheme is not kept in front of ours.
+        {"sftp://b.example", FtpSecurity::Opportunistic, FtpSecurity::Plain, "ftp://b.example"},
+        {"", FtpSecurity::Opportunistic, FtpSecurity::Implicit, "ftps://"},
+        {"ftp", FtpSecurity::Opportunistic, FtpSecurity::Explicit, "ftpes://ftp"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.address);
+        const QString address = QString::fromLatin1(row.address);
+        EXPECT_STREQ(Name(SecurityOfAddress(address)), Name(row.read));
+        const QString written = AddressWithSecurity(address, row.chosen);
+        EXPECT_EQ(written.toStdString(), row.written);
+        EXPECT_STREQ(Name(SecurityOfAddress(written)), Name(row.chosen));
+    }
+}
+
 TEST(TlsTrustStore, KeepsOneFingerprintPerServerAndPortAcrossInstances)
 {
     const QString path = TestConfigFolder() + QStringLiteral("/trust/VantorCertificates");

@@ -12,6 +12,7 @@
 #include "tests/fixtures/testhelpers.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -118,6 +119,18 @@ protected:
     {
         const QList<QListWidgetItem*> selected = List()->selectedItems();
         return selected.isEmpty() ? -1 : List()->row(selected.front());
+    }
+
+    QComboBox* Security() const { return Find<QComboBox>("securityCombo"); }
+    // Picks the security choice that begins with `text` by the keyboard, as a user would.
+    void ChooseSecurity(const QString& text) const
+    {
+        QComboBox* combo = Security();
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Home);
+        for (int i = 0; i < combo->count() && !combo->currentText().startsWith(text); ++i)
+            QTest::keyClick(combo, Qt::Key_Down);
+        ASSERT_TRUE(combo->currentText().startsWith(text)) << text.toStdString();
     }
 
     QStringList Lines() const
@@ -401,6 +414,81 @@ TEST_F(ProfilesDialogTest, EveryWayOfClosingSavesUnchangedBytesAndAsksForAReconn
         EXPECT_EQ(ReadFile(theApp().profileFilePath), before);
         EXPECT_TRUE(theApp().ftpPanesReset);
     }
+}
+
+TEST_F(ProfilesDialogTest, TheSecurityChoiceFollowsTheAddressScheme)
+{
+    struct Row
+    {
+        const char* address;
+        const char* shown;
+        bool warning;
+    };
+    const Row rows[] = {
+        {"a.example", "Use TLS if available", false},
+        {"ftpes://a.example", "Require explicit TLS", false},
+        {"FTPS://a.example:2990", "Implicit TLS", false},
+        {"ftp://a.example", "Plain FTP, insecure", true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.address);
+        ProfileRecord profile = Profile("A", true);
+        profile.address = QString::fromLatin1(row.address);
+        WriteProfiles({profile, Profile("B")}, 1);
+        Open();
+        ClickLine(0);
+        EXPECT_TRUE(Security()->currentText().startsWith(QLatin1String(row.shown)));
+        EXPECT_EQ(Shows("securityWarning"), row.warning);
+        // Typing another scheme moves the choice along with it.
+        Type("addressEdit", QStringLiteral("ftp://typed.example"));
+        EXPECT_TRUE(Security()->currentText().startsWith(QLatin1String("Plain FTP")));
+        EXPECT_TRUE(Shows("securityWarning"));
+        Type("addressEdit", QStringLiteral("typed.example"));
+        EXPECT_FALSE(Shows("securityWarning"));
+        dialog.reset();
+    }
+}
+
+// The choice is the address's scheme: the file keeps its layout, and only the address bytes
+// of the changed profile differ.
+TEST_F(ProfilesDialogTest, RequireExplicitTlsIsSavedAsTheSchemeByteForByte)
+{
+    const QByteArray head = QByteArray::fromHex("a1860100"   // one profile + 100000
+                                                "44332211"); // the reserved word
+    const QByteArray name = QByteArray::fromHex("03") + "abc";
+    const QByteArray rest = QByteArray::fromHex("01000000"   // anonymous
+                                                "00000000"   // user, password, folder, comment
+                                                "01000000"   // default
+                                                "01000000"); // active
+    const QByteArray original = head + name + QByteArray::fromHex("01") + "h" + rest;
+    {
+        QFile file(theApp().profileFilePath);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(original);
+    }
+    theApp().activeProfileIndex = 0;
+    const QByteArray expected = head + name + QByteArray::fromHex("09") + "ftpes://h" + rest;
+
+    Open();
+    EXPECT_TRUE(Security()->currentText().startsWith(QLatin1String("Use TLS if available")));
+    ChooseSecurity(QStringLiteral("Require explicit TLS"));
+    EXPECT_EQ(Edit("addressEdit")->text(), QStringLiteral("ftpes://h"));
+    Click("closeButton");
+    EXPECT_EQ(ReadFile(theApp().profileFilePath).toHex(), expected.toHex());
+    EXPECT_EQ(theApp().activeProfile.address, QStringLiteral("ftpes://h"));
+
+    // Read back, the choice is there, and a close without changes writes the same bytes.
+    Open();
+    EXPECT_TRUE(Security()->currentText().startsWith(QLatin1String("Require explicit TLS")));
+    EXPECT_FALSE(Shows("securityWarning"));
+    Click("closeButton");
+    EXPECT_EQ(ReadFile(theApp().profileFilePath).toHex(), expected.toHex());
+
+    // Back to "if available": the bare host again, the file as it began.
+    Open();
+    ChooseSecurity(QStringLiteral("Use TLS if available"));
+    Click("closeButton");
+    EXPECT_EQ(ReadFile(theApp().profileFilePath).toHex(), original.toHex());
 }
 
 TEST_F(ProfilesDialogTest, NewProfileThenCloseLeavesTheListUnchanged)

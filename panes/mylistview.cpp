@@ -106,7 +106,6 @@ void CMyListView::OnInitialUpdate(CMyTreeView* tree)
     header()->resizeSection(0, 170);
     header()->resizeSection(1, 70);
     header()->resizeSection(2, 130);
-    editingLabel = false;
     forceLocalDelete = false;
     forceFtpDelete = false;
     firstFtpFill = true;

@@ -70,6 +70,8 @@ public:
     // Shows the folder above the pane's folder, as far up as the drive or the server's root.
     void OpenParentFolder();
     using QTreeView::edit; // edit(index) starts editing a name, as F2 does
+    // Whether a name is being edited in place: as long as its editor is open.
+    bool EditingLabel() const;
 
     // The file and folder operations, on this pane's side and under its delete-side
     // overrides (CFileOperations); their messages are owned by the pane. Paths are full
@@ -98,7 +100,6 @@ public:
     bool firstFtpFill = false;
     int contextItem = -1;
     int dropTarget = -1;
-    bool editingLabel = false;
     bool forceLocalDelete = false;
     bool forceFtpDelete = false;
 

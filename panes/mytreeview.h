@@ -65,6 +65,8 @@ public:
     // shows its parent.
     void DeleteTreeFolder();
     using QTreeWidget::edit; // edit(index) starts editing a name, as F2 does
+    // Whether a folder name is being edited in place: as long as its editor is open.
+    bool EditingLabel() const;
 
     int side = 0;
     CMyListView* listPane = nullptr;
@@ -72,7 +74,6 @@ public:
     bool readingFolder = false;
     bool suppressSelection = false;
     QTreeWidgetItem* dropTarget = nullptr;
-    bool editingLabel = false;
 
 protected:
     bool event(QEvent* event) override;

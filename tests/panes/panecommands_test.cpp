@@ -519,3 +519,60 @@ TEST(PaneCommands, ARefillWhileANameIsEditedGivesTheKeysBack)
     EXPECT_EQ(tree.currentItem(), homeItem) << "Backspace selects the parent";
     EXPECT_TRUE(QFileInfo::exists(Home() + "/docs/a.txt"));
 }
+
+TEST(PaneCommands, RenamingOnlyTheCaseOnTheServer)
+{
+    // A server that matches names without regard to case answers for "A.txt" with "a.txt"
+    // itself: that is no clash. Another file that matches is one, and so is an exact name on
+    // a server that tells case apart.
+    const struct
+    {
+        const char* what;
+        bool caseBlind;
+        const char* from;
+        const char* to;
+        bool renamed;
+    } rows[] = {
+        {"case-blind server, the case of the same file", true, "a.txt", "A.txt", true},
+        {"case-blind server, the case of a folder", true, "docs", "Docs", true},
+        {"case-blind server, another file in other case", true, "b.txt", "C.TXT", false},
+        {"case-sensitive server, the case of the same file", false, "a.txt", "A.txt", true},
+        {"case-sensitive server, an existing name in other case", false, "b.txt", "C.txt", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        CFtpServerFixture server(row.caseBlind ? QStringList{QStringLiteral("--case-blind")}
+                                               : QStringList{});
+        server.MakeFile(QStringLiteral("a.txt"), "aaa");
+        server.MakeFile(QStringLiteral("b.txt"), "bbb");
+        server.MakeFile(QStringLiteral("c.txt"), "ccc");
+        server.MakeFile(QStringLiteral("C.txt"), "CCC");
+        server.MakeFolder(QStringLiteral("docs"));
+        CProgramRun run(Home(), ProfileFor(server));
+        CMyListView& list = *run.Frame().ListPane(1);
+        const QString from = QString::fromLatin1(row.from);
+        const QString to = QString::fromLatin1(row.to);
+        const QByteArray content = FileText(server.Root() + "/" + from);
+        const int at = ShownNames(list).indexOf(from);
+        ASSERT_GE(at, 0);
+        list.edit(list.model()->index(at, 0));
+        if (!row.renamed)
+            run.Boxes().Expect(kRenameError);
+        TypeName(list, to);
+        EXPECT_EQ(run.Boxes().Pending(), 0);
+        const QStringList onServer =
+            QDir(server.Root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        if (row.renamed) {
+            EXPECT_EQ(ShownNames(list)[at], to);
+            EXPECT_TRUE(onServer.contains(to));
+            EXPECT_FALSE(onServer.contains(from));
+            EXPECT_EQ(FileText(server.Root() + "/" + to), content);
+        } else {
+            EXPECT_EQ(ShownNames(list)[at], from);
+            EXPECT_EQ(FileText(server.Root() + "/" + from), content);
+            EXPECT_EQ(FileText(server.Root() + "/c.txt"), "ccc");
+            EXPECT_EQ(FileText(server.Root() + "/C.txt"), "CCC");
+            QTest::keyClick(Editor(list), Qt::Key_Escape);
+        }
+    }
+}

@@ -11,13 +11,13 @@
 #include "tests/fixtures/localtree.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/panes/heldcancel.h"
 #include "tests/panes/panetesting.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -372,17 +372,9 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
     Panes panes(run.Frame());
     panes.ShowTop(0);
 
-    // Cancel Communication once two files of the copy have gone through.
-    QString countedCommand;
-    int cancelAt = 0;
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        if (server.CountCommands(countedCommand) < cancelAt)
-            return;
-        for (CCommStatusDialog* dialog : run.Frame().findChildren<CCommStatusDialog*>())
-            dialog->cancelRequested = true;
-        cancel.stop();
-    });
+    // Cancel Communication once two files of the copy have gone through: the server holds
+    // the third until the cancel is seen.
+    CHeldCancel cancel(server, run.Frame());
     const QString cancelled =
         QStringLiteral("The communication session has been cancelled by the user.");
     const QString sourceFolder = QFileInfo(Home()).canonicalFilePath() + QStringLiteral("/d");
@@ -420,21 +412,20 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
         ASSERT_NE(data, nullptr);
         panes.ShowTop(row.targetSide);
         run.Boxes().Expect(kConfirm).Expect(row.command ? cancelled : cycle);
-        if (row.command) {
-            countedCommand = QString::fromLatin1(row.command);
-            cancelAt = server.CountCommands(countedCommand) + 2;
-            cancel.start(0);
-        }
+        const int countedBefore = row.command ? server.CountCommands(row.command) : 0;
+        if (row.command)
+            cancel.Arm(QString::fromLatin1(row.command), 2);
         const bool took = row.ontoTree ? DropOn(*panes.tree[row.targetSide], *data,
                                                 ItemPoint(*panes.tree[row.targetSide],
                                                           panes.Folder(row.targetSide, target)))
                                        : DropOn(*panes.list[row.targetSide], *data,
                                                 RowPoint(*panes.list[row.targetSide], target));
-        cancel.stop();
+        cancel.Release();
         EXPECT_TRUE(took);
         EXPECT_EQ(run.Boxes().Pending(), 0);
         if (row.command) {
-            EXPECT_GE(server.CountCommands(countedCommand), cancelAt) << "cancelled half way";
+            EXPECT_TRUE(cancel.Cancelled());
+            EXPECT_GT(server.CountCommands(row.command), countedBefore + 2) << "cancelled half way";
         }
         const QString root = row.targetSide == 0 ? Home() : server.Root();
         EXPECT_EQ(TreeOf(root + "/" + target), oldFolder);

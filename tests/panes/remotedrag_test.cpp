@@ -12,11 +12,11 @@
 #include "tests/fixtures/localtree.h"
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
+#include "tests/panes/heldcancel.h"
 #include "tests/panes/panetesting.h"
 
 #include <QFileInfo>
 #include <QMimeData>
-#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -110,20 +110,14 @@ TEST_F(CRemoteDragTest, ACancelledDownloadHandsOverNothing)
     const std::unique_ptr<QMimeData> data = ftpList->PrepareDrag();
     ASSERT_NE(data, nullptr);
 
-    const int cancelAt = server.CountCommands("RETR") + 2;
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        if (server.CountCommands("RETR") < cancelAt)
-            return;
-        for (CCommStatusDialog* dialog : run->Frame().findChildren<CCommStatusDialog*>())
-            dialog->cancelRequested = true;
-        cancel.stop();
-    });
-    cancel.start(0);
+    // Two files arrive, the server holds the third until the cancel is seen.
+    CHeldCancel cancel(server, run->Frame());
+    cancel.Arm(QStringLiteral("RETR"), 2);
     run->Boxes().Expect(
         QStringLiteral("The communication session has been cancelled by the user."));
     EXPECT_TRUE(data->urls().isEmpty());
-    cancel.stop();
+    EXPECT_TRUE(cancel.Cancelled());
+    cancel.Release();
     EXPECT_EQ(run->Boxes().Pending(), 0);
     EXPECT_TRUE(data->data("text/uri-list").isEmpty()) << "one try per drag";
     EXPECT_TRUE(static_cast<CRemoteDragData*>(data.get())->DownloadFolder().isEmpty());

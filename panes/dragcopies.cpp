@@ -16,12 +16,21 @@
 
 namespace {
 
-// Whether process `pid` still runs (or exists under another user).
+// Whether process `pid` still runs (or exists under another user). A process that was
+// killed stays a zombie until its parent collects it: it runs no more.
 bool ProcessRuns(qint64 pid)
 {
     if (pid <= 0)
         return false;
-    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno != EPERM)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    // "pid (name) state ...": the name may hold anything, the state follows its last ")".
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close < 0 || line.mid(close + 2, 1) != "Z";
 }
 
 void RemoveFolder(const QString& path)

@@ -26,6 +26,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 QString Home()
@@ -230,20 +233,31 @@ TEST(CRemoteDragLeftovers, CopiesOfARunThatEndedGoAtTheNextStart)
     const QString root = CDragCopies::Root();
     ASSERT_FALSE(root.isEmpty());
     EXPECT_EQ(QFileInfo(root).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
-    // A process that has ended, and this one, which runs.
+    // A process that has ended, one that was killed and not yet collected by its parent (a
+    // zombie), and this one, which runs.
     QProcess ended;
     ended.start(QStringLiteral("/bin/true"));
     ASSERT_TRUE(ended.waitForStarted(10000));
     const qint64 endedPid = ended.processId();
     ASSERT_TRUE(ended.waitForFinished(10000));
+    const pid_t zombie = ::fork();
+    if (zombie == 0)
+        ::_exit(0);
+    ASSERT_GT(zombie, 0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return FileText(QStringLiteral("/proc/%1/stat").arg(zombie)).contains(") Z "); },
+        10000));
     const QString endedCopy = root + QStringLiteral("/%1-1").arg(endedPid);
+    const QString zombieCopy = root + QStringLiteral("/%1-1").arg(zombie);
     const QString runningCopy =
         root + QStringLiteral("/%1-99999").arg(QCoreApplication::applicationPid());
-    for (const QString& copy : {endedCopy, runningCopy})
+    for (const QString& copy : {endedCopy, zombieCopy, runningCopy})
         WriteLocalFile(copy + QStringLiteral("/d/f.txt"), "f");
 
     CProgramRun run(Home());
+    ::waitpid(zombie, nullptr, 0);
     EXPECT_FALSE(QFileInfo::exists(endedCopy));
+    EXPECT_FALSE(QFileInfo::exists(zombieCopy));
     EXPECT_EQ(FileText(runningCopy + QStringLiteral("/d/f.txt")), "f");
     QDir(runningCopy).removeRecursively();
 }

@@ -237,14 +237,8 @@ void CMyListView::OpenParentFolder()
 
 bool CMyListView::event(QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            FocusNextPane(Id(),
-                          key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
-            return true;
-        }
-    }
+    if (dropSupport.TabKey(event))
+        return true;
     return QTreeView::event(event);
 }
 

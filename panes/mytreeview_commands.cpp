@@ -159,14 +159,8 @@ void CMyTreeView::DeleteTreeFolder()
 
 bool CMyTreeView::event(QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            FocusNextPane(Id(),
-                          key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
-            return true;
-        }
-    }
+    if (dropSupport.TabKey(event))
+        return true;
     return QTreeWidget::event(event);
 }
 

@@ -69,33 +69,33 @@ TEST(PaneDrag, OnlyFolderItemsLightUpAsTargets)
 
     const QString docs = QStringLiteral("docs");
     EXPECT_TRUE(DragOver(list, *data, RowPoint(list, docs)));
-    EXPECT_EQ(list.dropTarget, ShownNames(list).indexOf(docs));
+    EXPECT_EQ(list.DropTarget(), ShownNames(list).indexOf(docs));
     EXPECT_EQ(document.dragOwner, 1);
     EXPECT_FALSE(DragOver(list, *data, RowPoint(list, QStringLiteral("a.txt")), false));
-    EXPECT_EQ(list.dropTarget, -1);
+    EXPECT_EQ(list.DropTarget(), -1);
     EXPECT_TRUE(DragOver(list, *data, RowPoint(list, QStringLiteral("Music")), false));
     EXPECT_FALSE(DragOver(list, *data, EmptyPoint(list), false));
-    EXPECT_EQ(list.dropTarget, -1);
+    EXPECT_EQ(list.DropTarget(), -1);
     EXPECT_TRUE(DragOver(list, *data, RowPoint(list, docs), false));
     DragLeave(list);
-    EXPECT_EQ(list.dropTarget, -1) << "the highlight goes with the pointer";
+    EXPECT_EQ(list.DropTarget(), -1) << "the highlight goes with the pointer";
 
     // In a tree every folder and drive takes a drop, "Local Computer" none.
     EXPECT_FALSE(DragOver(tree, *data, ItemPoint(tree, tree.rootItem)));
-    EXPECT_EQ(tree.dropTarget, nullptr);
+    EXPECT_EQ(tree.DropTarget(), nullptr);
     QTreeWidgetItem* drive = TreeItem(tree, {Home()});
     ASSERT_NE(drive, nullptr);
     EXPECT_TRUE(DragOver(tree, *data, ItemPoint(tree, drive), false));
-    EXPECT_EQ(tree.dropTarget, drive);
+    EXPECT_EQ(tree.DropTarget(), drive);
     EXPECT_EQ(document.dragOwner, 0);
     DragLeave(tree);
-    EXPECT_EQ(tree.dropTarget, nullptr);
+    EXPECT_EQ(tree.DropTarget(), nullptr);
 
     // While the server could not be reached its panes take nothing.
     ASSERT_TRUE(theApp().ftpUnavailable);
     CMyTreeView& ftpTree = *frame.TreePane(1);
     EXPECT_FALSE(DragOver(ftpTree, *data, ItemPoint(ftpTree, ftpTree.rootItem)));
-    EXPECT_EQ(ftpTree.dropTarget, nullptr);
+    EXPECT_EQ(ftpTree.DropTarget(), nullptr);
 }
 
 TEST(PaneDrag, DrivesAndRootsCannotBeDragged)
@@ -143,7 +143,7 @@ TEST(PaneDrag, DropsThatCopyNothing)
         const std::unique_ptr<QMimeData> data = list.PrepareDrag();
         EXPECT_TRUE(DropOn(list, *data, RowPoint(list, QStringLiteral("docs"))));
         EXPECT_EQ(run.Boxes().Pending(), 0);
-        EXPECT_EQ(list.dropTarget, -1);
+        EXPECT_EQ(list.DropTarget(), -1);
         EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
     }
     EXPECT_EQ(Listing(Home()), before);
@@ -186,7 +186,7 @@ TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefused)
     EXPECT_EQ(run.Boxes().Pending(), 0);
     EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
     EXPECT_EQ(FileText(Home() + QStringLiteral("/a.txt")).size(), 3);
-    EXPECT_EQ(tree.dropTarget, nullptr);
+    EXPECT_EQ(tree.DropTarget(), nullptr);
     EXPECT_FALSE(theApp().busy);
     EXPECT_TRUE(run.Frame().isEnabled());
 }

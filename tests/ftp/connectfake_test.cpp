@@ -188,7 +188,8 @@ TEST_F(CConnectFakeTest, AServerThatCannotTellItsFolderIsNotUsed)
 TEST_F(CConnectFakeTest, CancelEndsACallThatWaitsOnAStalledServer)
 {
     fake.On("CWD", [](CSession& s, const QByteArray&) {
-        s.Stall(20s);
+        // Silent until the client gives up (its abort or its leaving), as a stalled server.
+        s.ReadCommand(60s);
         s.Send("250 Ok.");
     });
     CCommOperation operation(true);
@@ -197,7 +198,16 @@ TEST_F(CConnectFakeTest, CancelEndsACallThatWaitsOnAStalledServer)
     dialog.ShowTransferControls();
     auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("cancelButton"));
     ASSERT_TRUE(cancel);
-    QTimer::singleShot(150, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+    // Clicked once the server holds the command.
+    const int cwdBefore = fake.Count("CWD");
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (fake.Count("CWD") == cwdBefore)
+            return;
+        press.stop();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    press.start(10);
 
     // Ended by the click: the server would have answered "250 Ok." after its stall.
     EXPECT_FALSE(theApp().ftpConnection->SetCurrentDirectory(QStringLiteral("/stalled")));

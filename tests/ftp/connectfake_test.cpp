@@ -18,6 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace std::chrono_literals;
 using CSession = CFakeFtpServer::CSession;
 
@@ -67,6 +70,7 @@ protected:
     void TearDown() override
     {
         // The connection first: it talks to the fake server, which goes after this.
+        loginReleased = true;
         CCommStatusDialog::Disconnect();
     }
 
@@ -78,20 +82,34 @@ protected:
         });
     }
 
+    // The login is answered only once the test releases it (or after a minute).
+    void HeldLogin()
+    {
+        fake.On("PASS", [this](CSession& s, const QByteArray&) {
+            for (int i = 0; i < 6000 && !loginReleased; ++i)
+                std::this_thread::sleep_for(10ms);
+            s.Send("230 Logged in at last.");
+        });
+    }
+
+    // Before the server, which ends its sessions when it goes.
+    std::atomic<bool> loginReleased{false};
     CFakeFtpServer fake;
     CMainFrame* frame = nullptr;
 };
 
 TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionClosed)
 {
+    // The server holds the login until the wait has given up, however late that is.
     CConnectWaitLimit limit(150ms);
-    SlowLogin(700ms);
+    HeldLogin();
     CMessageBoxScript boxes;
     boxes.Expect(kConnectError, QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
     {
         CCommOperation operation;
         EXPECT_FALSE(operation.Dialog().Connect());
     }
+    loginReleased = true;
     EXPECT_FALSE(theApp().internetSession);
     EXPECT_FALSE(theApp().ftpConnection);
     EXPECT_TRUE(theApp().connectFailed);

@@ -8,6 +8,7 @@
 #include "framework/settingsstore.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
+#include "panes/dragcopies.h"
 #include "profiles/profilefile.h"
 
 #include <QScreen>
@@ -145,6 +146,8 @@ bool CVantorApp::InitInstance()
     secondProfilePath = programFolder + QStringLiteral("Profiles.pro");
 
     RestoreSettings();
+    // Copies dragged out to the desktop by a run that ended without removing them.
+    CDragCopies::RemoveLeftovers();
 
     if (!LoadStartupProfile(profileFilePath))
         return false;

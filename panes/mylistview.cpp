@@ -109,7 +109,6 @@ void CMyListView::OnInitialUpdate(CMyTreeView* tree)
     connect(columns, &CListColumns::WidthsChanged, this, [this] {
         theApp().listColumns[side] = {columns->SizeWidth(), columns->ModifiedWidth()};
     });
-    editingLabel = false;
     forceLocalDelete = false;
     forceFtpDelete = false;
     firstFtpFill = true;

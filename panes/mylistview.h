@@ -2,6 +2,7 @@
 
 #include "app/direntry.h"
 #include "panes/panedrop.h"
+#include "panes/panedropsupport.h"
 
 #include <QList>
 #include <QPersistentModelIndex>
@@ -71,7 +72,11 @@ public:
     void OpenFolder(int row);
     // Shows the folder above the pane's folder, as far up as the drive or the server's root.
     void OpenParentFolder();
+    // The row highlighted as the drop target during a drag; -1 for none.
+    int DropTarget() const;
     using QTreeView::edit; // edit(index) starts editing a name, as F2 does
+    // Whether a name is being edited in place: as long as its editor is open.
+    bool EditingLabel() const;
 
     // The file and folder operations, on this pane's side and under its delete-side
     // overrides (CFileOperations); their messages are owned by the pane. Paths are full
@@ -100,8 +105,6 @@ public:
     QList<DirEntry> entries;
     bool firstFtpFill = false;
     int contextItem = -1;
-    int dropTarget = -1;
-    bool editingLabel = false;
     bool forceLocalDelete = false;
     bool forceFtpDelete = false;
 
@@ -121,12 +124,8 @@ protected:
 
 private:
     void FillOnce(const QString& folderPath, bool resortOnly);
-    // The folder row under `position` (viewport coordinates) that takes a drop, or -1.
-    int DropTargetAt(const QPoint& position) const;
-    void SetDropTarget(int row);
-    bool TakesDrops() const;
-    // The drop taken by dropEvent, run once the drag has ended.
-    void FinishDrop();
+    // The drop glue of this pane: folder rows take drops, which copy into them.
+    CPaneDropSupport MakeDropSupport();
 
     void OnMenuCommand(int command);
     void OnEndLabelEdit(int row, const QString& text);
@@ -136,6 +135,7 @@ private:
     void ShowCount();
 
     CVantorDoc& document;
+    CPaneDropSupport dropSupport = MakeDropSupport();
     CDirListModel* rowsModel = nullptr;
     CMyTreeView* rowTree = nullptr;
     bool filling = false;
@@ -145,7 +145,6 @@ private:
         bool resortOnly;
     };
     std::optional<PendingFill> pendingFill;
-    std::optional<DropRequest> pendingDrop;
     CNameEditDelegate* nameDelegate = nullptr;
     CListColumns* columns = nullptr;
     QPersistentModelIndex editedIndex;

@@ -120,11 +120,14 @@ bool CMyListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     if (!index.isValid() || index.column() != 0)
         return QTreeView::edit(index, trigger, event);
     const bool editing = QTreeView::edit(index, trigger, event);
-    if (editing && state() == QAbstractItemView::EditingState) {
-        editingLabel = true;
+    if (editing && state() == QAbstractItemView::EditingState)
         editedIndex = index;
-    }
     return editing;
+}
+
+bool CMyListView::EditingLabel() const
+{
+    return nameDelegate->IsEditing();
 }
 
 void CMyListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
@@ -134,7 +137,6 @@ void CMyListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
         hint == QAbstractItemDelegate::EditPreviousItem)
         hint = QAbstractItemDelegate::NoHint;
     QTreeView::closeEditor(editor, hint);
-    editingLabel = false;
     const std::optional<QString> text = nameDelegate->TakeCommittedText();
     const QModelIndex index = editedIndex;
     editedIndex = QPersistentModelIndex();
@@ -235,20 +237,14 @@ void CMyListView::OpenParentFolder()
 
 bool CMyListView::event(QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            FocusNextPane(Id(),
-                          key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
-            return true;
-        }
-    }
+    if (dropSupport.TabKey(event))
+        return true;
     return QTreeView::event(event);
 }
 
 void CMyListView::keyPressEvent(QKeyEvent* event)
 {
-    if (!editingLabel && event->modifiers() == Qt::NoModifier) {
+    if (!EditingLabel() && event->modifiers() == Qt::NoModifier) {
         switch (event->key()) {
         case Qt::Key_Delete:
             DeleteSelected();

@@ -2,6 +2,7 @@
 
 #include "app/direntry.h"
 #include "panes/panedrop.h"
+#include "panes/panedropsupport.h"
 
 #include <QPersistentModelIndex>
 #include <QTreeWidget>
@@ -64,15 +65,17 @@ public:
     // Deletes the folder the list of this row shows (the selected one), after asking; then
     // shows its parent.
     void DeleteTreeFolder();
+    // The item highlighted as the drop target during a drag; null for none.
+    QTreeWidgetItem* DropTarget() const;
     using QTreeWidget::edit; // edit(index) starts editing a name, as F2 does
+    // Whether a folder name is being edited in place: as long as its editor is open.
+    bool EditingLabel() const;
 
     int side = 0;
     CMyListView* listPane = nullptr;
     QTreeWidgetItem* rootItem = nullptr;
     bool readingFolder = false;
     bool suppressSelection = false;
-    QTreeWidgetItem* dropTarget = nullptr;
-    bool editingLabel = false;
 
 protected:
     bool event(QEvent* event) override;
@@ -89,11 +92,9 @@ protected:
                  const QModelIndex& index) const override;
 
 private:
-    // The item under `position` (viewport coordinates) that takes a drop, or null.
-    QTreeWidgetItem* DropTargetAt(const QPoint& position) const;
-    void SetDropTarget(QTreeWidgetItem* item);
-    // The drop taken by dropEvent, run once the drag has ended.
-    void FinishDrop();
+    // The drop glue of this pane: every folder item (drives and the FTP root too) takes
+    // drops, which copy into it.
+    CPaneDropSupport MakeDropSupport();
     void OnMenuCommand(int command);
     void OnEndLabelEdit(QTreeWidgetItem* item, const QString& text);
     // Whether `item` names a folder that can be renamed, deleted or dragged.
@@ -108,13 +109,8 @@ private:
     void OnSelectionChanged();
 
     CVantorDoc& document;
+    CPaneDropSupport dropSupport = MakeDropSupport();
     bool inFolderRead = false;
-    struct PendingDrop
-    {
-        DropRequest request;
-        QPersistentModelIndex target; // the item dropped on, if it still exists then
-    };
-    std::optional<PendingDrop> pendingDrop;
     CNameEditDelegate* nameDelegate = nullptr;
     QPersistentModelIndex editedIndex;
 };

@@ -82,11 +82,14 @@ bool CMyTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     if (!IsFolderItem(itemFromIndex(index)))
         return false;
     const bool editing = QTreeWidget::edit(index, trigger, event);
-    if (editing && state() == QAbstractItemView::EditingState) {
-        editingLabel = true;
+    if (editing && state() == QAbstractItemView::EditingState)
         editedIndex = index;
-    }
     return editing;
+}
+
+bool CMyTreeView::EditingLabel() const
+{
+    return nameDelegate->IsEditing();
 }
 
 void CMyTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
@@ -95,7 +98,6 @@ void CMyTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHin
         hint == QAbstractItemDelegate::EditPreviousItem)
         hint = QAbstractItemDelegate::NoHint;
     QTreeWidget::closeEditor(editor, hint);
-    editingLabel = false;
     const std::optional<QString> text = nameDelegate->TakeCommittedText();
     QTreeWidgetItem* item = itemFromIndex(editedIndex);
     editedIndex = QPersistentModelIndex();
@@ -157,21 +159,15 @@ void CMyTreeView::DeleteTreeFolder()
 
 bool CMyTreeView::event(QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-            FocusNextPane(Id(),
-                          key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier));
-            return true;
-        }
-    }
+    if (dropSupport.TabKey(event))
+        return true;
     return QTreeWidget::event(event);
 }
 
 void CMyTreeView::keyPressEvent(QKeyEvent* event)
 {
     QTreeWidgetItem* item = currentItem();
-    if (!editingLabel && item && event->modifiers() == Qt::NoModifier) {
+    if (!EditingLabel() && item && event->modifiers() == Qt::NoModifier) {
         switch (event->key()) {
         case Qt::Key_Delete:
             if (IsFolderItem(item)) {

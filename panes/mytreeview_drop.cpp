@@ -3,7 +3,6 @@
 
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
-#include "framework/waitcursor.h"
 #include "panes/mylistview.h"
 #include "panes/panedrag.h"
 
@@ -27,7 +26,7 @@ std::unique_ptr<QMimeData> CMyTreeView::PrepareDrag(QTreeWidgetItem* item)
     // A local folder keeps its "/", a server folder loses it, as the copies take them.
     document.dragFolderPath = side == 0 ? folderPath : folderPath.chopped(1);
     setCurrentItem(item);
-    SetDropTarget(nullptr);
+    dropSupport.SetTarget({});
     std::unique_ptr<QMimeData> dragData;
     if (side == 0)
         dragData = NewPaneDragData(document, Id(), {WithoutTrailingSlash(folderPath)});
@@ -44,107 +43,59 @@ void CMyTreeView::startDrag(Qt::DropActions)
         ExecPaneDrag(this, document, std::move(dragData));
 }
 
-QTreeWidgetItem* CMyTreeView::DropTargetAt(const QPoint& position) const
+CPaneDropSupport CMyTreeView::MakeDropSupport()
 {
-    QTreeWidgetItem* item = itemAt(position);
-    if (!item || IsPlaceholder(item) || IconOf(item) == kIconLocalComputer)
-        return nullptr;
-    return item;
+    return CPaneDropSupport(
+        *this, document, [this] { return Id(); },
+        [this](const QPoint& position) {
+            QTreeWidgetItem* item = itemAt(position);
+            if (!item || IsPlaceholder(item) || IconOf(item) == kIconLocalComputer)
+                return QModelIndex();
+            return indexFromItem(item);
+        },
+        [this](const QModelIndex& index) -> QString { return PathOf(itemFromIndex(index)); },
+        [this](const DropRequest& request, const QModelIndex& target) {
+            if (listPane)
+                RunDrop(request, *listPane);
+            // The items the copy changed, then the list of this row.
+            if (QTreeWidgetItem* item = itemFromIndex(target)) {
+                if (side == 0)
+                    ReadLocalFolder(LocalPathOf(item), item);
+                else
+                    ReadFtpFolder(FtpPathOf(item), item);
+            }
+            ShowSelectedFolder();
+        });
 }
 
-void CMyTreeView::SetDropTarget(QTreeWidgetItem* item)
+QTreeWidgetItem* CMyTreeView::DropTarget() const
 {
-    if (item == dropTarget)
-        return;
-    dropTarget = item;
-    viewport()->update();
+    return itemFromIndex(dropSupport.Target());
 }
 
 void CMyTreeView::dragEnterEvent(QDragEnterEvent* event)
 {
-    const DragOrigin origin = OriginOf(event->mimeData(), document);
-    if (pendingDrop || !DropAllowed(origin, side)) {
-        event->ignore();
-        return;
-    }
-    document.dragOwner = static_cast<int>(Id());
-    // Accepted whatever lies under the pointer, so that the moves come to this pane; each
-    // move then says whether a drop may happen there.
-    SetDropTarget(DropTargetAt(event->position().toPoint()));
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    dropSupport.DragEnter(event);
 }
 
 void CMyTreeView::dragMoveEvent(QDragMoveEvent* event)
 {
-    const DragOrigin origin = OriginOf(event->mimeData(), document);
-    QTreeWidgetItem* item = !pendingDrop && DropAllowed(origin, side)
-                                ? DropTargetAt(event->position().toPoint())
-                                : nullptr;
-    SetDropTarget(item);
-    if (!item || !(event->possibleActions() & Qt::CopyAction)) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    dropSupport.DragMove(event);
 }
 
 void CMyTreeView::dragLeaveEvent(QDragLeaveEvent* event)
 {
-    SetDropTarget(nullptr);
-    event->accept();
+    dropSupport.DragLeave(event);
 }
 
 void CMyTreeView::dropEvent(QDropEvent* event)
 {
-    document.dragOwner = -1;
-    const DragOrigin origin = OriginOf(event->mimeData(), document);
-    QTreeWidgetItem* item = !pendingDrop && DropAllowed(origin, side)
-                                ? DropTargetAt(event->position().toPoint())
-                                : nullptr;
-    DropRequest request;
-    if (!item || !(event->possibleActions() & Qt::CopyAction) ||
-        !TakeDropItems(origin, document, request)) {
-        SetDropTarget(nullptr);
-        event->ignore();
-        return;
-    }
-    SetDropTarget(item);
-    request.targetSide = side;
-    request.targetFolder = DropTargetFolder(PathOf(item), side);
-    pendingDrop = PendingDrop{request, QPersistentModelIndex(indexFromItem(item))};
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    // The copy runs after the drag has ended (see CMyListView::dropEvent).
-    QMetaObject::invokeMethod(this, &CMyTreeView::FinishDrop, Qt::QueuedConnection);
-}
-
-void CMyTreeView::FinishDrop()
-{
-    if (!pendingDrop)
-        return;
-    const PendingDrop drop = *pendingDrop;
-    pendingDrop.reset();
-    if (ConfirmCopy()) {
-        CWaitCursor wait;
-        if (listPane)
-            RunDrop(drop.request, *listPane);
-        // The items the copy changed, then the list of this row.
-        if (QTreeWidgetItem* target = itemFromIndex(drop.target)) {
-            if (side == 0)
-                ReadLocalFolder(LocalPathOf(target), target);
-            else
-                ReadFtpFolder(FtpPathOf(target), target);
-        }
-        ShowSelectedFolder();
-    }
-    SetDropTarget(nullptr);
+    dropSupport.Drop(event);
 }
 
 void CMyTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const
 {
-    const bool target = dropTarget && itemFromIndex(index) == dropTarget;
-    QTreeWidget::drawRow(painter, target ? WithDropHighlight(option) : option, index);
+    QTreeWidget::drawRow(painter, dropSupport.IsTarget(index) ? WithDropHighlight(option) : option,
+                         index);
 }

@@ -51,9 +51,9 @@ bool RenameOnServer(const QString& from, const QString& to)
     if (!connection)
         return false;
     try {
-        // Many servers let RNTO replace an existing file without a word.
-        if (connection->Stat(to))
-            return false;
+        // The connection refuses a target that exists (many servers let RNTO replace a file
+        // without a word), but not the source itself answering for a name that differs from
+        // it in case only, as on a server that ignores case.
         return connection->Rename(from, to);
     } catch (const CInternetException&) {
         return false;

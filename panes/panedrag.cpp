@@ -15,6 +15,7 @@
 #include <QDrag>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QPointer>
 #include <QUrl>
 
 #include <optional>
@@ -80,12 +81,16 @@ std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
 
 void ExecPaneDrag(QWidget* source, CVantorDoc& document, std::unique_ptr<QMimeData> data)
 {
+    // A download for the desktop waits for the drop; the drag's data outlives the drag.
+    const QPointer<CRemoteDragData> remote = qobject_cast<CRemoteDragData*>(data.get());
     auto* drag = new QDrag(source);
     drag->setMimeData(data.release());
     drag->setPixmap(document.largeIcons.value(document.dragImage));
     // The pixmap's corner sits at the pointer minus the hot spot: 20 pixels below it.
     drag->setHotSpot(document.dragOffset);
-    drag->exec(Qt::CopyAction, Qt::CopyAction);
+    const Qt::DropAction action = drag->exec(Qt::CopyAction, Qt::CopyAction);
+    if (remote)
+        remote->DragEnded(action != Qt::IgnoreAction);
     document.dragSource = -1;
     document.dragOwner = -1;
 }

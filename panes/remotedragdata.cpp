@@ -4,23 +4,13 @@
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 
-#include <QPointer>
-#include <QTemporaryDir>
+#include "panes/dragcopies.h"
 
-#include <memory>
-#include <vector>
+#include <QPointer>
 
 namespace {
 
 const QString kUriList = QStringLiteral("text/uri-list");
-
-// The folders files were dragged out into. The file manager copies from them after the
-// drop has ended, so they stay until the program ends.
-std::vector<std::unique_ptr<QTemporaryDir>>& DragFolders()
-{
-    static std::vector<std::unique_ptr<QTemporaryDir>> folders;
-    return folders;
-}
 
 } // namespace
 
@@ -41,10 +31,19 @@ bool CRemoteDragData::hasFormat(const QString& mimeType) const
     return mimeType == kUriList || QMimeData::hasFormat(mimeType);
 }
 
+void CRemoteDragData::DragEnded(bool dropped)
+{
+    if (state == State::Dragging)
+        state = dropped ? State::Dropped : State::Ended;
+}
+
 QVariant CRemoteDragData::retrieveData(const QString& mimeType, QMetaType type) const
 {
     if (mimeType != kUriList)
         return QMimeData::retrieveData(mimeType, type);
+    // Programs under the pointer may read the data before any drop: they get nothing yet.
+    if (state != State::Dropped)
+        return {};
     const QList<QUrl> downloaded = Download();
     if (downloaded.isEmpty())
         return {};
@@ -62,9 +61,9 @@ QList<QUrl> CRemoteDragData::Download() const
     tried = true;
     if (items.isEmpty() || theApp().busy || !theApp().ftpConnection)
         return {};
-    auto target =
-        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vantor-drag-XXXXXX"));
-    if (!target->isValid())
+    CDragCopies& copies = CDragCopies::Instance();
+    const QString target = copies.NewCopy();
+    if (target.isEmpty())
         return {};
     running = true;
     // The status window runs events while the target waits; should the drag's data go
@@ -77,7 +76,7 @@ QList<QUrl> CRemoteDragData::Download() const
         CCommStatusDialog& dialog = operation.Dialog();
         dialog.SetTitleLine(DropTitle(1, 0));
         for (const DropItem& item : dragged) {
-            const QString destination = target->path() + QLatin1Char('/') + item.name;
+            const QString destination = target + QLatin1Char('/') + item.name;
             ok = item.isFolder ? dialog.DownloadFolder(item.sourcePath, destination)
                                : dialog.DownloadFile(item.sourcePath, destination);
             if (!ok)
@@ -86,15 +85,17 @@ QList<QUrl> CRemoteDragData::Download() const
     }
     if (self)
         running = false;
-    if (!ok)
+    if (!ok) {
+        copies.Discard(target);
         return {};
+    }
     QList<QUrl> arrived;
     for (const DropItem& item : dragged)
-        arrived.append(QUrl::fromLocalFile(target->path() + QLatin1Char('/') + item.name));
+        arrived.append(QUrl::fromLocalFile(target + QLatin1Char('/') + item.name));
     if (self) {
-        folder = target->path();
+        folder = target;
         urls = arrived;
     }
-    DragFolders().push_back(std::move(target));
+    copies.Keep(target);
     return arrived;
 }

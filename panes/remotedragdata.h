@@ -7,10 +7,12 @@
 #include <QUrl>
 
 // The data of a drag from an FTP pane. Between the panes it is the private type alone. A
-// desktop file manager that takes the drop asks for text/uri-list: only then, at the moment
-// of the drop, are the dragged files and folders downloaded under a status window into a
-// fresh temporary folder of ours, and their file:// URLs handed over. A download that fails
-// or is cancelled hands over nothing; either way it is tried only once per drag.
+// desktop file manager that takes the drop asks for text/uri-list: only then, after the drop
+// (DragEnded), are the dragged files and folders downloaded under a status window into a
+// fresh copy folder of CDragCopies, and their file:// URLs handed over. A program that reads
+// the data while the pointer merely passes over it gets nothing and downloads nothing. A
+// download that fails or is cancelled hands over nothing and leaves no copy; either way it
+// is tried only once per drag.
 class CRemoteDragData : public QMimeData
 {
     Q_OBJECT
@@ -22,6 +24,9 @@ public:
     QStringList formats() const override;
     bool hasFormat(const QString& mimeType) const override;
 
+    // The drag has ended: dropped on a program that took it, or not.
+    void DragEnded(bool dropped);
+
     // Where the last download went; empty before it, or when it failed.
     QString DownloadFolder() const { return folder; }
 
@@ -32,7 +37,10 @@ private:
     // Downloads the items once; the URLs of what arrived, empty on failure.
     QList<QUrl> Download() const;
 
+    enum class State { Dragging, Dropped, Ended };
+
     QList<DropItem> items;
+    State state = State::Dragging;
     mutable bool tried = false;
     mutable bool running = false;
     mutable QString folder;

@@ -165,6 +165,12 @@ bool CReplacingCopy::ReplaceFolder(const QString& source, const QString& destina
     // already; the clean-up must not be cancelled with it.
     if (dialog)
         dialog->cancelRequested = false;
+    // A cancel that came while the server was being waited for has closed the connection.
+    CFtpConnection* connection = theApp().ftpConnection.get();
+    if (toFtp && dialog && connection && !connection->IsOpen()) {
+        CCommStatusDialog::Disconnect();
+        dialog->Connect();
+    }
     if (PresenceOf(destination, toFtp) != Presence::Missing)
         DeleteOnDestination(destination, true);
     if (!RenameOnSide(aside, destination, toFtp))

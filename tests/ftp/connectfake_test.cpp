@@ -20,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 using namespace std::chrono_literals;
 using CSession = CFakeFtpServer::CSession;
 
@@ -66,6 +69,7 @@ protected:
     void TearDown() override
     {
         // The connection first: it talks to the fake server, which goes after this.
+        loginReleased = true;
         CCommStatusDialog::Disconnect();
     }
 
@@ -77,20 +81,34 @@ protected:
         });
     }
 
+    // The login is answered only once the test releases it (or after a minute).
+    void HeldLogin()
+    {
+        fake.On("PASS", [this](CSession& s, const QByteArray&) {
+            for (int i = 0; i < 6000 && !loginReleased; ++i)
+                std::this_thread::sleep_for(10ms);
+            s.Send("230 Logged in at last.");
+        });
+    }
+
+    // Before the server, which ends its sessions when it goes.
+    std::atomic<bool> loginReleased{false};
     CFakeFtpServer fake;
     CMainFrame* frame = nullptr;
 };
 
 TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionClosed)
 {
+    // The server holds the login until the wait has given up, however late that is.
     CConnectWaitLimit limit(150ms);
-    SlowLogin(700ms);
+    HeldLogin();
     CMessageBoxScript boxes;
     boxes.Expect(kConnectError, FileMessages::ConnectErrorCaption(), MsgIcon::Stop);
     {
         CCommOperation operation;
         EXPECT_FALSE(operation.Dialog().Connect());
     }
+    loginReleased = true;
     EXPECT_FALSE(theApp().internetSession);
     EXPECT_FALSE(theApp().ftpConnection);
     EXPECT_TRUE(theApp().connectFailed);
@@ -190,7 +208,8 @@ TEST_F(CConnectFakeTest, AServerThatCannotTellItsFolderIsNotUsed)
 TEST_F(CConnectFakeTest, CancelEndsACallThatWaitsOnAStalledServer)
 {
     fake.On("CWD", [](CSession& s, const QByteArray&) {
-        s.Stall(20s);
+        // Silent until the client gives up (its abort or its leaving), as a stalled server.
+        s.ReadCommand(60s);
         s.Send("250 Ok.");
     });
     CCommOperation operation(true);
@@ -199,7 +218,16 @@ TEST_F(CConnectFakeTest, CancelEndsACallThatWaitsOnAStalledServer)
     dialog.ShowTransferControls();
     auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("cancelButton"));
     ASSERT_TRUE(cancel);
-    QTimer::singleShot(150, cancel, [cancel] { QTest::mouseClick(cancel, Qt::LeftButton); });
+    // Clicked once the server holds the command.
+    const int cwdBefore = fake.Count("CWD");
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (fake.Count("CWD") == cwdBefore)
+            return;
+        press.stop();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    press.start(10);
 
     // Ended by the click: the server would have answered "250 Ok." after its stall.
     EXPECT_FALSE(theApp().ftpConnection->SetCurrentDirectory(QStringLiteral("/stalled")));

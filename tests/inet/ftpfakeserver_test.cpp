@@ -384,8 +384,13 @@ TEST_F(CFakeServerTest, ARenameOnlyOfLetterCaseWorksWhereTheServerIgnoresCase)
 
 TEST_F(CFakeServerTest, ALoginThatOutlastsItsSessionStillGivesAWorkingConnection)
 {
-    fake.OnConnect([](CSession& s) {
-        s.Stall(300ms);
+    // The greeting waits until the session is gone, however the threads are scheduled.
+    std::atomic<bool> connected{false};
+    std::atomic<bool> sessionGone{false};
+    fake.OnConnect([&](CSession& s) {
+        connected = true;
+        for (int i = 0; i < 3000 && !sessionGone; ++i)
+            std::this_thread::sleep_for(10ms);
         s.Send("220 Slow but ready.");
     });
     auto* own = new CInternetSession(TestOptions());
@@ -394,8 +399,11 @@ TEST_F(CFakeServerTest, ALoginThatOutlastsItsSessionStillGivesAWorkingConnection
     std::thread worker([&late, own, address] {
         late = own->GetFtpConnection(address, QStringLiteral("u"), QStringLiteral("p"));
     });
-    std::this_thread::sleep_for(100ms);
+    for (int i = 0; i < 3000 && !connected; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_TRUE(connected);
     delete own; // the caller gave up waiting
+    sessionGone = true;
     worker.join();
     ASSERT_TRUE(late);
     EXPECT_TRUE(late->SetCurrentDirectory(QStringLiteral("/")));

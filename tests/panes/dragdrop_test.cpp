@@ -13,13 +13,13 @@
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
 #include "tests/fixtures/testhelpers.h"
+#include "tests/panes/heldcancel.h"
 #include "tests/panes/panetesting.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -66,33 +66,33 @@ TEST(PaneDrag, OnlyFolderItemsLightUpAsTargets)
 
     const QString docs = QStringLiteral("docs");
     EXPECT_TRUE(DragOver(list, *data, RowPoint(list, docs)));
-    EXPECT_EQ(list.dropTarget, ShownNames(list).indexOf(docs));
+    EXPECT_EQ(list.DropTarget(), ShownNames(list).indexOf(docs));
     EXPECT_EQ(document.dragOwner, 1);
     EXPECT_FALSE(DragOver(list, *data, RowPoint(list, QStringLiteral("a.txt")), false));
-    EXPECT_EQ(list.dropTarget, -1);
+    EXPECT_EQ(list.DropTarget(), -1);
     EXPECT_TRUE(DragOver(list, *data, RowPoint(list, QStringLiteral("Music")), false));
     EXPECT_FALSE(DragOver(list, *data, EmptyPoint(list), false));
-    EXPECT_EQ(list.dropTarget, -1);
+    EXPECT_EQ(list.DropTarget(), -1);
     EXPECT_TRUE(DragOver(list, *data, RowPoint(list, docs), false));
     DragLeave(list);
-    EXPECT_EQ(list.dropTarget, -1) << "the highlight goes with the pointer";
+    EXPECT_EQ(list.DropTarget(), -1) << "the highlight goes with the pointer";
 
     // In a tree every folder and drive takes a drop, "Local Computer" none.
     EXPECT_FALSE(DragOver(tree, *data, ItemPoint(tree, tree.rootItem)));
-    EXPECT_EQ(tree.dropTarget, nullptr);
+    EXPECT_EQ(tree.DropTarget(), nullptr);
     QTreeWidgetItem* drive = TreeItem(tree, {Home()});
     ASSERT_NE(drive, nullptr);
     EXPECT_TRUE(DragOver(tree, *data, ItemPoint(tree, drive), false));
-    EXPECT_EQ(tree.dropTarget, drive);
+    EXPECT_EQ(tree.DropTarget(), drive);
     EXPECT_EQ(document.dragOwner, 0);
     DragLeave(tree);
-    EXPECT_EQ(tree.dropTarget, nullptr);
+    EXPECT_EQ(tree.DropTarget(), nullptr);
 
     // While the server could not be reached its panes take nothing.
     ASSERT_TRUE(theApp().ftpUnavailable);
     CMyTreeView& ftpTree = *frame.TreePane(1);
     EXPECT_FALSE(DragOver(ftpTree, *data, ItemPoint(ftpTree, ftpTree.rootItem)));
-    EXPECT_EQ(ftpTree.dropTarget, nullptr);
+    EXPECT_EQ(ftpTree.DropTarget(), nullptr);
 }
 
 TEST(PaneDrag, DrivesAndRootsCannotBeDragged)
@@ -139,7 +139,7 @@ TEST(PaneDrag, DropsThatCopyNothing)
         const std::unique_ptr<QMimeData> data = list.PrepareDrag();
         EXPECT_TRUE(DropOn(list, *data, RowPoint(list, QStringLiteral("docs"))));
         EXPECT_EQ(run.Boxes().Pending(), 0);
-        EXPECT_EQ(list.dropTarget, -1);
+        EXPECT_EQ(list.DropTarget(), -1);
         EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
     }
     EXPECT_EQ(Listing(Home()), before);
@@ -181,7 +181,7 @@ TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefused)
     EXPECT_EQ(run.Boxes().Pending(), 0);
     EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
     EXPECT_EQ(ReadFile(Home() + QStringLiteral("/a.txt")).size(), 3);
-    EXPECT_EQ(tree.dropTarget, nullptr);
+    EXPECT_EQ(tree.DropTarget(), nullptr);
     EXPECT_FALSE(theApp().busy);
     EXPECT_TRUE(run.Frame().isEnabled());
 }
@@ -367,18 +367,11 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
     Panes panes(run.Frame());
     panes.ShowTop(0);
 
-    // Cancel Communication once two files of the copy have gone through.
-    QString countedCommand;
-    int cancelAt = 0;
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        if (server.CountCommands(countedCommand) < cancelAt)
-            return;
-        for (CCommStatusDialog* dialog : run.Frame().findChildren<CCommStatusDialog*>())
-            dialog->cancelRequested = true;
-        cancel.stop();
-    });
-    const QString cancelled = FileMessages::CancelledText();
+    // Cancel Communication once two files of the copy have gone through: the server holds
+    // the third until the cancel is seen.
+    CHeldCancel cancel(server, run.Frame());
+    const QString cancelled =
+        FileMessages::CancelledText();
     const QString sourceFolder = QFileInfo(Home()).canonicalFilePath() + QStringLiteral("/d");
     const QString cycle = QStringLiteral("The folder \"%1\" leads back into a folder that is "
                                          "being copied (through a link), so the copy would "
@@ -414,21 +407,20 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
         ASSERT_NE(data, nullptr);
         panes.ShowTop(row.targetSide);
         run.Boxes().Expect(kConfirm).Expect(row.command ? cancelled : cycle);
-        if (row.command) {
-            countedCommand = QString::fromLatin1(row.command);
-            cancelAt = server.CountCommands(countedCommand) + 2;
-            cancel.start(0);
-        }
+        const int countedBefore = row.command ? server.CountCommands(row.command) : 0;
+        if (row.command)
+            cancel.Arm(QString::fromLatin1(row.command), 2);
         const bool took = row.ontoTree ? DropOn(*panes.tree[row.targetSide], *data,
                                                 ItemPoint(*panes.tree[row.targetSide],
                                                           panes.Folder(row.targetSide, target)))
                                        : DropOn(*panes.list[row.targetSide], *data,
                                                 RowPoint(*panes.list[row.targetSide], target));
-        cancel.stop();
+        cancel.Release();
         EXPECT_TRUE(took);
         EXPECT_EQ(run.Boxes().Pending(), 0);
         if (row.command) {
-            EXPECT_GE(server.CountCommands(countedCommand), cancelAt) << "cancelled half way";
+            EXPECT_TRUE(cancel.Cancelled());
+            EXPECT_GT(server.CountCommands(row.command), countedBefore + 2) << "cancelled half way";
         }
         const QString root = row.targetSide == 0 ? Home() : server.Root();
         EXPECT_EQ(TreeOf(root + "/" + target), oldFolder);

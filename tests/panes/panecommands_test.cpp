@@ -204,13 +204,13 @@ TEST(PaneCommands, NewFolderTakesTheFirstFreeNameAndStartsEditingIt)
         const QString made = QString::fromLatin1(rows[i].made);
         EXPECT_TRUE(QFileInfo(Home() + "/" + folder + "/" + made).isDir());
         EXPECT_EQ(ShownNames(list).last(), made) << "placed last";
-        EXPECT_TRUE(list.editingLabel);
+        EXPECT_TRUE(list.EditingLabel());
         ASSERT_NE(Editor(list), nullptr);
         EXPECT_EQ(Editor(list)->text(), made);
         // The tree learnt of it.
         EXPECT_NE(TreeItem(tree, {Home(), folder, made}), nullptr);
         QTest::keyClick(Editor(list), Qt::Key_Escape);
-        EXPECT_FALSE(list.editingLabel);
+        EXPECT_FALSE(list.EditingLabel());
     }
 }
 
@@ -257,12 +257,12 @@ TEST(PaneCommands, RenamingInTheLists)
             EXPECT_EQ(ShownNames(list)[at], to);
             EXPECT_FALSE(QFileInfo::exists(root + "/" + from));
             EXPECT_EQ(ReadFile(root + "/" + to), content);
-            EXPECT_FALSE(list.editingLabel);
+            EXPECT_FALSE(list.EditingLabel());
         } else {
             // Unchanged, and editing again so that the user can correct the name.
             EXPECT_EQ(ShownNames(list)[at], from);
             EXPECT_EQ(ReadFile(root + "/" + from), content);
-            EXPECT_TRUE(list.editingLabel);
+            EXPECT_TRUE(list.EditingLabel());
             ASSERT_NE(Editor(list), nullptr);
             QTest::keyClick(Editor(list), Qt::Key_Escape);
         }
@@ -287,7 +287,7 @@ TEST(PaneCommands, RenamingInTheTree)
         CMyTreeView& owner = *static_cast<CMyTreeView*>(fixed->treeWidget());
         owner.editItem(fixed);
         EXPECT_EQ(Editor(owner), nullptr) << fixed->text(0).toStdString();
-        EXPECT_FALSE(owner.editingLabel);
+        EXPECT_FALSE(owner.EditingLabel());
     }
 
     QTreeWidgetItem* docs = TreeItem(tree, {Home(), "docs"});
@@ -306,7 +306,7 @@ TEST(PaneCommands, RenamingInTheTree)
     tree.editItem(docs);
     TypeName(tree, QStringLiteral("taken"));
     EXPECT_EQ(docs->text(0), QStringLiteral("papers"));
-    EXPECT_TRUE(tree.editingLabel);
+    EXPECT_TRUE(tree.EditingLabel());
     EXPECT_TRUE(QFileInfo(Home() + "/papers/inner").isDir());
 }
 
@@ -321,7 +321,7 @@ TEST(PaneCommands, DeleteWhileEditingANameDeletesNothing)
 
     SelectNames(list, {QStringLiteral("a.txt")});
     list.edit(list.model()->index(ShownNames(list).indexOf("a.txt"), 0));
-    ASSERT_TRUE(list.editingLabel);
+    ASSERT_TRUE(list.EditingLabel());
     PressKey(list, Qt::Key_Delete);
     PressKey(*Editor(list), Qt::Key_Delete);
     QTest::keyClick(Editor(list), Qt::Key_Escape);
@@ -329,7 +329,7 @@ TEST(PaneCommands, DeleteWhileEditingANameDeletesNothing)
     QTreeWidgetItem* docs = TreeItem(tree, {Home(), "docs"});
     tree.setCurrentItem(docs);
     tree.editItem(docs);
-    ASSERT_TRUE(tree.editingLabel);
+    ASSERT_TRUE(tree.EditingLabel());
     PressKey(tree, Qt::Key_Delete);
 
     EXPECT_EQ(
@@ -475,4 +475,100 @@ TEST(PaneCommands, DeleteInTheTreeRemovesTheFolderTheListShows)
     EXPECT_EQ(tree.currentItem(), TreeItem(tree, {Home()}));
     EXPECT_EQ(list.path, Home() + QLatin1Char('/'));
     EXPECT_EQ(ShownNames(list), QStringList{"keep"});
+}
+
+TEST(PaneCommands, ARefillWhileANameIsEditedGivesTheKeysBack)
+{
+    QDir().mkpath(Home() + QStringLiteral("/docs/inner"));
+    MakeLocalFile(Home() + QStringLiteral("/docs/a.txt"), 3);
+    CProgramRun run(Home());
+    CMyListView& list = *run.Frame().ListPane(0);
+    CMyTreeView& tree = *run.Frame().TreePane(0);
+    TreeItem(tree, {Home()})->setExpanded(true);
+    QTreeWidgetItem* docs = TreeItem(tree, {Home(), "docs"});
+    tree.setCurrentItem(docs);
+    docs->setExpanded(true);
+    const QString confirm = QStringLiteral("Are you sure you want to delete the selected item(s)?");
+
+    // The list is filled again while a file's name is edited: its editor goes with its row.
+    SelectNames(list, {QStringLiteral("a.txt")});
+    list.edit(list.model()->index(ShownNames(list).indexOf("a.txt"), 0));
+    ASSERT_TRUE(list.EditingLabel());
+    list.FillList(list.path);
+    EXPECT_FALSE(list.EditingLabel());
+    SelectNames(list, {QStringLiteral("a.txt")});
+    run.Boxes().Expect(confirm, MsgAnswer::Cancel);
+    PressKey(list, Qt::Key_Delete);
+    EXPECT_EQ(run.Boxes().Pending(), 0) << "Delete asks again";
+    PressKey(list, Qt::Key_Backspace);
+    EXPECT_EQ(list.path, Home() + QStringLiteral("/")) << "Backspace opens the parent";
+
+    // The tree reads a folder again while a folder below it is being renamed.
+    QTreeWidgetItem* homeItem = TreeItem(tree, {Home()});
+    tree.setCurrentItem(TreeItem(tree, {Home(), "docs"}));
+    tree.editItem(TreeItem(tree, {Home(), "docs", "inner"}));
+    ASSERT_TRUE(tree.EditingLabel());
+    tree.ReadLocalFolder(tree.LocalPathOf(homeItem), homeItem);
+    EXPECT_FALSE(tree.EditingLabel());
+    tree.setCurrentItem(TreeItem(tree, {Home(), "docs"}));
+    PressKey(tree, Qt::Key_Backspace);
+    EXPECT_EQ(tree.currentItem(), homeItem) << "Backspace selects the parent";
+    EXPECT_TRUE(QFileInfo::exists(Home() + "/docs/a.txt"));
+}
+
+TEST(PaneCommands, RenamingOnlyTheCaseOnTheServer)
+{
+    // A server that matches names without regard to case answers for "A.txt" with "a.txt"
+    // itself: that is no clash. Another file that matches is one, and so is an exact name on
+    // a server that tells case apart.
+    const struct
+    {
+        const char* what;
+        bool caseBlind;
+        const char* from;
+        const char* to;
+        bool renamed;
+    } rows[] = {
+        {"case-blind server, the case of the same file", true, "a.txt", "A.txt", true},
+        {"case-blind server, the case of a folder", true, "docs", "Docs", true},
+        {"case-blind server, another file in other case", true, "b.txt", "C.TXT", false},
+        {"case-sensitive server, the case of the same file", false, "a.txt", "A.txt", true},
+        {"case-sensitive server, an existing name in other case", false, "b.txt", "C.txt", false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        CFtpServerFixture server(row.caseBlind ? QStringList{QStringLiteral("--case-blind")}
+                                               : QStringList{});
+        server.MakeFile(QStringLiteral("a.txt"), "aaa");
+        server.MakeFile(QStringLiteral("b.txt"), "bbb");
+        server.MakeFile(QStringLiteral("c.txt"), "ccc");
+        server.MakeFile(QStringLiteral("C.txt"), "CCC");
+        server.MakeFolder(QStringLiteral("docs"));
+        CProgramRun run(Home(), ProfileFor(server));
+        CMyListView& list = *run.Frame().ListPane(1);
+        const QString from = QString::fromLatin1(row.from);
+        const QString to = QString::fromLatin1(row.to);
+        const QByteArray content = ReadFile(server.Root() + "/" + from);
+        const int at = ShownNames(list).indexOf(from);
+        ASSERT_GE(at, 0);
+        list.edit(list.model()->index(at, 0));
+        if (!row.renamed)
+            run.Boxes().Expect(kRenameError);
+        TypeName(list, to);
+        EXPECT_EQ(run.Boxes().Pending(), 0);
+        const QStringList onServer =
+            QDir(server.Root()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        if (row.renamed) {
+            EXPECT_EQ(ShownNames(list)[at], to);
+            EXPECT_TRUE(onServer.contains(to));
+            EXPECT_FALSE(onServer.contains(from));
+            EXPECT_EQ(ReadFile(server.Root() + "/" + to), content);
+        } else {
+            EXPECT_EQ(ShownNames(list)[at], from);
+            EXPECT_EQ(ReadFile(server.Root() + "/" + from), content);
+            EXPECT_EQ(ReadFile(server.Root() + "/c.txt"), "ccc");
+            EXPECT_EQ(ReadFile(server.Root() + "/C.txt"), "CCC");
+            QTest::keyClick(Editor(list), Qt::Key_Escape);
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include "app/vantorapp.h"
 #include "ftp/commstatusdialog.h"
 #include "ftp/filemessages.h"
+#include "panes/dragcopies.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
 #include "panes/panedrag.h"
@@ -14,16 +15,53 @@
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
 #include "tests/fixtures/testhelpers.h"
+#include "tests/panes/heldcancel.h"
 #include "tests/panes/panetesting.h"
 
+#include <QCoreApplication>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QTimer>
+#include <QProcess>
+#include <QTest>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
+
+CRemoteDragData& Remote(QMimeData& data)
+{
+    return static_cast<CRemoteDragData&>(data);
+}
+
+// This process's copy folders, as they are on disk.
+QStringList CopiesOnDisk()
+{
+    const QString prefix = QString::number(QCoreApplication::applicationPid()) + '-';
+    QStringList copies;
+    for (const QString& name :
+         QDir(CDragCopies::Root()).entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        if (name.startsWith(prefix))
+            copies.append(name);
+    return copies;
+}
+
+// Reads every file and folder below `path` as a file manager copying it does.
+void ReadAsAFileManager(const QString& path)
+{
+    QDirIterator walk(path, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString entry = walk.next();
+        if (walk.fileInfo().isDir())
+            QDir(entry).entryList();
+        else
+            ReadFile(entry);
+    }
+}
 
 QStringList LocalFilesOf(const QList<QUrl>& urls)
 {
@@ -70,11 +108,16 @@ TEST_F(CRemoteDragTest, TheFileManagerGetsDownloadedFilesThePanesNever)
     EXPECT_EQ(OriginOf(data.get(), *run->Frame().Document()).kind, DragOrigin::Kind::Pane);
     EXPECT_EQ(server.CountCommands("RETR"), retrBefore);
 
-    // The file manager's request downloads, once, and gets the local copies.
+    // A program that reads the data while the pointer passes over it gets nothing.
+    EXPECT_TRUE(data->urls().isEmpty());
+    EXPECT_EQ(server.CountCommands("RETR"), retrBefore);
+
+    // After the drop, the file manager's request downloads, once, and gets the local copies.
+    Remote(*data).DragEnded(true);
     const QList<QUrl> urls = data->urls();
     EXPECT_EQ(LocalFilesOf(urls), (QStringList{"d", "f.txt"}));
     EXPECT_EQ(server.CountCommands("RETR"), retrBefore + 3);
-    const QString folder = static_cast<CRemoteDragData*>(data.get())->DownloadFolder();
+    const QString folder = Remote(*data).DownloadFolder();
     ASSERT_FALSE(folder.isEmpty());
     EXPECT_FALSE(folder.startsWith(Home()));
     EXPECT_EQ(TreeOf(folder),
@@ -93,6 +136,7 @@ TEST_F(CRemoteDragTest, TheFileManagerGetsDownloadedFilesThePanesNever)
     pub->setExpanded(true);
     const std::unique_ptr<QMimeData> folderData = tree.PrepareDrag(TreeItem(tree, {"pub", "d"}));
     ASSERT_NE(folderData, nullptr);
+    Remote(*folderData).DragEnded(true);
     const QList<QUrl> folderUrls = folderData->urls();
     ASSERT_EQ(folderUrls.size(), 1);
     EXPECT_EQ(TreeOf(folderUrls[0].toLocalFile()),
@@ -101,27 +145,116 @@ TEST_F(CRemoteDragTest, TheFileManagerGetsDownloadedFilesThePanesNever)
 
 TEST_F(CRemoteDragTest, ACancelledDownloadHandsOverNothing)
 {
+    const QStringList copiesBefore = CopiesOnDisk();
     for (int i = 0; i < 40; ++i)
         server.MakeFile(QStringLiteral("pub/d/many/%1.txt").arg(i), "x");
     SelectNames(*ftpList, {"d"});
     const std::unique_ptr<QMimeData> data = ftpList->PrepareDrag();
     ASSERT_NE(data, nullptr);
 
-    const int cancelAt = server.CountCommands("RETR") + 2;
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        if (server.CountCommands("RETR") < cancelAt)
-            return;
-        for (CCommStatusDialog* dialog : run->Frame().findChildren<CCommStatusDialog*>())
-            dialog->cancelRequested = true;
-        cancel.stop();
-    });
-    cancel.start(0);
-    run->Boxes().Expect(FileMessages::CancelledText());
+    Remote(*data).DragEnded(true);
+    // Two files arrive, the server holds the third until the cancel is seen.
+    CHeldCancel cancel(server, run->Frame());
+    cancel.Arm(QStringLiteral("RETR"), 2);
+    run->Boxes().Expect(
+        FileMessages::CancelledText());
     EXPECT_TRUE(data->urls().isEmpty());
-    cancel.stop();
+    EXPECT_TRUE(cancel.Cancelled());
+    cancel.Release();
     EXPECT_EQ(run->Boxes().Pending(), 0);
     EXPECT_TRUE(data->data("text/uri-list").isEmpty()) << "one try per drag";
-    EXPECT_TRUE(static_cast<CRemoteDragData*>(data.get())->DownloadFolder().isEmpty());
+    EXPECT_TRUE(Remote(*data).DownloadFolder().isEmpty());
     EXPECT_FALSE(theApp().busy);
+    EXPECT_EQ(CopiesOnDisk(), copiesBefore) << "the partial copy is gone";
+}
+
+TEST_F(CRemoteDragTest, ADragThatEndsWithoutADropDownloadsNothing)
+{
+    SelectNames(*ftpList, {"d", "f.txt"});
+    const std::unique_ptr<QMimeData> data = ftpList->PrepareDrag();
+    ASSERT_NE(data, nullptr);
+    const int retrBefore = server.CountCommands("RETR");
+    const QStringList copiesBefore = CopiesOnDisk();
+    EXPECT_TRUE(data->urls().isEmpty()) << "read while hovering";
+    Remote(*data).DragEnded(false);
+    Remote(*data).DragEnded(true); // the end is the first one
+    EXPECT_TRUE(data->urls().isEmpty());
+    EXPECT_TRUE(data->data("text/uri-list").isEmpty());
+    EXPECT_EQ(server.CountCommands("RETR"), retrBefore);
+    EXPECT_EQ(CopiesOnDisk(), copiesBefore);
+}
+
+TEST_F(CRemoteDragTest, TheCopyGoesOnceTheReceivingProgramHasReadItAndTheKeptOnesStayBounded)
+{
+    CDragCopies& copies = CDragCopies::Instance();
+    auto dropOf = [&](const QStringList& names) {
+        SelectNames(*ftpList, names);
+        std::unique_ptr<QMimeData> data = ftpList->PrepareDrag();
+        Remote(*data).DragEnded(true);
+        EXPECT_EQ(data->urls().size(), names.size());
+        return Remote(*data).DownloadFolder();
+    };
+
+    // Taken: every file and folder read, whatever the order; half read is not taken. (The
+    // program waits a while after the last read; here not.)
+    const int grace = copies.TakenGrace();
+    copies.SetTakenGrace(0);
+    const QString first = dropOf({"d", "f.txt"});
+    ASSERT_TRUE(QFileInfo(first).isDir());
+    EXPECT_TRUE(copies.Kept().contains(first));
+    ReadFile(first + "/f.txt");
+    ReadFile(first + "/d/inner/h.txt");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(QFileInfo(first + "/d/g.txt").isFile()) << "half read";
+    ReadAsAFileManager(first + "/d");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFileInfo::exists(first); }, 10000));
+    EXPECT_FALSE(copies.Kept().contains(first));
+    copies.SetTakenGrace(grace);
+
+    // Not taken: kept, but a newer copy makes room once the limit is passed (f.txt: 2
+    // bytes each); the newest always stays.
+    const qint64 limit = copies.KeepLimit();
+    copies.SetKeepLimit(3);
+    const QString second = dropOf({"f.txt"});
+    const QString third = dropOf({"f.txt"});
+    copies.SetKeepLimit(limit);
+    EXPECT_FALSE(QFileInfo::exists(second));
+    EXPECT_EQ(ReadFile(third + "/f.txt"), "ff");
+    EXPECT_EQ(copies.Kept(), QStringList{third});
+    copies.Discard(third);
+    EXPECT_FALSE(QFileInfo::exists(third));
+}
+
+TEST(CRemoteDragLeftovers, CopiesOfARunThatEndedGoAtTheNextStart)
+{
+    const QString root = CDragCopies::Root();
+    ASSERT_FALSE(root.isEmpty());
+    EXPECT_EQ(QFileInfo(root).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    // A process that has ended, one that was killed and not yet collected by its parent (a
+    // zombie), and this one, which runs.
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/true"));
+    ASSERT_TRUE(ended.waitForStarted(10000));
+    const qint64 endedPid = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished(10000));
+    const pid_t zombie = ::fork();
+    if (zombie == 0)
+        ::_exit(0);
+    ASSERT_GT(zombie, 0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return ReadFile(QStringLiteral("/proc/%1/stat").arg(zombie)).contains(") Z "); },
+        10000));
+    const QString endedCopy = root + QStringLiteral("/%1-1").arg(endedPid);
+    const QString zombieCopy = root + QStringLiteral("/%1-1").arg(zombie);
+    const QString runningCopy =
+        root + QStringLiteral("/%1-99999").arg(QCoreApplication::applicationPid());
+    for (const QString& copy : {endedCopy, zombieCopy, runningCopy})
+        WriteLocalFile(copy + QStringLiteral("/d/f.txt"), "f");
+
+    CProgramRun run(Home());
+    ::waitpid(zombie, nullptr, 0);
+    EXPECT_FALSE(QFileInfo::exists(endedCopy));
+    EXPECT_FALSE(QFileInfo::exists(zombieCopy));
+    EXPECT_EQ(ReadFile(runningCopy + QStringLiteral("/d/f.txt")), "f");
+    QDir(runningCopy).removeRecursively();
 }

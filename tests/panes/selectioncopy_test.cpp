@@ -11,13 +11,13 @@
 #include "tests/fixtures/programrun.h"
 #include "tests/fixtures/testenvironment.h"
 #include "tests/fixtures/testhelpers.h"
+#include "tests/panes/heldcancel.h"
 #include "tests/panes/panetesting.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -108,20 +108,14 @@ TEST_F(CSelectionCopyTest, UploadReplacesAServerFolderAndACancelPutsTheOldOneBac
     for (int i = 0; i < 60; ++i)
         WriteLocalFile(Home() + "/source/data/many/" + QString::number(i) + ".txt", "x");
 
-    // Cancel Communication once the second file has reached the server.
-    QTimer cancel;
-    QObject::connect(&cancel, &QTimer::timeout, [&] {
-        if (server.CountCommands("STOR") < 2)
-            return;
-        for (CCommStatusDialog* dialog : run->Frame().findChildren<CCommStatusDialog*>())
-            dialog->cancelRequested = true;
-        cancel.stop();
-    });
-    cancel.start(0);
+    // Cancel Communication once two files have reached the server; it holds the third.
+    CHeldCancel cancel(server, run->Frame());
+    cancel.Arm(QStringLiteral("STOR"), 2);
     run->Boxes().Expect(kCancelled);
     SelectNames(*local, {"data"});
     EXPECT_FALSE(local->CopySelectedItemsToFolder("/up/", true));
-    cancel.stop();
+    EXPECT_TRUE(cancel.Cancelled());
+    cancel.Release();
     EXPECT_EQ(run->Boxes().Pending(), 0);
     EXPECT_GE(server.CountCommands("STOR"), 2);
     EXPECT_EQ(TreeOf(Remote("up")),

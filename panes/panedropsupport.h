@@ -1,0 +1,71 @@
+#pragma once
+
+#include "panes/panedrop.h"
+
+#include <QModelIndex>
+#include <QPersistentModelIndex>
+
+#include <functional>
+#include <optional>
+
+class CVantorDoc;
+class QAbstractItemView;
+class QDragEnterEvent;
+class QDragLeaveEvent;
+class QDragMoveEvent;
+class QDropEvent;
+class QEvent;
+class QMimeData;
+class QPoint;
+
+// The drag and drop glue and the shared keys that a list pane and a tree pane both hold, one
+// object each: which item under the pointer takes a drop and its highlight, the drop taken
+// and run once the drag has ended, and Tab between the panes. The pane says which item
+// under a point takes a drop, the folder a drop onto an item lands in, and what happens
+// after the copy (FinishDrop). Owned by the pane; it keeps a reference to it.
+class CPaneDropSupport
+{
+public:
+    using PaneOf = std::function<PaneId()>; // known once the pane is first shown
+    using TargetAt = std::function<QModelIndex(const QPoint&)>;
+    using FolderOf = std::function<QString(const QModelIndex&)>;
+    using Finish = std::function<void(const DropRequest&, const QModelIndex&)>;
+
+    CPaneDropSupport(QAbstractItemView& view, CVantorDoc& document, PaneOf paneOf,
+                     TargetAt targetAt, FolderOf folderOf, Finish finish);
+
+    void DragEnter(QDragEnterEvent* event);
+    void DragMove(QDragMoveEvent* event);
+    void DragLeave(QDragLeaveEvent* event);
+    // Takes the drop's items now and runs Finish once the drag has ended (queued), so that
+    // the desktop's file manager is not kept waiting for the end of its drag while files
+    // are copied; Finish gets the item dropped on, if it still exists then.
+    void Drop(QDropEvent* event);
+
+    // The item highlighted as the drop target; invalid for none.
+    QModelIndex Target() const { return target; }
+    void SetTarget(const QModelIndex& index);
+    // Whether `index` lies in the row of the drop target.
+    bool IsTarget(const QModelIndex& index) const;
+
+    // Tab and Shift+Tab go round the four panes; true when `event` was one of them.
+    bool TabKey(QEvent* event) const;
+
+private:
+    bool Takes(const QMimeData* data) const;
+    void FinishDrop();
+
+    QAbstractItemView& view;
+    CVantorDoc& document;
+    PaneOf paneOf;
+    TargetAt targetAt;
+    FolderOf folderOf;
+    Finish finish;
+    QPersistentModelIndex target;
+    struct PendingDrop
+    {
+        DropRequest request;
+        QPersistentModelIndex target;
+    };
+    std::optional<PendingDrop> pending;
+};

@@ -8,6 +8,7 @@
 #include "framework/settingsstore.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
+#include "inet/tlsrunmemory.h"
 #include "profiles/profilefile.h"
 
 #include <QScreen>
@@ -70,6 +71,7 @@ void CVantorApp::ResetState()
     if (internetSession)
         internetSession->Close();
     internetSession.reset();
+    tlsMemory = std::make_shared<CTlsRunMemory>();
 
     programFolder.clear();
     helpFilePath.clear();

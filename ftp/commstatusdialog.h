@@ -2,6 +2,7 @@
 
 #include "ftp/folderwalk.h"
 #include "ftp/serverchecks.h"
+#include "inet/internetsession.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -108,6 +109,8 @@ public:
     static constexpr std::chrono::milliseconds kConnectWaitLimit{30000};
     static void SetConnectWaitLimit(std::chrono::milliseconds limit);
     static std::chrono::milliseconds ConnectWaitLimit();
+    // The options of every session the program opens: they share the run's TLS decisions.
+    static InternetOptions SessionOptions();
     // How often the progress reaches the screen and waiting input runs during a transfer.
     static constexpr int kDisplayIntervalMs = 20;
 
@@ -158,6 +161,9 @@ private:
     void ReportCreateFolderError();
 
     bool WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt);
+    // The box for a server that used TLS before and refuses it now; offers, behind two
+    // answers, to forget that memory.
+    void ReportDowngrade(const QString& address);
     bool EnterStartFolder();
     static void ConnectWorker(std::shared_ptr<CConnectAttempt> attempt);
     static bool WaitHook();

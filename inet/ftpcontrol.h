@@ -131,6 +131,9 @@ private:
     void NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter);
     void StartTls(CFtpSocket socket, CFtpWaiter& waiter);
     void CheckCertificate(const CTlsStream& tls);
+    // Whether this server spoke TLS before (in this run or an earlier one).
+    bool KnownTlsServer() const;
+    [[noreturn]] void RefuseDowngrade(const FtpReply& reply);
     void ProtectData();
     std::unique_ptr<CFtpStream> SecureData(CFtpSocket socket, bool finalReplyPending);
     QString TrustKey() const;

@@ -1,5 +1,6 @@
 // FTP over TLS against the real server in both TLS modes, the trust decisions, and servers
 // that break the handshake.
+#include "inet/ftpfilefind.h"
 #include "inet/internetfile.h"
 #include "inet/tlstruststore.h"
 #include "tests/fixtures/fakeftpserver.h"
@@ -358,7 +359,7 @@ TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicket)
     }
 }
 
-TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanly)
+TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanlyAndACutListingIsNoListing)
 {
     // Without a size to hold a download to, a TLS data connection that merely closed may
     // have been cut short on the way: the file tells the two ends apart.
@@ -387,5 +388,15 @@ TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanly)
         EXPECT_TRUE(got == data);
         EXPECT_EQ(file->EndedCleanly(), !cut);
         file->Close();
+        // A listing has no size to hold it to: cut, it is a failed read, never a short list.
+        // The connection stays in step for the next command.
+        CFtpFileFind find(*connection);
+        EXPECT_EQ(find.FindFile(), !cut);
+        EXPECT_EQ(find.LastError().has_value(), cut);
+        if (find.LastError()) {
+            EXPECT_EQ(find.LastError()->Kind(), InetErrorKind::DataConnection);
+        }
+        find.Close();
+        EXPECT_TRUE(connection->SetCurrentDirectory(QStringLiteral("/")));
     }
 }

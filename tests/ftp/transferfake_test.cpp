@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <unistd.h>
@@ -321,6 +322,37 @@ TEST_F(CTransferFakeTest, ALargeDownloadsDigestIsAskedForOnAConnectionOfItsOwn)
         // The side connection's thread ends with the copy that started it.
         EXPECT_EQ(CDigestRequest::RunningThreads(), 0);
     }
+}
+
+TEST_F(CTransferFakeTest, CancelStopsTheDigestSideConnectionAtOnce)
+{
+    // The server holds the digest answer until the side connection goes: a cancel must
+    // end it then, not when the server's time-out would.
+    fake.SetFeatures({" SIZE", " HASH SHA-256*"});
+    fake.SetFile("/f.bin", Pattern(16 * 1024 * 1024));
+    std::atomic<bool> asked{false};
+    std::atomic<bool> sideGone{false};
+    fake.On("HASH", [&](CSession& s, const QByteArray&) {
+        asked = true;
+        s.ReadCommand(20s); // returns when the client closes (or says anything)
+        sideGone = true;
+    });
+    Connect();
+    CMessageBoxScript boxes;
+    boxes.Allow(kCancelled);
+    CCommOperation operation(true);
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (asked && !operation.Dialog().cancelRequested)
+            operation.Dialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+    });
+    press.start(10);
+    EXPECT_FALSE(Download(operation));
+    EXPECT_TRUE(asked);
+    // Ended with the copy, and the server saw its connection go.
+    EXPECT_EQ(CDigestRequest::RunningThreads(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sideGone.load(); }, 5000));
+    EXPECT_EQ(ReadFile(Target()), QByteArray("mine"));
 }
 
 TEST_F(CTransferFakeTest, AServerThatCopiesFilesMakesTheCopyAndItIsHeldToTheSource)

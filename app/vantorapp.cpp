@@ -6,6 +6,7 @@
 #include "framework/modaldialog.h"
 #include "framework/programfolder.h"
 #include "framework/settingsstore.h"
+#include "ftp/connectattempt.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "inet/tlsrunmemory.h"
@@ -191,5 +192,7 @@ int CVantorApp::ExitInstance(int frameworkCode)
         internetSession->Close();
         internetSession.reset();
     }
+    // A login given up on may still be ending: it must not outlive the libraries it uses.
+    CConnectAttempt::EndAll();
     return frameworkCode;
 }

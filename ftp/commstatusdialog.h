@@ -165,7 +165,6 @@ private:
     // answers, to forget that memory.
     void ReportDowngrade(const QString& address);
     bool EnterStartFolder();
-    static void ConnectWorker(std::shared_ptr<CConnectAttempt> attempt);
     static bool WaitHook();
     static void InstallWaitHook();
 

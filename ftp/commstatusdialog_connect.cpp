@@ -148,9 +148,7 @@ void CCommStatusDialog::ReportDowngrade(const QString& address)
 bool CCommStatusDialog::WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt)
 {
     CVantorApp& app = theApp();
-    try {
-        std::thread(&CCommStatusDialog::ConnectWorker, attempt).detach();
-    } catch (const std::system_error&) {
+    if (!CConnectAttempt::Launch(attempt)) {
         app.internetSession.reset();
         return false;
     }
@@ -179,11 +177,6 @@ bool CCommStatusDialog::WaitForLogin(const std::shared_ptr<CConnectAttempt>& att
         return false;
     }
     return true;
-}
-
-void CCommStatusDialog::ConnectWorker(std::shared_ptr<CConnectAttempt> attempt)
-{
-    attempt->Run();
 }
 
 bool CCommStatusDialog::EnterStartFolder()

@@ -82,10 +82,12 @@ protected:
     CMainFrame* frame = nullptr;
 };
 
-TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionClosed)
+TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndStoppedAtOnce)
 {
     CConnectWaitLimit limit(150ms);
-    SlowLogin(700ms);
+    // Far longer than the waits below: the login is stopped by the program, not ended by
+    // the server.
+    SlowLogin(60s);
     CMessageBoxScript boxes;
     boxes.Expect(kConnectError, QStringLiteral("Error Opening FTP Connection"), MsgIcon::Stop);
     {
@@ -96,11 +98,25 @@ TEST_F(CConnectFakeTest, ALoginSlowerThanTheLimitIsReportedAndItsLateConnectionC
     EXPECT_FALSE(theApp().ftpConnection);
     EXPECT_TRUE(theApp().connectFailed);
 
-    // The login ends later; the worker closes it and leaves the program alone.
+    // The worker gives up its wait for the server and leaves the program alone.
     EXPECT_TRUE(QTest::qWaitFor([] { return CConnectAttempt::RunningWorkers() == 0; }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([this] { return fake.Count("QUIT") == 1; }, 5000));
     EXPECT_FALSE(theApp().internetSession);
     EXPECT_FALSE(theApp().ftpConnection);
+}
+
+TEST_F(CConnectFakeTest, NoLoginWorkerOutlivesTheProgramsEnd)
+{
+    CConnectWaitLimit limit(150ms);
+    SlowLogin(60s);
+    CMessageBoxScript boxes;
+    boxes.Allow(kConnectError);
+    {
+        CCommOperation operation;
+        EXPECT_FALSE(operation.Dialog().Connect());
+    }
+    // What exit does: every worker has ended when it returns, none detached.
+    theApp().ExitInstance();
+    EXPECT_EQ(CConnectAttempt::RunningWorkers(), 0);
 }
 
 TEST_F(CConnectFakeTest, ALoginFasterThanTheLimitIsUsedAtOnce)

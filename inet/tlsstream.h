@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class CTlsContext;
 typedef struct ssl_st SSL;
@@ -67,4 +68,6 @@ private:
     bool established = false;
     bool broken = false;
     QString error;
+    // Every problem the chain check met, in the order met (not only the last one).
+    std::vector<long> verifyErrors;
 };

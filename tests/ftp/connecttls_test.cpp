@@ -253,3 +253,29 @@ TEST_F(CConnectTlsTest, AFailedWriteOfTheTrustFileIsSaidAndTheLoginGoesOn)
         << shown[0].text.toStdString();
     EXPECT_TRUE(shown[0].text.contains(QLatin1String("until the program ends")));
 }
+
+TEST(CertificateDialog, ServerWordsAreShownAsTheyAreWithEveryProblem)
+{
+    TlsCertificateInfo certificate;
+    certificate.host = QStringLiteral("<i>host</i>");
+    certificate.port = 21;
+    certificate.subject = QStringLiteral("CN=<b>Bank</b><img src=\"x\">");
+    certificate.issuer = QStringLiteral("O=<a href=\"http://x\">Trusted</a>");
+    certificate.fingerprint = QByteArray(64, 'a');
+    certificate.problem = QStringLiteral("The certificate has expired.\nThe certificate was made "
+                                         "for another server name.");
+    CCertificateDialog dialog(certificate, nullptr);
+    const char* names[] = {"introLabel", "serverLabel", "subjectLabel", "issuerLabel",
+                           "problemLabel"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        auto* label = dialog.findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(label, nullptr);
+        // What the label draws: markup taken as text, not as formatting.
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("subjectLabel"))->text(),
+              certificate.subject);
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("problemLabel"))->text(),
+              certificate.problem);
+}

@@ -203,6 +203,24 @@ TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndItsSecondConnections
     EXPECT_EQ(nextRun.asked.size(), 1u);
 }
 
+TEST_F(CFtpTlsTest, EveryProblemOfTheCertificateIsToldAtOnce)
+{
+    // The fixture's certificate is self-signed and made for 127.0.0.1: by another name it
+    // has two problems, and the user hears of both.
+    CertificateQuestions questions;
+    questions.answer = TlsTrustAnswer::Refuse;
+    EXPECT_EQ(KindThrown([&] {
+                  Session(questions)->GetFtpConnection(
+                      QStringLiteral("ftpes://localhost:%1").arg(explicitServer->Port()),
+                      CFtpServerFixture::kUser, CFtpServerFixture::kPassword);
+              }),
+              InetErrorKind::Security);
+    ASSERT_EQ(questions.asked.size(), 1u);
+    const QString& problem = questions.asked.front().problem;
+    EXPECT_TRUE(problem.contains(QLatin1String("self-signed"))) << problem.toStdString();
+    EXPECT_TRUE(problem.contains(QLatin1String("another server name"))) << problem.toStdString();
+}
+
 TEST_F(CFtpTlsTest, PooledConnectionsAreReusedOnlyWithTheSecurityAskedFor)
 {
     CertificateQuestions questions;

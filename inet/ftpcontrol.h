@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -87,7 +88,10 @@ public:
                                               TransferType type);
     // After a transfer was given up: ABOR, then NOOP, and the replies drained up to the
     // NOOP's, so that the connection is in step again (else it is lost).
-    void AbortTransfer(bool finalReplyPending);
+    // `afterAbor`, when given, runs right after ABOR is sent and before its replies are
+    // read (a download's data connection is read to its end there).
+    void AbortTransfer(bool finalReplyPending,
+                       const std::function<void(CFtpWaiter&)>& afterAbor = {});
 
     // The entries of a folder (MLSD or LIST of `folder`, "" for the current one).
     std::vector<FtpListEntry> List(const QByteArray& folder);

@@ -242,6 +242,18 @@ qint64 CTlsStream::Write(const char* data, qint64 count, CFtpWaiter& waiter, Ftp
     }
 }
 
+void CTlsStream::Reset()
+{
+    // Broken off on purpose (an abort, a failure outside TLS): nothing goes to the server,
+    // but OpenSSL must not take the session this connection resumed for a bad one. Freed
+    // without a shutdown, it would mark it unresumable, and every later data connection of
+    // a server that requires reuse would be refused. A TLS failure of its own has spoiled
+    // the session already, at its alert.
+    if (ssl && established && !broken)
+        SSL_set_shutdown(ssl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+    socket.Reset();
+}
+
 void CTlsStream::Close()
 {
     // Only an answer to the server's own: a close_notify of ours on its own would tell the

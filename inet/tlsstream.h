@@ -38,7 +38,7 @@ public:
     // Sends close_notify, so that the server knows the data is complete, ends the sending
     // direction, and reads on until the server ends as well (a few seconds at most).
     bool Shutdown(CFtpWaiter& waiter, FtpDeadline deadline) override;
-    void Reset() override { socket.Reset(); }
+    void Reset() override;
     // Answers the server's close_notify with ours (without waiting), then closes: some
     // servers keep a session resumable only after a clean end on both sides.
     void Close() override;

@@ -72,6 +72,7 @@ void CVantorApp::ResetState()
     if (internetSession)
         internetSession->Close();
     internetSession.reset();
+    CConnectAttempt::EndAll();
     tlsMemory = std::make_shared<CTlsRunMemory>();
 
     programFolder.clear();

@@ -18,8 +18,19 @@ struct Worker
     std::thread thread;
     std::shared_ptr<std::atomic<bool>> ended;
 };
+// Joined at the latest when the program's statics go: a joinable thread must never be
+// destroyed (that ends the program on the spot).
+struct WorkerList
+{
+    std::vector<Worker> list;
+    ~WorkerList()
+    {
+        for (Worker& worker : list)
+            worker.thread.join();
+    }
+};
 std::mutex workersMutex;
-std::vector<Worker> workers;
+WorkerList workers;
 
 } // namespace
 
@@ -27,17 +38,17 @@ bool CConnectAttempt::Launch(const std::shared_ptr<CConnectAttempt>& attempt)
 {
     std::lock_guard lock(workersMutex);
     // The ones that are over are joined now, so that the list stays short.
-    for (auto it = workers.begin(); it != workers.end();) {
+    for (auto it = workers.list.begin(); it != workers.list.end();) {
         if (*it->ended) {
             it->thread.join();
-            it = workers.erase(it);
+            it = workers.list.erase(it);
         } else {
             ++it;
         }
     }
     auto ended = std::make_shared<std::atomic<bool>>(false);
     try {
-        workers.push_back({std::thread([attempt, ended] {
+        workers.list.push_back({std::thread([attempt, ended] {
                                attempt->Run();
                                *ended = true;
                            }),
@@ -53,7 +64,7 @@ void CConnectAttempt::EndAll()
     std::vector<Worker> all;
     {
         std::lock_guard lock(workersMutex);
-        all.swap(workers);
+        all.swap(workers.list);
     }
     for (Worker& worker : all)
         worker.thread.join();

@@ -2,6 +2,7 @@
 // that break the handshake.
 #include "inet/ftpfilefind.h"
 #include "inet/internetfile.h"
+#include "inet/tlsrunmemory.h"
 #include "inet/tlstruststore.h"
 #include "tests/fixtures/fakeftpserver.h"
 #include "tests/fixtures/ftpserverfixture.h"
@@ -178,7 +179,7 @@ TEST_F(CFtpTlsTest, UnknownCertificateIsAskedAboutBeforeThePasswordAndTrustIsKep
               explicitServer->CertificateFingerprint());
 }
 
-TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndItsSecondConnections)
+TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndSessionsSharingItsRun)
 {
     CertificateQuestions questions;
     std::unique_ptr<CInternetSession> session = Session(questions);
@@ -201,6 +202,24 @@ TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndItsSecondConnections
               }),
               InetErrorKind::Security);
     EXPECT_EQ(nextRun.asked.size(), 1u);
+
+    // Sessions given the same run memory (the program's reconnects, its digest side
+    // connection) share the decision, even one with nobody to ask.
+    InternetOptions options = TestOptions();
+    options.tlsMemory = std::make_shared<CTlsRunMemory>();
+    CertificateQuestions asker;
+    CInternetSession asking(options);
+    asking.SetCertificateHook(asker.Hook());
+    asking
+        .GetFtpConnection(explicitServer->Address(), CFtpServerFixture::kUser,
+                          CFtpServerFixture::kPassword)
+        ->Close();
+    CInternetSession silent(options);
+    EXPECT_NO_THROW(silent
+                        .GetFtpConnection(explicitServer->Address(), CFtpServerFixture::kUser,
+                                          CFtpServerFixture::kPassword)
+                        ->Close());
+    EXPECT_EQ(asker.asked.size(), 1u);
 }
 
 TEST_F(CFtpTlsTest, EveryProblemOfTheCertificateIsToldAtOnce)

@@ -6,9 +6,11 @@
 #include "framework/modaldialog.h"
 #include "framework/programfolder.h"
 #include "framework/settingsstore.h"
+#include "ftp/connectattempt.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "panes/dragcopies.h"
+#include "inet/tlsrunmemory.h"
 #include "profiles/profilefile.h"
 
 #include <QScreen>
@@ -102,6 +104,8 @@ void CVantorApp::ResetState()
     if (internetSession)
         internetSession->Close();
     internetSession.reset();
+    CConnectAttempt::EndAll();
+    tlsMemory = std::make_shared<CTlsRunMemory>();
 
     programFolder.clear();
     helpFilePath.clear();
@@ -228,5 +232,7 @@ int CVantorApp::ExitInstance(int frameworkCode)
         internetSession->Close();
         internetSession.reset();
     }
+    // A login given up on may still be ending: it must not outlive the libraries it uses.
+    CConnectAttempt::EndAll();
     return frameworkCode;
 }

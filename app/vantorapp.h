@@ -15,6 +15,7 @@ class CInternetSession;
 class CFtpConnection;
 class CMainFrame;
 class CPaneFrame;
+class CTlsRunMemory;
 
 // The application object: starts and ends the program and owns every piece of state that
 // more than one part of the program uses. Other code reads and writes the members directly,
@@ -88,6 +89,9 @@ public:
     std::unique_ptr<CFtpConnection> ftpConnection;
     QString ftpCurrentDir;
     QList<DirEntry> ftpEntries;
+    // The security decisions of this run, shared by every session it opens (the login,
+    // its reconnects, the digest session): "Connect this time only", servers seen with TLS.
+    std::shared_ptr<CTlsRunMemory> tlsMemory;
 
     // Flags shared between the parts of the program.
     bool connectDone = false;

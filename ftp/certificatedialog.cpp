@@ -17,6 +17,8 @@ QLabel* ValueLabel(const QString& text, const char* name)
 {
     auto* label = new QLabel(text);
     label->setObjectName(QLatin1String(name));
+    // Certificate fields are the server's words: shown as they are, never as markup.
+    label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return label;

@@ -4,6 +4,7 @@
 #include "ftp/serverchecks.h"
 #include "ftp/skippeditems.h"
 #include "inet/internetexception.h"
+#include "inet/internetsession.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -114,6 +115,8 @@ public:
     static constexpr std::chrono::milliseconds kConnectWaitLimit{30000};
     static void SetConnectWaitLimit(std::chrono::milliseconds limit);
     static std::chrono::milliseconds ConnectWaitLimit();
+    // The options of every session the program opens: they share the run's TLS decisions.
+    static InternetOptions SessionOptions();
     // How often the progress reaches the screen and waiting input runs during a transfer.
     static constexpr int kDisplayIntervalMs = 20;
 
@@ -173,8 +176,10 @@ private:
     bool CheckDownloadTarget(const QString& localPath, const QString& target);
 
     bool WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt);
+    // The box for a server that used TLS before and refuses it now; offers, behind two
+    // answers, to forget that memory.
+    void ReportDowngrade(const QString& address);
     bool EnterStartFolder();
-    static void ConnectWorker(std::shared_ptr<CConnectAttempt> attempt);
     static bool WaitHook();
     static void InstallWaitHook();
 

@@ -7,9 +7,14 @@
 #include "ftp/certificatedialog.h"
 #include "ftp/connectattempt.h"
 #include "ftp/connecterrors.h"
+#include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
+#include "inet/ftpsecurity.h"
+#include "inet/hostresolver.h"
 #include "inet/internetsession.h"
+#include "inet/tlsrunmemory.h"
+#include "inet/tlstruststore.h"
 
 #include <QCoreApplication>
 
@@ -65,7 +70,7 @@ bool CCommStatusDialog::Connect()
     }
 
     ShowConnectStep(QStringLiteral("Opening Internet Connection - Please Wait"));
-    app.internetSession = std::make_unique<CInternetSession>();
+    app.internetSession = std::make_unique<CInternetSession>(SessionOptions());
     InstallWaitHook();
 
     ShowConnectStep(QStringLiteral("Connecting to FTP Server - Please Wait"));
@@ -93,12 +98,17 @@ bool CCommStatusDialog::Connect()
         const std::optional<CInternetException> error = attempt->Error();
         // A refusal for the sake of security says why: the user has to know that the
         // server, not the password, is the problem.
-        if (error && error->Kind() == InetErrorKind::Security)
+        if (error && error->IsDowngrade())
+            ReportDowngrade(profile.address);
+        else if (error && error->Kind() == InetErrorKind::Security)
             ShowMessageBox(MessageOwner(), error->Message(), kConnectErrorCaption, MsgIcon::Stop);
         else
             ReportConnectError(error);
         return false;
     }
+    // The login went on, but what could not be kept is said.
+    for (const QString& warning : app.internetSession->TakeWarnings())
+        ShowMessageBox(MessageOwner(), warning, FileMessages::TrustFileCaption(), MsgIcon::Warning);
     ShowFtpSecurity(app.ftpConnection->SecurityName());
 
     if (app.showCommWindow)
@@ -106,12 +116,40 @@ bool CCommStatusDialog::Connect()
     return EnterStartFolder();
 }
 
+InternetOptions CCommStatusDialog::SessionOptions()
+{
+    InternetOptions options;
+    options.tlsMemory = theApp().tlsMemory;
+    return options;
+}
+
+void CCommStatusDialog::ReportDowngrade(const QString& address)
+{
+    const std::optional<FtpSecureAddress> secure = ParseSecureAddress(address);
+    const std::optional<FtpServerAddress> server =
+        secure ? ParseServerAddress(secure->server, secure->defaultPort) : std::nullopt;
+    const QString key = server ? CTlsTrustStore::ServerKey(server->host, server->port) : address;
+    // Forgetting takes two deliberate answers: this box keeps the memory by default.
+    if (ShowMessageBox(MessageOwner(), FileMessages::DowngradeText(key),
+                       FileMessages::DowngradeCaption(), MsgIcon::Stop,
+                       MsgButtons::YesNo) != MsgAnswer::No ||
+        !server ||
+        ShowMessageBox(MessageOwner(), FileMessages::ForgetTlsText(key),
+                       FileMessages::ForgetTlsCaption(), MsgIcon::Warning,
+                       MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    if (theApp().tlsMemory)
+        theApp().tlsMemory->Forget(key);
+    CTlsTrustStore store;
+    if (!store.Forget(server->host, server->port))
+        ShowMessageBox(MessageOwner(), store.Error(), FileMessages::TrustFileCaption(),
+                       MsgIcon::Stop);
+}
+
 bool CCommStatusDialog::WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt)
 {
     CVantorApp& app = theApp();
-    try {
-        std::thread(&CCommStatusDialog::ConnectWorker, attempt).detach();
-    } catch (const std::system_error&) {
+    if (!CConnectAttempt::Launch(attempt)) {
         app.internetSession.reset();
         return false;
     }
@@ -140,11 +178,6 @@ bool CCommStatusDialog::WaitForLogin(const std::shared_ptr<CConnectAttempt>& att
         return false;
     }
     return true;
-}
-
-void CCommStatusDialog::ConnectWorker(std::shared_ptr<CConnectAttempt> attempt)
-{
-    attempt->Run();
 }
 
 bool CCommStatusDialog::EnterStartFolder()

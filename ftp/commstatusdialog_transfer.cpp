@@ -160,27 +160,42 @@ QByteArray ServerDigestOf(CFtpConnection& connection, const CServerChecks& check
     return checks.DigestFromReply(reply.code, reply.text);
 }
 
-// Whether the server's digest of `path` is the one computed while the bytes streamed. A
-// server that cannot tell leaves the size as the only check.
+// What comparing the two digests of a copy showed. Only two equal digests are a match; a
+// digest missing on either side (none offered, refused, failed, too late) leaves the size
+// as the only check.
+enum class DigestCheck { Match, Mismatch, NotVerified };
+
+DigestCheck CompareDigests(const QByteArray& ours, const QByteArray& theirs)
+{
+    if (ours.isEmpty() || theirs.isEmpty())
+        return DigestCheck::NotVerified;
+    return ours == theirs ? DigestCheck::Match : DigestCheck::Mismatch;
+}
+
+DigestCheck CheckDigest(CFtpConnection& connection, const CServerChecks& checks,
+                        const QString& path, CStreamDigest* digest)
+{
+    if (!digest)
+        return DigestCheck::NotVerified;
+    return CompareDigests(digest->HexResult(), ServerDigestOf(connection, checks, path));
+}
+
+// Whether the server's digest of `path` differs from the one computed while the bytes
+// streamed: false only for a proven mismatch.
 bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
                    CStreamDigest* digest)
 {
-    if (!digest)
-        return true;
-    const QByteArray ours = digest->HexResult();
-    const QByteArray theirs = ServerDigestOf(connection, checks, path);
-    return theirs.isEmpty() || ours.isEmpty() || theirs == ours;
+    return CheckDigest(connection, checks, path, digest) != DigestCheck::Mismatch;
 }
 
-// Whether the digest the server computed beside the transfer is the one computed here. A
-// wait ended by Cancel answers true: the caller's poll reports the cancel.
-bool ParallelDigestMatches(CCommStatusDialog& dialog, CDigestRequest& request,
-                           CStreamDigest& digest)
+// The digest the server computed beside the transfer against the one computed here. A wait
+// ended by Cancel is no verdict: the caller's poll reports the cancel.
+DigestCheck CheckParallelDigest(CCommStatusDialog& dialog, CDigestRequest& request,
+                                CStreamDigest& digest)
 {
     const QByteArray theirs =
         request.Wait(PumpPendingMessages, [&dialog] { return dialog.cancelRequested; });
-    const QByteArray ours = digest.HexResult();
-    return theirs.isEmpty() || ours.isEmpty() || theirs == ours;
+    return CompareDigests(digest.HexResult(), theirs);
 }
 
 std::unique_ptr<CStreamDigest> DigestFor(const CServerChecks& checks)
@@ -391,12 +406,12 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
         ReportNetworkFailure(*this, error);
         return false;
     }
-    std::shared_ptr<CDigestRequest> parallelDigest;
+    std::unique_ptr<CDigestRequest> parallelDigest;
     if (digest && length.length.value_or(0) >= kParallelDigestBytes) {
         const ProfileRecord& profile = theApp().activeProfile;
-        parallelDigest = CDigestRequest::Start(
-            {profile.address, profile.userId, profile.password, connection->IsPassive()},
-            *serverChecks, ftpPath);
+        parallelDigest = CDigestRequest::Start({profile.address, profile.userId, profile.password,
+                                                connection->IsPassive(), theApp().tlsMemory},
+                                               *serverChecks, ftpPath);
     }
 
     CPartFile part(target);
@@ -431,10 +446,15 @@ bool CCommStatusDialog::DownloadListedFile(const QString& ftpPath, const QString
             sizeMatches = now && *now == moved;
         }
         bool whole = written && part.File().error() == QFileDevice::NoError && sizeMatches;
-        if (whole)
-            whole = parallelDigest
-                        ? ParallelDigestMatches(*this, *parallelDigest, *digest)
-                        : DigestMatches(*connection, *serverChecks, ftpPath, digest.get());
+        if (whole) {
+            const DigestCheck check =
+                parallelDigest ? CheckParallelDigest(*this, *parallelDigest, *digest)
+                               : CheckDigest(*connection, *serverChecks, ftpPath, digest.get());
+            whole = check != DigestCheck::Mismatch;
+            // Which checks held the copy to the server's file, for the user to see.
+            SetStatusLine(check == DigestCheck::Match ? FileMessages::CheckedByDigestText()
+                                                      : FileMessages::CheckedBySizeText());
+        }
         if (cancelRequested) {
             PollCancel();
             return false;

@@ -4,7 +4,71 @@
 #include "inet/internetexception.h"
 #include "inet/internetsession.h"
 
+#include <system_error>
+#include <thread>
+#include <vector>
+
 std::atomic<int> CConnectAttempt::runningWorkers{0};
+
+namespace {
+
+// Every worker thread launched and not yet joined, with whether its body has returned.
+struct Worker
+{
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> ended;
+};
+// Joined at the latest when the program's statics go: a joinable thread must never be
+// destroyed (that ends the program on the spot).
+struct WorkerList
+{
+    std::vector<Worker> list;
+    ~WorkerList()
+    {
+        for (Worker& worker : list)
+            worker.thread.join();
+    }
+};
+std::mutex workersMutex;
+WorkerList workers;
+
+} // namespace
+
+bool CConnectAttempt::Launch(const std::shared_ptr<CConnectAttempt>& attempt)
+{
+    std::lock_guard lock(workersMutex);
+    // The ones that are over are joined now, so that the list stays short.
+    for (auto it = workers.list.begin(); it != workers.list.end();) {
+        if (*it->ended) {
+            it->thread.join();
+            it = workers.list.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    try {
+        workers.list.push_back({std::thread([attempt, ended] {
+                               attempt->Run();
+                               *ended = true;
+                           }),
+                           ended});
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void CConnectAttempt::EndAll()
+{
+    std::vector<Worker> all;
+    {
+        std::lock_guard lock(workersMutex);
+        all.swap(workers.list);
+    }
+    for (Worker& worker : all)
+        worker.thread.join();
+}
 
 CConnectAttempt::CConnectAttempt(CInternetSession& loginSession, const QString& serverText,
                                  const QString& userName, const QString& userPassword)
@@ -25,6 +89,11 @@ void CConnectAttempt::Run()
     ++runningWorkers;
     std::unique_ptr<CFtpConnection> made;
     bool loginFailed = false;
+    // This thread's waits on the network end as soon as nobody waits for the login.
+    session.SetWaitHook([this] {
+        std::lock_guard lock(mutex);
+        return !abandoned;
+    });
     try {
         made = session.GetFtpConnection(server, user, password, 0, false);
     } catch (const CInternetException& e) {
@@ -37,6 +106,7 @@ void CConnectAttempt::Run()
     }
     if (!made)
         loginFailed = true;
+    session.SetWaitHook({});
 
     std::unique_ptr<CInternetSession> orphan;
     {

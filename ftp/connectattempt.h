@@ -22,8 +22,9 @@ class CInternetSession;
 // cannot install anything there.
 //
 // The session stays owned by the application while Connect waits. When the wait gives up,
-// Abandon hands the session over to this object, so that the worker's login can finish on
-// it safely; the worker then closes the late connection and lets the session go.
+// Abandon hands the session over to this object and stops the login at its next wait on the
+// network; the worker then closes what it has and lets the session go. The threads are kept
+// (Launch) so that EndAll can wait for them before the program ends.
 //
 // The login may need the user: a server certificate nobody vouches for is asked about on
 // the user-interface thread (Ask blocks the worker until Wait has the answer), and the
@@ -62,6 +63,12 @@ public:
     // Gives up on the login. A login that has ended meanwhile is closed here; one still
     // running is closed by the worker, which also releases `session`.
     void Abandon(std::unique_ptr<CInternetSession> session);
+
+    // Runs `attempt` on a worker thread of its own; false when no thread could be started.
+    static bool Launch(const std::shared_ptr<CConnectAttempt>& attempt);
+    // Waits for every worker ever launched to end (an abandoned one stops at its next wait
+    // on the network): nothing of a login may run while the program ends.
+    static void EndAll();
 
     // Workers whose login has not ended yet (tests wait for a discarded login to go).
     static int RunningWorkers();

@@ -6,18 +6,42 @@
 
 #include <chrono>
 #include <system_error>
-#include <thread>
 
-std::shared_ptr<CDigestRequest>
+std::atomic<int> CDigestRequest::runningThreads{0};
+
+std::unique_ptr<CDigestRequest>
 CDigestRequest::Start(const Login& login, const CServerChecks& checks, const QString& path)
 {
-    auto request = std::make_shared<CDigestRequest>();
+    auto request = std::make_unique<CDigestRequest>();
+    CDigestRequest* self = request.get();
+    ++runningThreads;
     try {
-        std::thread([request, login, checks, path] { request->Run(login, checks, path); }).detach();
+        request->thread = std::thread([self, login, checks, path] {
+            self->Run(login, checks, path);
+            --runningThreads;
+        });
     } catch (const std::system_error&) {
+        --runningThreads;
         return nullptr;
     }
     return request;
+}
+
+CDigestRequest::~CDigestRequest()
+{
+    Stop();
+    if (thread.joinable())
+        thread.join();
+}
+
+void CDigestRequest::Stop()
+{
+    stopRequested = true;
+}
+
+int CDigestRequest::RunningThreads()
+{
+    return runningThreads;
 }
 
 void CDigestRequest::Run(const Login& login, const CServerChecks& checks, const QString& path)
@@ -25,7 +49,11 @@ void CDigestRequest::Run(const Login& login, const CServerChecks& checks, const 
     QByteArray answer;
     try {
         // A session of its own: the program's session is used on the other thread meanwhile.
-        CInternetSession session;
+        InternetOptions options;
+        options.tlsMemory = login.tlsMemory;
+        CInternetSession session(options);
+        // Every wait of this thread on the network asks whether the copy still wants it.
+        session.SetWaitHook([this] { return !stopRequested; });
         const std::unique_ptr<CFtpConnection> connection =
             session.GetFtpConnection(login.address, login.user, login.password, 0, login.passive);
         FtpCommandReply reply;
@@ -53,8 +81,10 @@ QByteArray CDigestRequest::Wait(const std::function<void()>& whileWaiting,
         whileWaiting();
         const bool stop = giveUp();
         lock.lock();
-        if (stop)
+        if (stop) {
+            Stop();
             return {};
+        }
     }
     return digest;
 }

@@ -135,4 +135,45 @@ inline QString NotFileOrFolderReason()
     return QStringLiteral("neither a file nor a folder on the server");
 }
 
+// What a finished download was checked by.
+inline QString CheckedByDigestText()
+{
+    return QStringLiteral("Checked by size and digest");
+}
+inline QString CheckedBySizeText()
+{
+    return QStringLiteral("Checked by size only: not verified by digest");
+}
+
+// A server that spoke TLS before refuses it now (`server` is "host:port").
+inline QString DowngradeText(const QString& server)
+{
+    return QStringLiteral(
+               "The server %1 no longer offers encryption, although it did before. This may be "
+               "an attack by someone between you and the server. The connection was ended and "
+               "nothing was sent: not your user name, not your password.\n\n"
+               "Keep refusing unencrypted connections to this server? Answer No only if the "
+               "server's owner told you that it gave up encryption.")
+        .arg(server);
+}
+inline QString DowngradeCaption()
+{
+    return QStringLiteral("Encryption Refused");
+}
+inline QString ForgetTlsText(const QString& server)
+{
+    return QStringLiteral("Forget that the server %1 used encryption, and its trusted "
+                          "certificate? From the next connection on, your user name and "
+                          "password may go to it in plain text.")
+        .arg(server);
+}
+inline QString ForgetTlsCaption()
+{
+    return QStringLiteral("Forget Encryption");
+}
+inline QString TrustFileCaption()
+{
+    return QStringLiteral("Trusted Certificates");
+}
+
 } // namespace FileMessages

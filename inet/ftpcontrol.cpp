@@ -353,7 +353,8 @@ void CFtpControl::SetType(TransferType type)
     currentType = type;
 }
 
-void CFtpControl::AbortTransfer(bool finalReplyPending)
+void CFtpControl::AbortTransfer(bool finalReplyPending,
+                                const std::function<void(CFtpWaiter&)>& afterAbor)
 {
     if (lost)
         return;
@@ -368,6 +369,8 @@ void CFtpControl::AbortTransfer(bool finalReplyPending)
         // So the replies are let settle first, and NOOP's 200 then marks the point where
         // the connection is in step again.
         SendLine("ABOR", waiter);
+        if (afterAbor)
+            afterAbor(waiter);
         const int expected = finalReplyPending ? 2 : 1;
         int seen = 0;
         ReadReply(waiter, DeadlineIn(limit));

@@ -13,6 +13,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -87,7 +88,10 @@ public:
                                               TransferType type);
     // After a transfer was given up: ABOR, then NOOP, and the replies drained up to the
     // NOOP's, so that the connection is in step again (else it is lost).
-    void AbortTransfer(bool finalReplyPending);
+    // `afterAbor`, when given, runs right after ABOR is sent and before its replies are
+    // read (a download's data connection is read to its end there).
+    void AbortTransfer(bool finalReplyPending,
+                       const std::function<void(CFtpWaiter&)>& afterAbor = {});
 
     // The entries of a folder (MLSD or LIST of `folder`, "" for the current one).
     std::vector<FtpListEntry> List(const QByteArray& folder);
@@ -131,6 +135,9 @@ private:
     void NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter);
     void StartTls(CFtpSocket socket, CFtpWaiter& waiter);
     void CheckCertificate(const CTlsStream& tls);
+    // Whether this server spoke TLS before (in this run or an earlier one).
+    bool KnownTlsServer() const;
+    [[noreturn]] void RefuseDowngrade(const FtpReply& reply);
     void ProtectData();
     std::unique_ptr<CFtpStream> SecureData(CFtpSocket socket, bool finalReplyPending);
     QString TrustKey() const;

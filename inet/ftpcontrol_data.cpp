@@ -345,7 +345,14 @@ std::vector<FtpListEntry> CFtpControl::ReadListing(const QByteArray& command, Li
                 QStringLiteral("The folder lists more than %L1 entries, more than can be shown.")
                     .arg(limit)));
     }
+    // Over TLS only the server's close_notify tells a whole listing from one cut short on
+    // the way (a forged FIN): a listing without it is no listing, whatever the 226 says.
+    const bool whole = channel->EndedCleanly();
     channel->Close();
+    if (!whole)
+        throw CInternetException(InetErrorKind::DataConnection,
+                                 QStringLiteral("The listing ended without the encryption's "
+                                                "closing message; it may have been cut short."));
     listing.Finish();
     if (listing.NothingReadable())
         throw CInternetException(InetErrorKind::Protocol,

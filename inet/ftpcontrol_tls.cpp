@@ -5,12 +5,42 @@
 #include "inet/ftpplainstream.h"
 #include "inet/ftpsessionshared.h"
 #include "inet/tlscontext.h"
+#include "inet/tlsrunmemory.h"
 #include "inet/tlsstream.h"
 #include "inet/tlstruststore.h"
 
 QString CFtpControl::TrustKey() const
 {
     return CTlsTrustStore::ServerKey(server.host, server.port);
+}
+
+bool CFtpControl::KnownTlsServer() const
+{
+    if (shared->tls.Memory()->UsedTls(TrustKey()))
+        return true;
+    const CTlsTrustStore store(shared->Options().trustStorePath);
+    if (store.UsedTls(server.host, server.port))
+        return true;
+    if (!store.Error().isEmpty())
+        // Unknown is not "never": without the file nobody can tell, so nothing is sent.
+        throw CInternetException(
+            InetErrorKind::Security,
+            QStringLiteral("%1 Whether the server %2 used TLS before cannot be told, so the "
+                           "connection was ended and your password was not sent.")
+                .arg(store.Error(), TrustKey()));
+    return false;
+}
+
+void CFtpControl::RefuseDowngrade(const FtpReply& reply)
+{
+    CInternetException refusal(
+        InetErrorKind::Security,
+        QStringLiteral("The server %1 stopped offering encryption, although it used TLS "
+                       "before. The connection was refused and your password was not sent.")
+            .arg(TrustKey()),
+        reply.code, reply.Text());
+    refusal.MarkDowngrade();
+    throw refusal;
 }
 
 void CFtpControl::NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter)
@@ -30,20 +60,15 @@ void CFtpControl::NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter)
         StartTls(static_cast<CFtpPlainStream&>(*stream).TakeSocket(), waiter);
         return;
     }
+    // A server that spoke TLS to us and now refuses is what someone in between would make
+    // of it, whatever the address asked for: the user has to hear it in those words.
+    if (KnownTlsServer())
+        RefuseDowngrade(reply);
     if (wanted == FtpSecurity::Explicit)
         throw ReplyError(
             InetErrorKind::Security,
             QStringLiteral("The server %1 offers no encryption (AUTH TLS)").arg(TrustKey()), reply);
-    // A bare address goes plain only with a server that never spoke TLS to us: one that
-    // did and now refuses is what someone in between would make of it.
-    const CTlsTrustStore store(shared->Options().trustStorePath);
-    if (shared->tls.UsedTls(TrustKey()) || store.Fingerprint(server.host, server.port))
-        throw CInternetException(
-            InetErrorKind::Security,
-            QStringLiteral("The server %1 stopped offering encryption, although it used TLS "
-                           "before. The connection was refused and your password was not sent.")
-                .arg(TrustKey()),
-            reply.code, reply.Text());
+    // A bare address goes plain only with a server that never spoke TLS to us.
 }
 
 void CFtpControl::StartTls(CFtpSocket socket, CFtpWaiter& waiter)
@@ -57,7 +82,12 @@ void CFtpControl::StartTls(CFtpSocket socket, CFtpWaiter& waiter)
     CheckCertificate(*tls);
     securityName = tls->ProtocolName();
     stream = std::move(tls);
-    shared->tls.RememberTls(TrustKey());
+    // From now on this server is never logged in to in plain text, in this run or a later
+    // one; the run keeps it even when the file cannot be written.
+    shared->tls.Memory()->RememberTls(TrustKey());
+    CTlsTrustStore store(shared->Options().trustStorePath);
+    if (!store.RememberTls(server.host, server.port))
+        shared->tls.Warn(store.Error());
     shared->tls.Step(QStringLiteral("Connecting to FTP Server - Please Wait"));
 }
 
@@ -73,21 +103,34 @@ void CFtpControl::CheckCertificate(const CTlsStream& tls)
     certificateFingerprint = certificate.fingerprint;
     if (certificate.problem.isEmpty())
         return; // the system's certificate store vouches for it
+    const std::shared_ptr<CTlsRunMemory> memory = shared->tls.Memory();
+    if (memory->AcceptedOnce(TrustKey(), certificate.fingerprint))
+        return;
     CTlsTrustStore store(shared->Options().trustStorePath);
     const std::optional<QByteArray> trusted = store.Fingerprint(server.host, server.port);
-    if (trusted == certificate.fingerprint ||
-        shared->tls.AcceptedOnce(TrustKey(), certificate.fingerprint))
+    if (trusted == certificate.fingerprint)
         return;
+    if (!store.Error().isEmpty())
+        // Without the file, a changed certificate would look merely unknown.
+        throw CInternetException(
+            InetErrorKind::Security,
+            QStringLiteral("%1 The certificate of the server %2 cannot be checked against "
+                           "your earlier decisions, so the connection was ended.")
+                .arg(store.Error(), TrustKey()));
     if (trusted)
         certificate.previousFingerprint = *trusted;
     switch (shared->tls.Ask(certificate)) {
     case TlsTrustAnswer::TrustAlways:
-        // Kept for this session even when the file cannot be written.
-        store.Trust(server.host, server.port, certificate.fingerprint);
-        shared->tls.AcceptOnce(TrustKey(), certificate.fingerprint);
+        // Kept for this run even when the file cannot be written, and the user is told.
+        memory->AcceptOnce(TrustKey(), certificate.fingerprint);
+        if (!store.Trust(server.host, server.port, certificate.fingerprint))
+            shared->tls.Warn(store.Error() +
+                             QStringLiteral(" The certificate of %1 is trusted until the "
+                                            "program ends.")
+                                 .arg(TrustKey()));
         return;
     case TlsTrustAnswer::TrustOnce:
-        shared->tls.AcceptOnce(TrustKey(), certificate.fingerprint);
+        memory->AcceptOnce(TrustKey(), certificate.fingerprint);
         return;
     case TlsTrustAnswer::Refuse:
         break;

@@ -54,16 +54,48 @@ void CFtpDataChannel::Release()
     link.reset();
 }
 
+void CFtpDataChannel::AbortSending(CFtpControl& control)
+{
+    if (!stream || direction != FileAccess::Read || stream->EndedCleanly() || atEnd) {
+        // Broken off, never ended: the server must not take what it has for the whole.
+        if (stream)
+            stream->Reset();
+        control.AbortTransfer(true);
+        return;
+    }
+    // A download is let end as the server ends it after ABOR: a reset would make the
+    // server drop its TLS session without its close_notify, and servers that require
+    // reuse then refuse every later data connection of this control connection. What
+    // still comes is read and thrown away, for a short while at most.
+    control.AbortTransfer(true, [this](CFtpWaiter& abortWaiter) {
+        const FtpDeadline until = DeadlineIn(std::chrono::milliseconds(kAbortDrainMs));
+        char scratch[16 * 1024];
+        qint64 got = 0;
+        do
+            got = stream->Read(scratch, sizeof scratch, abortWaiter, until);
+        while (got > 0);
+        if (got == 0 && stream->EndedCleanly())
+            stream->Close(); // answers the server's close_notify
+        else
+            stream->Reset();
+    });
+    if (stream->IsOpen()) // the abort never got as far as the data
+        stream->Reset();
+}
+
 void CFtpDataChannel::Fail(const CInternetException& failure, bool serverStillSending)
 {
     closed = true;
-    // Broken off, never ended: the server must not take what it has for the whole.
-    if (stream)
-        stream->Reset();
     CInternetException reason = failure;
-    if (CFtpControl* control = Control(); control && !finalReply) {
+    CFtpControl* control = Control();
+    if (!control || finalReply || !serverStillSending) {
+        // Broken off, never ended: the server must not take what it has for the whole.
+        if (stream)
+            stream->Reset();
+    }
+    if (control && !finalReply) {
         if (serverStillSending) {
-            control->AbortTransfer(true);
+            AbortSending(*control);
         } else {
             // The server ended the data connection itself: its reply says why.
             try {
@@ -262,10 +294,11 @@ void CFtpDataChannel::Abandon() noexcept
     if (closed)
         return;
     closed = true;
-    if (stream)
+    if (CFtpControl* control = Control(); control && !finalReply) {
+        AbortSending(*control);
+    } else if (stream) {
         stream->Reset();
-    if (CFtpControl* control = Control(); control && !finalReply)
-        control->AbortTransfer(true);
+    }
     Release();
 }
 

@@ -20,6 +20,8 @@ class CFtpDataChannel
 {
 public:
     static constexpr qint64 kBufferSize = 256 * 1024;
+    // How long an aborted TLS download is read on for the server's end of it.
+    static constexpr int kAbortDrainMs = 3000;
 
     // `stream` is null when the server finished without connecting.
     CFtpDataChannel(std::shared_ptr<FtpSessionShared> session, std::shared_ptr<FtpControlLink> link,
@@ -56,6 +58,8 @@ private:
     // Gives the transfer up after `failure`: the server is told (ABOR) or its verdict is
     // read, the connection is released, and `failure` (or the server's reason) is thrown.
     [[noreturn]] void Fail(const CInternetException& failure, bool serverStillSending);
+    // Aborts a transfer the server is still sending: ABOR, and the data connection ended.
+    void AbortSending(CFtpControl& control);
     void Release();
 
     std::shared_ptr<FtpSessionShared> shared;

@@ -15,8 +15,16 @@ void FtpSessionShared::SetOptions(const InternetOptions& value)
 void FtpSessionShared::SetWaitHook(CInternetSession::WaitHook value)
 {
     std::lock_guard lock(mutex);
-    hook = std::move(value);
-    hookThread = std::this_thread::get_id();
+    if (value)
+        hooks[std::this_thread::get_id()] = std::move(value);
+    else
+        hooks.erase(std::this_thread::get_id());
+}
+
+void FtpSessionShared::ClearWaitHooks()
+{
+    std::lock_guard lock(mutex);
+    hooks.clear();
 }
 
 bool FtpSessionShared::CallWaitHook()
@@ -27,9 +35,10 @@ bool FtpSessionShared::CallWaitHook()
     CInternetSession::WaitHook current;
     {
         std::lock_guard lock(mutex);
-        if (!hook || hookThread != std::this_thread::get_id())
+        const auto found = hooks.find(std::this_thread::get_id());
+        if (found == hooks.end())
             return true;
-        current = hook;
+        current = found->second;
     }
     inside = true;
     bool goOn = false;

@@ -8,6 +8,7 @@
 #include <QHash>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -19,8 +20,10 @@ struct FtpSessionShared
 {
     InternetOptions Options() const;
     void SetOptions(const InternetOptions& value);
-    // Installs the hook for the calling thread only.
+    // Installs the hook for the calling thread only; each thread has its own (an empty hook
+    // removes the calling thread's).
     void SetWaitHook(CInternetSession::WaitHook value);
+    void ClearWaitHooks();
     // Calls the hook when the calling thread installed it; false means stop. A hook that
     // throws counts as stop; a hook is never entered again from inside itself.
     bool CallWaitHook();
@@ -44,7 +47,6 @@ struct FtpSessionShared
 private:
     mutable std::mutex mutex;
     InternetOptions options;
-    CInternetSession::WaitHook hook;
-    std::thread::id hookThread;
+    std::map<std::thread::id, CInternetSession::WaitHook> hooks;
     QHash<QString, ServerFacts> servers;
 };

@@ -33,6 +33,10 @@ public:
     // A readable sentence, with the server's text where there is one.
     const QString& Message() const { return message; }
     const char* what() const noexcept override { return utf8.c_str(); }
+    // A server that spoke TLS before no longer does (Security kind): the login was ended
+    // before the user name was sent.
+    bool IsDowngrade() const { return downgrade; }
+    void MarkDowngrade() { downgrade = true; }
 
 private:
     InetErrorKind kind;
@@ -40,6 +44,7 @@ private:
     int replyCode;
     QString replyText;
     std::string utf8;
+    bool downgrade = false;
 };
 
 const char* InetErrorKindName(InetErrorKind kind);

@@ -11,6 +11,7 @@ CInternetSession::CInternetSession(const InternetOptions& initial)
     , options(initial)
 {
     shared->SetOptions(initial);
+    shared->tls.SetMemory(initial.tlsMemory);
 }
 
 CInternetSession::~CInternetSession()
@@ -19,7 +20,7 @@ CInternetSession::~CInternetSession()
     Close();
     // The hook belongs to whoever owns the session; connections that outlive it wait
     // without it.
-    shared->SetWaitHook({});
+    shared->ClearWaitHooks();
 }
 
 void CInternetSession::SetWaitHook(WaitHook hook)
@@ -46,6 +47,12 @@ void CInternetSession::SetOptions(const InternetOptions& value)
 {
     options = value;
     shared->SetOptions(value);
+    shared->tls.SetMemory(value.tlsMemory);
+}
+
+QStringList CInternetSession::TakeWarnings()
+{
+    return shared->tls.TakeWarnings();
 }
 
 std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const QString& server,

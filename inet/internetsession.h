@@ -3,12 +3,14 @@
 #include "inet/tlscertificate.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
 #include <memory>
 
 class CFtpConnection;
+class CTlsRunMemory;
 struct FtpSessionShared;
 
 // Limits of the session; tests set them short.
@@ -25,6 +27,9 @@ struct InternetOptions
     bool useMachineListings = true;
     // The certificates the user trusts; empty: the file in the XDG configuration folder.
     QString trustStorePath;
+    // The decisions that hold for the whole run ("Connect this time only", servers that
+    // spoke TLS), shared by every session given the same one; null: the session's own.
+    std::shared_ptr<CTlsRunMemory> tlsMemory;
     // Data connections try active mode first where the session knows no working mode for
     // the server yet (a server on the same host or network); otherwise passive goes first.
     bool preferActive = false;
@@ -49,8 +54,9 @@ public:
     CInternetSession& operator=(const CInternetSession&) = delete;
 
     // Called about every 50 ms while a call of this session waits on the network, on the
-    // installing thread only. Returning false stops the call with InetErrorKind::Cancelled
-    // (a running transfer is aborted with ABOR first). An empty hook removes it.
+    // installing thread only; each thread may install one of its own. Returning false stops the
+    // call with InetErrorKind::Cancelled (a running transfer is aborted with ABOR first). An empty
+    // hook removes it.
     using WaitHook = std::function<bool()>;
     void SetWaitHook(WaitHook hook);
 
@@ -86,6 +92,10 @@ public:
 
     // Number of idle connections in the pool (all servers).
     int PooledConnectionCount() const;
+
+    // What went wrong beside the logins since the last call, one sentence each (the file of
+    // trusted certificates could not be written): the login itself went on.
+    QStringList TakeWarnings();
 
 private:
     std::shared_ptr<FtpSessionShared> shared;

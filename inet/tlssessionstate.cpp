@@ -1,5 +1,7 @@
 #include "inet/tlssessionstate.h"
 
+#include <utility>
+
 void CTlsSessionState::SetCertificateHook(CertificateHook hook)
 {
     std::lock_guard lock(mutex);
@@ -33,26 +35,32 @@ void CTlsSessionState::Step(const QString& text) const
         hook(text);
 }
 
-void CTlsSessionState::AcceptOnce(const QString& server, const QByteArray& fingerprint)
+std::shared_ptr<CTlsRunMemory> CTlsSessionState::Memory() const
 {
     std::lock_guard lock(mutex);
-    acceptedOnce.insert(server + QLatin1Char(' ') + QString::fromLatin1(fingerprint));
+    return memory;
 }
 
-bool CTlsSessionState::AcceptedOnce(const QString& server, const QByteArray& fingerprint) const
+void CTlsSessionState::SetMemory(std::shared_ptr<CTlsRunMemory> shared)
 {
     std::lock_guard lock(mutex);
-    return acceptedOnce.contains(server + QLatin1Char(' ') + QString::fromLatin1(fingerprint));
+    if (shared)
+        memory = std::move(shared);
 }
 
-void CTlsSessionState::RememberTls(const QString& server)
+void CTlsSessionState::Warn(const QString& text)
 {
     std::lock_guard lock(mutex);
-    tlsServers.insert(server);
+    // One failing file is said once, however many of its writes failed.
+    for (const QString& earlier : warnings) {
+        if (earlier.startsWith(text))
+            return;
+    }
+    warnings.append(text);
 }
 
-bool CTlsSessionState::UsedTls(const QString& server) const
+QStringList CTlsSessionState::TakeWarnings()
 {
     std::lock_guard lock(mutex);
-    return tlsServers.contains(server);
+    return std::exchange(warnings, {});
 }

@@ -1,18 +1,22 @@
 #pragma once
 
 #include "inet/tlscertificate.h"
+#include "inet/tlsrunmemory.h"
 
-#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <mutex>
 
 // What a session knows about the security of its servers beyond one connection: the
-// certificates the user accepted for this session only, and the servers that spoke TLS,
-// so that the next connection to the same server (a pooled one, the second of a copy, a
-// folder level) is neither asked again nor allowed to go without. Thread-safe: logins run
-// on worker threads.
+// certificates the user accepted for this run only, and the servers that spoke TLS, so
+// that the next connection to the same server (a pooled one, the second of a copy, a
+// folder level, a later session given the same run memory) is neither asked again nor
+// allowed to go without. Also collects what went wrong beside the login (a trust file that
+// could not be written) for the program to tell the user. Thread-safe: logins run on
+// worker threads.
 class CTlsSessionState
 {
 public:
@@ -27,15 +31,17 @@ public:
     TlsTrustAnswer Ask(const TlsCertificateInfo& certificate) const;
     void Step(const QString& text) const;
 
-    void AcceptOnce(const QString& server, const QByteArray& fingerprint);
-    bool AcceptedOnce(const QString& server, const QByteArray& fingerprint) const;
-    void RememberTls(const QString& server);
-    bool UsedTls(const QString& server) const;
+    // The decisions of the run; a session's own until SetMemory shares one.
+    std::shared_ptr<CTlsRunMemory> Memory() const;
+    void SetMemory(std::shared_ptr<CTlsRunMemory> shared);
+
+    void Warn(const QString& text);
+    QStringList TakeWarnings();
 
 private:
     mutable std::mutex mutex;
     CertificateHook certificateHook;
     StepHook stepHook;
-    QSet<QString> acceptedOnce; // "server fingerprint"
-    QSet<QString> tlsServers;
+    std::shared_ptr<CTlsRunMemory> memory = std::make_shared<CTlsRunMemory>();
+    QStringList warnings;
 };

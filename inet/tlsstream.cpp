@@ -3,6 +3,8 @@
 #include "inet/internetexception.h"
 #include "inet/tlscontext.h"
 
+#include <QStringList>
+
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -77,6 +79,29 @@ QString VerifyProblem(long result)
     }
 }
 
+int ProblemsIndex()
+{
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// Notes every problem of the chain and lets the check go on, so that the user hears of all
+// of them at once (expired and made for another name), not only of the last one met.
+int CollectVerifyProblem(int ok, X509_STORE_CTX* store)
+{
+    if (ok)
+        return 1;
+    auto* ssl = static_cast<SSL*>(
+        X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    if (auto* problems =
+            ssl ? static_cast<std::vector<long>*>(SSL_get_ex_data(ssl, ProblemsIndex())) : nullptr) {
+        const long error = X509_STORE_CTX_get_error(store);
+        if (std::find(problems->begin(), problems->end(), error) == problems->end())
+            problems->push_back(error);
+    }
+    return 1;
+}
+
 } // namespace
 
 CTlsStream::CTlsStream(std::shared_ptr<CTlsContext> shared, CFtpSocket connected,
@@ -91,6 +116,8 @@ CTlsStream::CTlsStream(std::shared_ptr<CTlsContext> shared, CFtpSocket connected
         throw CInternetException(InetErrorKind::Security,
                                  QStringLiteral("TLS could not be set up on this computer."));
     }
+    SSL_set_ex_data(ssl, ProblemsIndex(), &verifyErrors);
+    SSL_set_verify(ssl, SSL_VERIFY_NONE, &CollectVerifyProblem);
     const QByteArray name = host.toUtf8();
     unsigned char address[16];
     const bool isAddress = inet_pton(AF_INET, name.constData(), address) == 1 ||
@@ -215,6 +242,18 @@ qint64 CTlsStream::Write(const char* data, qint64 count, CFtpWaiter& waiter, Ftp
     }
 }
 
+void CTlsStream::Reset()
+{
+    // Broken off on purpose (an abort, a failure outside TLS): nothing goes to the server,
+    // but OpenSSL must not take the session this connection resumed for a bad one. Freed
+    // without a shutdown, it would mark it unresumable, and every later data connection of
+    // a server that requires reuse would be refused. A TLS failure of its own has spoiled
+    // the session already, at its alert.
+    if (ssl && established && !broken)
+        SSL_set_shutdown(ssl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+    socket.Reset();
+}
+
 void CTlsStream::Close()
 {
     // Only an answer to the server's own: a close_notify of ours on its own would tell the
@@ -303,6 +342,14 @@ TlsCertificateInfo CTlsStream::PeerCertificate() const
             QByteArray(reinterpret_cast<const char*>(digest), static_cast<qsizetype>(length))
                 .toHex();
     X509_free(certificate);
-    info.problem = VerifyProblem(SSL_get_verify_result(ssl));
+    QStringList problems;
+    for (const long problem : verifyErrors) {
+        const QString text = VerifyProblem(problem);
+        if (!text.isEmpty() && !problems.contains(text))
+            problems.append(text);
+    }
+    if (problems.isEmpty()) // a check that failed without telling the callback
+        problems.append(VerifyProblem(SSL_get_verify_result(ssl)));
+    info.problem = problems.join(QLatin1Char('\n')).trimmed();
     return info;
 }

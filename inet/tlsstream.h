@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class CTlsContext;
 typedef struct ssl_st SSL;
@@ -37,7 +38,7 @@ public:
     // Sends close_notify, so that the server knows the data is complete, ends the sending
     // direction, and reads on until the server ends as well (a few seconds at most).
     bool Shutdown(CFtpWaiter& waiter, FtpDeadline deadline) override;
-    void Reset() override { socket.Reset(); }
+    void Reset() override;
     // Answers the server's close_notify with ours (without waiting), then closes: some
     // servers keep a session resumable only after a clean end on both sides.
     void Close() override;
@@ -67,4 +68,6 @@ private:
     bool established = false;
     bool broken = false;
     QString error;
+    // Every problem the chain check met, in the order met (not only the last one).
+    std::vector<long> verifyErrors;
 };

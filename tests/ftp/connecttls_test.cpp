@@ -2,22 +2,26 @@
 // the security pane, the step in the connect line, and the refusals that must say why.
 #include "app/mainframe.h"
 #include "app/vantorapp.h"
+#include "framework/messagebox.h"
 #include "framework/modaldialog.h"
 #include "ftp/certificatedialog.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 #include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
+#include "inet/tlsrunmemory.h"
 #include "inet/tlstruststore.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testhelpers.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 namespace {
@@ -156,13 +160,121 @@ TEST_F(CConnectTlsTest, PlainServerShowsNotEncryptedAndADowngradeSaysWhy)
     ASSERT_TRUE(CTlsTrustStore().Trust(QStringLiteral("127.0.0.1"), plainServer.Port(),
                                        QByteArray(64, 'd')));
     CMessageBoxScript boxes;
-    boxes.Expect(QStringLiteral("The server 127.0.0.1:%1 stopped offering encryption, although "
-                                "it used TLS before. The connection was refused and your "
-                                "password was not sent.")
-                     .arg(plainServer.Port()),
-                 FileMessages::ConnectErrorCaption(), MsgIcon::Stop);
+    const QString key = QStringLiteral("127.0.0.1:%1").arg(plainServer.Port());
+    boxes.Expect(FileMessages::DowngradeText(key), FileMessages::DowngradeCaption(), MsgIcon::Stop,
+                 MsgAnswer::Yes);
     std::vector<DialogSeen> seen;
     EXPECT_FALSE(ConnectAnswering("cancelButton", seen));
     EXPECT_EQ(boxes.Pending(), 0);
     EXPECT_EQ(plainServer.CountCommands(QStringLiteral("PASS")), 1); // the first, plain login
+}
+
+TEST_F(CConnectTlsTest, OnceTlsAlwaysTlsAcrossReconnectsAndRestartsUntilForgottenOnPurpose)
+{
+    std::optional<CFtpServerFixture> tlsServer(std::in_place, FixtureTls::Explicit);
+    ASSERT_TRUE(tlsServer->IsRunning());
+    const quint16 port = tlsServer->Port();
+    const QString key = QStringLiteral("127.0.0.1:%1").arg(port);
+    theApp().activeProfile.address = tlsServer->Address();
+    {
+        CMessageBoxScript boxes;
+        std::vector<DialogSeen> seen;
+        ASSERT_TRUE(ConnectAnswering("onceButton", seen));
+        ASSERT_EQ(seen.size(), 1u);
+        // An idle drop and the login after it: "this time only" holds for the whole run.
+        CCommStatusDialog::Disconnect();
+        ASSERT_TRUE(ConnectAnswering("cancelButton", seen));
+        EXPECT_EQ(seen.size(), 1u);
+        CCommStatusDialog::Disconnect();
+    }
+    // Someone in between now answers AUTH TLS with a refusal on the same address: in this
+    // run, and in the next one (a new run memory, the file kept).
+    tlsServer.reset();
+    for (const bool restart : {false, true}) {
+        SCOPED_TRACE(restart ? "after a restart" : "in the same run");
+        if (restart)
+            theApp().tlsMemory = std::make_shared<CTlsRunMemory>();
+        CFtpServerFixture plainServer({QStringLiteral("--port"), QString::number(port)});
+        ASSERT_EQ(plainServer.Port(), port);
+        CMessageBoxScript boxes;
+        boxes.Expect(FileMessages::DowngradeText(key), FileMessages::DowngradeCaption(),
+                     MsgIcon::Stop, MsgAnswer::Yes);
+        std::vector<DialogSeen> seen;
+        EXPECT_FALSE(ConnectAnswering("cancelButton", seen));
+        EXPECT_EQ(boxes.Pending(), 0);
+        EXPECT_EQ(plainServer.CountCommands(QStringLiteral("AUTH")), 1);
+        EXPECT_EQ(plainServer.CountCommands(QStringLiteral("USER")), 0);
+        EXPECT_EQ(plainServer.CountCommands(QStringLiteral("PASS")), 0);
+    }
+    // Forgetting takes two answers; after it the plain server is used as the user chose.
+    CFtpServerFixture plainServer({QStringLiteral("--port"), QString::number(port)});
+    {
+        CMessageBoxScript boxes;
+        boxes.Expect(FileMessages::DowngradeText(key), MsgAnswer::No);
+        boxes.Expect(FileMessages::ForgetTlsText(key), MsgAnswer::Cancel);
+        std::vector<DialogSeen> seen;
+        EXPECT_FALSE(ConnectAnswering("cancelButton", seen));
+        EXPECT_TRUE(CTlsTrustStore().UsedTls(QStringLiteral("127.0.0.1"), port));
+        boxes.Expect(FileMessages::DowngradeText(key), MsgAnswer::No);
+        boxes.Expect(FileMessages::ForgetTlsText(key), MsgAnswer::Ok);
+        EXPECT_FALSE(ConnectAnswering("cancelButton", seen));
+        EXPECT_EQ(boxes.Pending(), 0);
+    }
+    EXPECT_FALSE(CTlsTrustStore().UsedTls(QStringLiteral("127.0.0.1"), port));
+    CMessageBoxScript boxes;
+    std::vector<DialogSeen> seen;
+    EXPECT_TRUE(ConnectAnswering("cancelButton", seen));
+    EXPECT_EQ(frame->SecurityText(), QStringLiteral("Not encrypted"));
+}
+
+TEST_F(CConnectTlsTest, AFailedWriteOfTheTrustFileIsSaidAndTheLoginGoesOn)
+{
+    // The configuration folder lies below a file: the trust file can be neither made nor
+    // written, and the user's Trust holds for this run only.
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    const QString blocker = QDir::currentPath() + QStringLiteral("/blocker");
+    QFile file(blocker);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(blocker + QStringLiteral("/config")));
+    QList<MessageBoxRequest> shown;
+    CScopedMessageBoxHandler handler([&](const MessageBoxRequest& request) {
+        shown.append(request);
+        return MsgAnswer::Ok;
+    });
+    std::vector<DialogSeen> seen;
+    const bool connected = ConnectAnswering("trustButton", seen);
+    qputenv("XDG_CONFIG_HOME", saved);
+    EXPECT_TRUE(connected);
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].caption, FileMessages::TrustFileCaption());
+    EXPECT_TRUE(shown[0].text.contains(QLatin1String("cannot be written")))
+        << shown[0].text.toStdString();
+    EXPECT_TRUE(shown[0].text.contains(QLatin1String("until the program ends")));
+}
+
+TEST(CertificateDialog, ServerWordsAreShownAsTheyAreWithEveryProblem)
+{
+    TlsCertificateInfo certificate;
+    certificate.host = QStringLiteral("<i>host</i>");
+    certificate.port = 21;
+    certificate.subject = QStringLiteral("CN=<b>Bank</b><img src=\"x\">");
+    certificate.issuer = QStringLiteral("O=<a href=\"http://x\">Trusted</a>");
+    certificate.fingerprint = QByteArray(64, 'a');
+    certificate.problem = QStringLiteral("The certificate has expired.\nThe certificate was made "
+                                         "for another server name.");
+    CCertificateDialog dialog(certificate, nullptr);
+    const char* names[] = {"introLabel", "serverLabel", "subjectLabel", "issuerLabel",
+                           "problemLabel"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        auto* label = dialog.findChild<QLabel*>(QLatin1String(name));
+        ASSERT_NE(label, nullptr);
+        // What the label draws: markup taken as text, not as formatting.
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("subjectLabel"))->text(),
+              certificate.subject);
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("problemLabel"))->text(),
+              certificate.problem);
 }

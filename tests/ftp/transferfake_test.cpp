@@ -5,6 +5,7 @@
 #include "app/vantorapp.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
+#include "ftp/digestrequest.h"
 #include "ftp/filemessages.h"
 #include "ftp/serverchecks.h"
 #include "inet/ftpconnection.h"
@@ -18,7 +19,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <unistd.h>
@@ -94,6 +97,10 @@ protected:
         return operation.Dialog().DownloadFile(QStringLiteral("/f.bin"), Target());
     }
     QString Target() const { return local + QStringLiteral("/f.bin"); }
+    static QString StatusLine(CCommOperation& operation)
+    {
+        return operation.Dialog().findChild<QLabel*>(QStringLiteral("statusLine"))->text();
+    }
     QString Part() const { return Target() + QStringLiteral(".part"); }
 
     CFakeFtpServer fake;
@@ -230,6 +237,8 @@ TEST_F(CTransferFakeTest, TheServersDigestMustMatchWhereItTellsOne)
         QByteArray reply;
         bool copied;
     };
+    // A copy is whole by its size alone where the server gives no digest; the status line
+    // says so, and only equal digests count as checked by digest.
     const Case table[] = {
         {"HASH", " HASH SHA-1;SHA-256*;MD5", "HASH", "213 SHA-256 0-9 " + sha256 + " f.bin", true},
         {"HASH differs", " HASH SHA-256;CRC32", "HASH", "213 SHA-256 0-9 " + wrongSha256 + " f.bin",
@@ -258,6 +267,11 @@ TEST_F(CTransferFakeTest, TheServersDigestMustMatchWhereItTellsOne)
         EXPECT_EQ(Download(operation), c.copied);
         EXPECT_EQ(ReadFile(Target()), c.copied ? QByteArray("123456789") : QByteArray("mine"));
         EXPECT_GE(fake.Count(c.command), 1);
+        if (c.copied) {
+            EXPECT_EQ(StatusLine(operation), c.reply.contains("550") || c.reply.contains("MD5 0-9")
+                                                 ? FileMessages::CheckedBySizeText()
+                                                 : FileMessages::CheckedByDigestText());
+        }
         CCommStatusDialog::Disconnect();
     }
 }
@@ -273,23 +287,66 @@ TEST_F(CTransferFakeTest, ALargeDownloadsDigestIsAskedForOnAConnectionOfItsOwn)
     });
     fake.SetFeatures({" SIZE", " HASH SHA-256*"});
     fake.SetFile("/f.bin", content);
-    for (const bool matching : {true, false}) {
-        SCOPED_TRACE(matching ? "matching" : "differing");
-        fake.On("HASH", [matching, sha256](CSession& s, const QByteArray&) {
-            s.Send("213 SHA-256 0-16777216 " + (matching ? sha256 : QByteArray(64, '0')) +
-                   " f.bin");
+    enum class Answer { Matching, Differing, Refused };
+    for (const Answer answer : {Answer::Matching, Answer::Differing, Answer::Refused}) {
+        SCOPED_TRACE(static_cast<int>(answer));
+        fake.On("HASH", [answer, sha256](CSession& s, const QByteArray&) {
+            if (answer == Answer::Refused)
+                s.Send("550 Cannot hash.");
+            else
+                s.Send("213 SHA-256 0-16777216 " +
+                       (answer == Answer::Matching ? sha256 : QByteArray(64, '0')) + " f.bin");
         });
+        const bool copied = answer != Answer::Differing;
         Connect();
         const int before = sessions;
         CMessageBoxScript boxes;
-        if (!matching)
+        if (!copied)
             boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         CCommOperation operation(true);
-        EXPECT_EQ(Download(operation), matching);
-        EXPECT_TRUE(ReadFile(Target()) == (matching ? content : QByteArray("mine")));
+        EXPECT_EQ(Download(operation), copied);
+        EXPECT_TRUE(ReadFile(Target()) == (copied ? content : QByteArray("mine")));
         EXPECT_EQ(sessions - before, 1);
+        if (copied) {
+            EXPECT_EQ(StatusLine(operation), answer == Answer::Matching
+                                                 ? FileMessages::CheckedByDigestText()
+                                                 : FileMessages::CheckedBySizeText());
+        }
         CCommStatusDialog::Disconnect();
+        // The side connection's thread ends with the copy that started it.
+        EXPECT_EQ(CDigestRequest::RunningThreads(), 0);
     }
+}
+
+TEST_F(CTransferFakeTest, CancelStopsTheDigestSideConnectionAtOnce)
+{
+    // The server holds the digest answer until the side connection goes: a cancel must
+    // end it then, not when the server's time-out would.
+    fake.SetFeatures({" SIZE", " HASH SHA-256*"});
+    fake.SetFile("/f.bin", Pattern(16 * 1024 * 1024));
+    std::atomic<bool> asked{false};
+    std::atomic<bool> sideGone{false};
+    fake.On("HASH", [&](CSession& s, const QByteArray&) {
+        asked = true;
+        s.ReadCommand(20s); // returns when the client closes (or says anything)
+        sideGone = true;
+    });
+    Connect();
+    CMessageBoxScript boxes;
+    boxes.Allow(kCancelled);
+    CCommOperation operation(true);
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (asked && !operation.Dialog().cancelRequested)
+            operation.Dialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
+    });
+    press.start(10);
+    EXPECT_FALSE(Download(operation));
+    EXPECT_TRUE(asked);
+    // Ended with the copy, and the server saw its connection go.
+    EXPECT_EQ(CDigestRequest::RunningThreads(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sideGone.load(); }, 5000));
+    EXPECT_EQ(ReadFile(Target()), QByteArray("mine"));
 }
 
 TEST_F(CTransferFakeTest, AServerThatCopiesFilesMakesTheCopyAndItIsHeldToTheSource)

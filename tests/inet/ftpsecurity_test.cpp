@@ -9,7 +9,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -131,24 +138,125 @@ TEST(TlsTrustStore, KeepsOneFingerprintPerServerAndPortAcrossInstances)
     {};
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    // Replaced in one step: no temporary file is left beside it.
-    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files).size(), 1);
+    // Replaced in one step: no temporary file is left beside it (only the lock the
+    // running copies share).
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files),
+              QStringList({QStringLiteral("VantorCertificates"),
+                           QStringLiteral("VantorCertificates.lock")}));
 }
 
-TEST(TlsTrustStore, DamagedLinesAreSkippedAndAnUnwritableFolderIsReported)
+TEST(TlsTrustStore, ADamagedOrUnreadableFileIsReportedAndNeverRewritten)
 {
     const QString path = TestConfigFolder() + QStringLiteral("/VantorCertificates");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("garbage\n\n# comment\nhost:21 abcd\n   \nhost:22\n");
-    file.close();
-    CTlsTrustStore store(path);
-    EXPECT_EQ(store.Fingerprint(QStringLiteral("host"), 21), QByteArray("abcd"));
-    EXPECT_FALSE(store.Fingerprint(QStringLiteral("host"), 22));
-    ASSERT_TRUE(store.Trust(QStringLiteral("host"), 22, "ef01"));
-    EXPECT_EQ(store.Fingerprint(QStringLiteral("host"), 21), QByteArray("abcd"));
+    const QByteArray damaged = "garbage\n\n# comment\nhost:21 abcd\n   \nhost:22\n";
+    struct Case
+    {
+        const char* what;
+        QByteArray content; // empty: a folder stands where the file should be
+        bool readsPin;
+    };
+    const Case cases[] = {
+        {"damaged lines", damaged, true},
+        {"over 1 MiB", "host:21 abcd\n" + QByteArray(1024 * 1024, '#'), false},
+        {"unreadable", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QDir(path).removeRecursively();
+        QFile::remove(path);
+        if (c.content.isEmpty()) {
+            ASSERT_TRUE(QDir().mkpath(path));
+        } else {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly) &&
+                        file.write(c.content) == c.content.size());
+        }
+        CTlsTrustStore store(path);
+        // What can still be read is answered, but the damage is said.
+        EXPECT_EQ(store.Fingerprint(QStringLiteral("host"), 21).has_value(), c.readsPin);
+        EXPECT_FALSE(store.Error().isEmpty());
+        EXPECT_FALSE(store.Trust(QStringLiteral("host"), 22, "ef01"));
+        EXPECT_FALSE(store.RememberTls(QStringLiteral("host"), 23));
+        EXPECT_TRUE(store.Error().contains(QDir::toNativeSeparators(path)))
+            << store.Error().toStdString();
+        if (!c.content.isEmpty()) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(file.readAll() == c.content) << "the user's file was rewritten";
+        }
+    }
 
     // A file where the folder should be: nothing can be stored, and that is said.
-    CTlsTrustStore blocked(path + QStringLiteral("/below"));
+    CTlsTrustStore blocked(path + QStringLiteral("/below/VantorCertificates"));
+    QDir(path).removeRecursively();
+    QFile blocker(path);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
     EXPECT_FALSE(blocked.Trust(QStringLiteral("host"), 21, "abcd"));
+    EXPECT_FALSE(blocked.Error().isEmpty());
+}
+
+TEST(TlsTrustStore, TlsMarksAndPinsAreKeptTogetherAndForgottenOnlyOnPurpose)
+{
+    const QString path = TestConfigFolder() + QStringLiteral("/VantorCertificates");
+    CTlsTrustStore store(path);
+    EXPECT_FALSE(store.UsedTls(QStringLiteral("host"), 21));
+    ASSERT_TRUE(store.RememberTls(QStringLiteral("Host"), 21));
+    ASSERT_TRUE(store.Trust(QStringLiteral("host"), 990, "abcd"));
+    ASSERT_TRUE(store.RememberTls(QStringLiteral("host"), 21)); // once is enough
+    const CTlsTrustStore again(path);
+    EXPECT_TRUE(again.UsedTls(QStringLiteral("host"), 21));
+    EXPECT_TRUE(again.UsedTls(QStringLiteral("host"), 990)); // a pin counts as TLS seen
+    EXPECT_FALSE(again.UsedTls(QStringLiteral("host"), 2121));
+    EXPECT_FALSE(again.Fingerprint(QStringLiteral("host"), 21));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("tls host:21"), 1);
+
+    ASSERT_TRUE(store.Forget(QStringLiteral("host"), 990));
+    EXPECT_FALSE(again.UsedTls(QStringLiteral("host"), 990));
+    EXPECT_FALSE(again.Fingerprint(QStringLiteral("host"), 990));
+    EXPECT_TRUE(again.UsedTls(QStringLiteral("host"), 21));
+}
+
+TEST(TlsTrustStore, AnotherCopyHoldingTheLockIsWaitedForAndItsPinsAreKept)
+{
+    // Another running copy of the program holds the lock and writes its pin meanwhile:
+    // this copy's change waits, then merges instead of writing over it.
+    const QString path = TestConfigFolder() + QStringLiteral("/VantorCertificates");
+    CTlsTrustStore store(path);
+    ASSERT_TRUE(store.Trust(QStringLiteral("first"), 21, "aaaa"));
+    const int lock =
+        ::open(QFile::encodeName(path + QStringLiteral(".lock")).constData(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    std::atomic<bool> stored{false};
+    std::thread mine([&] { stored = store.Trust(QStringLiteral("mine"), 21, "bbbb"); });
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write("other:21 cccc\n");
+    }
+    ::close(lock);
+    mine.join();
+    EXPECT_TRUE(stored);
+    const CTlsTrustStore again(path);
+    EXPECT_EQ(again.Fingerprint(QStringLiteral("first"), 21), QByteArray("aaaa"));
+    EXPECT_EQ(again.Fingerprint(QStringLiteral("other"), 21), QByteArray("cccc"));
+    EXPECT_EQ(again.Fingerprint(QStringLiteral("mine"), 21), QByteArray("bbbb"));
+
+    // Two processes trusting at once lose nothing either.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    const QString prefix = child == 0 ? QStringLiteral("child") : QStringLiteral("parent");
+    for (quint16 port = 1; port <= 40; ++port)
+        CTlsTrustStore(path).Trust(prefix, port, "dddd");
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    for (quint16 port = 1; port <= 40; ++port) {
+        EXPECT_TRUE(again.Fingerprint(QStringLiteral("child"), port)) << port;
+        EXPECT_TRUE(again.Fingerprint(QStringLiteral("parent"), port)) << port;
+    }
 }

@@ -1,6 +1,8 @@
 // FTP over TLS against the real server in both TLS modes, the trust decisions, and servers
 // that break the handshake.
+#include "inet/ftpfilefind.h"
 #include "inet/internetfile.h"
+#include "inet/tlsrunmemory.h"
 #include "inet/tlstruststore.h"
 #include "tests/fixtures/fakeftpserver.h"
 #include "tests/fixtures/ftpserverfixture.h"
@@ -177,7 +179,7 @@ TEST_F(CFtpTlsTest, UnknownCertificateIsAskedAboutBeforeThePasswordAndTrustIsKep
               explicitServer->CertificateFingerprint());
 }
 
-TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndItsSecondConnections)
+TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndSessionsSharingItsRun)
 {
     CertificateQuestions questions;
     std::unique_ptr<CInternetSession> session = Session(questions);
@@ -200,6 +202,42 @@ TEST_F(CFtpTlsTest, ConnectThisTimeOnlyHoldsForTheSessionAndItsSecondConnections
               }),
               InetErrorKind::Security);
     EXPECT_EQ(nextRun.asked.size(), 1u);
+
+    // Sessions given the same run memory (the program's reconnects, its digest side
+    // connection) share the decision, even one with nobody to ask.
+    InternetOptions options = TestOptions();
+    options.tlsMemory = std::make_shared<CTlsRunMemory>();
+    CertificateQuestions asker;
+    CInternetSession asking(options);
+    asking.SetCertificateHook(asker.Hook());
+    asking
+        .GetFtpConnection(explicitServer->Address(), CFtpServerFixture::kUser,
+                          CFtpServerFixture::kPassword)
+        ->Close();
+    CInternetSession silent(options);
+    EXPECT_NO_THROW(silent
+                        .GetFtpConnection(explicitServer->Address(), CFtpServerFixture::kUser,
+                                          CFtpServerFixture::kPassword)
+                        ->Close());
+    EXPECT_EQ(asker.asked.size(), 1u);
+}
+
+TEST_F(CFtpTlsTest, EveryProblemOfTheCertificateIsToldAtOnce)
+{
+    // The fixture's certificate is self-signed and made for 127.0.0.1: by another name it
+    // has two problems, and the user hears of both.
+    CertificateQuestions questions;
+    questions.answer = TlsTrustAnswer::Refuse;
+    EXPECT_EQ(KindThrown([&] {
+                  Session(questions)->GetFtpConnection(
+                      QStringLiteral("ftpes://localhost:%1").arg(explicitServer->Port()),
+                      CFtpServerFixture::kUser, CFtpServerFixture::kPassword);
+              }),
+              InetErrorKind::Security);
+    ASSERT_EQ(questions.asked.size(), 1u);
+    const QString& problem = questions.asked.front().problem;
+    EXPECT_TRUE(problem.contains(QLatin1String("self-signed"))) << problem.toStdString();
+    EXPECT_TRUE(problem.contains(QLatin1String("another server name"))) << problem.toStdString();
 }
 
 TEST_F(CFtpTlsTest, PooledConnectionsAreReusedOnlyWithTheSecurityAskedFor)
@@ -326,7 +364,7 @@ TEST(FtpTlsHandshake, ServersThatBreakTheHandshakeEndCleanlyWithinTheTimeOut)
     EXPECT_EQ(garbage.Count("PASS") + stalled.Count("PASS"), 0);
 }
 
-TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicket)
+TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicketAlsoAfterAnAbort)
 {
     // The server takes each TLS 1.3 ticket once and refuses a data connection that does
     // not resume: reusing the control connection's first ticket fails from the second
@@ -351,14 +389,32 @@ TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicket)
             EXPECT_TRUE(Download(*connection, QStringLiteral("reuse.bin")) == data);
             EXPECT_TRUE(FindEntry(ListAll(*connection), QStringLiteral("reuse.bin")));
             EXPECT_TRUE(Download(*connection, QStringLiteral("reuse.bin")) == data);
+            // A download given up half-way (the user's cancel) must not spoil the session
+            // for the transfers after it. (In active mode this server ends an aborted data
+            // connection without its close_notify and forgets the session itself: nothing
+            // a client can keep.)
+            if (passive) {
+                server.MakeFile(QStringLiteral("big.bin"), PatternBytes(4 * 1024 * 1024, 5));
+                std::unique_ptr<CInternetFile> file =
+                    connection->OpenFile(QStringLiteral("big.bin"), FileAccess::Read);
+                char block[1000];
+                for (int i = 0; i < 50; ++i)
+                    ASSERT_GT(file->Read(block, sizeof block), 0);
+                EXPECT_NO_THROW(file->Close());
+                EXPECT_EQ(server.CountCommands(QStringLiteral("ABOR")), 1);
+            }
+            EXPECT_TRUE(FindEntry(ListAll(*connection), QStringLiteral("reuse.bin")));
+            EXPECT_TRUE(Download(*connection, QStringLiteral("reuse.bin")) == data);
+            Upload(*connection, QStringLiteral("after.bin"), data);
             connection->Close();
-            EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(), 4);
+            EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(),
+                      passive ? 8 : 7);
             EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), 0);
         }
     }
 }
 
-TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanly)
+TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanlyAndACutListingIsNoListing)
 {
     // Without a size to hold a download to, a TLS data connection that merely closed may
     // have been cut short on the way: the file tells the two ends apart.
@@ -387,5 +443,15 @@ TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanly)
         EXPECT_TRUE(got == data);
         EXPECT_EQ(file->EndedCleanly(), !cut);
         file->Close();
+        // A listing has no size to hold it to: cut, it is a failed read, never a short list.
+        // The connection stays in step for the next command.
+        CFtpFileFind find(*connection);
+        EXPECT_EQ(find.FindFile(), !cut);
+        EXPECT_EQ(find.LastError().has_value(), cut);
+        if (find.LastError()) {
+            EXPECT_EQ(find.LastError()->Kind(), InetErrorKind::DataConnection);
+        }
+        find.Close();
+        EXPECT_TRUE(connection->SetCurrentDirectory(QStringLiteral("/")));
     }
 }

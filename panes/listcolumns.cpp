@@ -27,7 +27,8 @@ CListColumns::CListColumns(QTreeView& listView)
     disconnect(header, &QHeaderView::sectionHandleDoubleClicked, &view, nullptr);
     connect(header, &QHeaderView::sectionHandleDoubleClicked, this,
             &CListColumns::OnHandleDoubleClicked);
-    view.viewport()->installEventFilter(this);
+    viewport = view.viewport();
+    viewport->installEventFilter(this);
 }
 
 void CListColumns::SetWidths(int sizeWidth, int modifiedWidth)
@@ -51,7 +52,7 @@ int CListColumns::ModifiedWidth() const
 
 bool CListColumns::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == view.viewport() && event->type() == QEvent::Resize)
+    if (event->type() == QEvent::Resize && watched == viewport)
         FitName();
     return QObject::eventFilter(watched, event);
 }

@@ -3,6 +3,8 @@
 #include <QObject>
 
 class QTreeView;
+class QWidget;
+
 
 // The columns of a file list: "Name" takes whatever width "Size" and "Modified" leave in the
 // viewport, so the columns always fill the list and no empty band remains at its right. The
@@ -38,5 +40,8 @@ private:
     int Clamped(int width) const;
 
     QTreeView& view;
+    // Kept apart from the view: its events may still come while the view is being
+    // destroyed, when the view can no longer be asked for it.
+    QWidget* viewport = nullptr;
     bool fitting = false;
 };

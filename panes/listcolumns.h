@@ -5,7 +5,6 @@
 class QTreeView;
 class QWidget;
 
-
 // The columns of a file list: "Name" takes whatever width "Size" and "Modified" leave in the
 // viewport, so the columns always fill the list and no empty band remains at its right. The
 // user drags the borders between the columns as in a splitter: the column right of a border

@@ -136,6 +136,8 @@ private:
                                                  QString& failure);
     std::unique_ptr<CFtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
                                                 QString& failure);
+    // A connection to the peer's `port`; none, with `failure` told, when it cannot be made.
+    std::optional<CFtpSocket> ConnectDataPort(quint16 port, CFtpWaiter& waiter, QString& failure);
     bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
     // The mode to start with: the one that worked with this server, else as asked.
     bool StartMode(bool requestedPassive) const;

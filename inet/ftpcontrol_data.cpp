@@ -87,27 +87,17 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
     if (!port)
         return nullptr;
 
-    CSocketAddress target = line.peer;
-    target.SetPort(*port);
     CFtpWaiter waiter(shared.get());
-    const InternetOptions options = shared->Options();
-    CFtpSocket data;
-    try {
-        data = CFtpSocket::Connect({target}, DeadlineIn(options.connectTimeout), waiter,
-                                   QStringLiteral("the server's data port %1").arg(*port));
-    } catch (const CInternetException& e) {
-        if (e.Kind() == InetErrorKind::Cancelled)
-            throw;
-        failure = e.Message();
+    std::optional<CFtpSocket> data = ConnectDataPort(*port, waiter, failure);
+    if (!data)
         return nullptr;
-    }
 
     SendLine(command, waiter);
-    const FtpReply reply = line.ReadReply(waiter, DeadlineIn(options.replyTimeout));
+    const FtpReply reply = line.ReadReply(waiter, DeadlineIn(shared->Options().replyTimeout));
     if (reply.Class() == 1)
-        return MakeChannel(std::move(data), direction, std::nullopt);
+        return MakeChannel(std::move(*data), direction, std::nullopt);
     if (reply.Class() == 2) // done without a preliminary reply: the data is there already
-        return MakeChannel(std::move(data), direction, reply);
+        return MakeChannel(std::move(*data), direction, reply);
     if (reply.code == 425) {
         failure = QStringLiteral("%1 %2").arg(reply.code).arg(reply.Text());
         return nullptr;
@@ -127,18 +117,8 @@ CFtpControl::OpenPassiveTogether(const QByteArray& command, FileAccess direction
     const std::optional<quint16> port =
         epsv.code == 229 ? ParseEpsvReply(epsv.FirstLineText()) : std::nullopt;
     std::optional<CFtpSocket> data;
-    if (port) {
-        CSocketAddress target = line.peer;
-        target.SetPort(*port);
-        try {
-            data = CFtpSocket::Connect({target}, DeadlineIn(options.connectTimeout), waiter,
-                                       QStringLiteral("the server's data port %1").arg(*port));
-        } catch (const CInternetException& e) {
-            if (e.Kind() == InetErrorKind::Cancelled)
-                throw;
-            failure = e.Message();
-        }
-    }
+    if (port)
+        data = ConnectDataPort(*port, waiter, failure);
     // The command's reply comes whatever became of its EPSV.
     const FtpReply reply = line.ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (data && reply.Class() == 1)
@@ -158,6 +138,24 @@ CFtpControl::OpenPassiveTogether(const QByteArray& command, FileAccess direction
     if (!port && epsv.Class() == 5)
         epsvRefused = true;
     return OpenPassive(command, direction, failure);
+}
+
+std::optional<CFtpSocket> CFtpControl::ConnectDataPort(quint16 port, CFtpWaiter& waiter,
+                                                       QString& failure)
+{
+    // Only the port is taken from the server: the data comes from the control
+    // connection's peer.
+    CSocketAddress target = line.peer;
+    target.SetPort(port);
+    try {
+        return CFtpSocket::Connect({target}, DeadlineIn(shared->Options().connectTimeout), waiter,
+                                   QStringLiteral("the server's data port %1").arg(port));
+    } catch (const CInternetException& e) {
+        if (e.Kind() == InetErrorKind::Cancelled)
+            throw;
+        failure = e.Message();
+        return std::nullopt;
+    }
 }
 
 bool CFtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& failure)

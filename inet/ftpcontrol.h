@@ -19,7 +19,6 @@
 
 class CFtpSocket;
 class CFtpDataChannel;
-class CTlsContext;
 class CTlsStream;
 struct FtpSessionShared;
 
@@ -31,11 +30,12 @@ struct FtpMlstAnswer
     FtpListEntry entry;
 };
 
-// One logged-in control connection and what is known about it: the server's features,
-// the transfer type in force, the data connection mode, the login folder. Used by one
-// thread at a time. A connection that times out, is cancelled in the middle of a reply,
-// breaks or hears garbage is lost: its replies can no longer be matched to its commands,
-// so every later call fails at once with InetErrorKind::Closed.
+// One logged-in control connection and what is known about it. It owns its line
+// (CFtpLine: the stream, the replies, the TLS state, the features, the transfer type in
+// force), which a fallback that cost the connection replaces whole by a fresh login; what
+// was learned of the server (the data connection mode, refused commands, the login
+// folder) outlives the line. Used by one thread at a time. Once the line is lost every
+// later call fails at once with InetErrorKind::Closed.
 class CFtpControl
 {
 public:

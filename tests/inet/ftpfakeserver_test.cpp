@@ -105,46 +105,6 @@ TEST_F(CFakeServerTest, NobodyConnectingInActiveModeTurnsTheConnectionPassive)
     EXPECT_EQ(fake.Count("ABOR"), 1);
 }
 
-TEST_F(CFakeServerTest, AFallbackThatCostTheConnectionGoesOnOverAWholeFreshLogin)
-{
-    // Active mode: the server never connects and hangs up at the abort. Passive works.
-    SetOptions([](InternetOptions& o) { o.acceptTimeout = 300ms; });
-    fake.On("PWD", [](CSession& s, const QByteArray&) { s.Send("257 \"/pub\" is current."); });
-    fake.On("ABOR", [](CSession& s, const QByteArray&) { s.Close(); });
-    const QByteArray data = PatternBytes(5000);
-    fake.On("RETR", [data](CSession& s, const QByteArray&) {
-        if (s.passive)
-            s.Transfer(data);
-        else
-            s.Send("150 Opening data connection."); // and never connects
-    });
-    std::unique_ptr<CFtpConnection> c = Get();
-    EXPECT_TRUE(Download(*c, QStringLiteral("/f.bin")) == data);
-    EXPECT_TRUE(c->IsPassive());
-    EXPECT_TRUE(c->IsOpen());
-    EXPECT_EQ(fake.Count("USER"), 2);
-
-    // Nothing of the lost line is taken for the fresh one: it goes back to the folder and
-    // has its type set anew (else the file would come in the server's default, ASCII).
-    const QList<QByteArray> commands = fake.Commands();
-    const QList<QByteArray> fresh = commands.mid(commands.lastIndexOf("USER u"));
-    const auto at = [&fresh](const char* verb) {
-        for (qsizetype i = 0; i < fresh.size(); ++i) {
-            if (fresh[i].startsWith(verb))
-                return i;
-        }
-        return qsizetype(-1);
-    };
-    EXPECT_GE(at("CWD /pub"), 0) << fresh.join(" | ").toStdString();
-    EXPECT_GE(at("TYPE I"), 0) << fresh.join(" | ").toStdString();
-    EXPECT_LT(at("TYPE I"), at("RETR")) << fresh.join(" | ").toStdString();
-
-    // The fresh line is the connection's from now on: no further login, no further TYPE.
-    EXPECT_TRUE(Download(*c, QStringLiteral("/f.bin")) == data);
-    EXPECT_EQ(fake.Count("USER"), 2);
-    EXPECT_EQ(fake.Count("TYPE"), 2);
-}
-
 TEST_F(CFakeServerTest, APassiveReplysAddressIsNotUsed)
 {
     fake.On("PASV", [](CSession& s, const QByteArray&) {

@@ -13,6 +13,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 
 using namespace std::chrono_literals;
@@ -243,9 +244,8 @@ TEST_F(CServerQuirksTest, AServerStuckInActiveModeIsLeftForAFreshConnectionInPas
             return;
         }
         s.Send("150 Opening data connection.");
-        // Stuck connecting: it reads nothing more on this connection.
-        s.Stall(2s);
-        s.Close();
+        // Stuck connecting: it answers nothing more on this connection.
+        HoldUntilClientLeaves(s);
     });
     fake.On("CWD", [](CSession& s, const QByteArray& path) {
         s.Send(path == "/pub" ? "250 Ok." : "550 No such folder.");
@@ -256,7 +256,26 @@ TEST_F(CServerQuirksTest, AServerStuckInActiveModeIsLeftForAFreshConnectionInPas
     EXPECT_TRUE(c->IsOpen());
     EXPECT_TRUE(c->IsPassive());
     EXPECT_EQ(fake.Count("USER"), 2);
-    EXPECT_TRUE(fake.Commands().contains("CWD /pub")); // back where the old one was
+
+    // Nothing of the lost connection is taken for the fresh one: it goes back where the
+    // old one was and has its type set anew (else the file would come in the server's
+    // default, ASCII).
+    const QList<QByteArray> commands = fake.Commands();
+    const QList<QByteArray> fresh = commands.mid(commands.lastIndexOf("USER u"));
+    const auto at = [&fresh](const char* verb) {
+        const auto found = std::find_if(fresh.begin(), fresh.end(), [verb](const QByteArray& line) {
+            return line.startsWith(verb);
+        });
+        return found == fresh.end() ? -1 : found - fresh.begin();
+    };
+    const std::string sent = fresh.join(" | ").toStdString();
+    EXPECT_GE(at("CWD /pub"), 0) << sent;
+    EXPECT_GE(at("TYPE I"), 0) << sent;
+    EXPECT_LT(at("TYPE I"), at("RETR")) << sent;
+    // From now on the fresh connection is the one: no further login, no further TYPE.
+    EXPECT_EQ(Download(*c, QStringLiteral("f")), "passive data");
+    EXPECT_EQ(fake.Count("USER"), 2);
+    EXPECT_EQ(fake.Count("TYPE"), 2);
 }
 
 TEST_F(CServerQuirksTest, PassiveGoesFirstAndTheModeThatWorkedIsRememberedPerServer)

@@ -63,17 +63,17 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
     const auto deadline = DeadlineIn(options.connectTimeout);
     const std::vector<CSocketAddress> addresses = ResolveHost(server, deadline, waiter);
     CFtpSocket socket = CFtpSocket::Connect(addresses, deadline, waiter, ServerName(server));
-    control->peer = socket.PeerAddress();
-    control->local = socket.LocalAddress();
+    control->line.peer = socket.PeerAddress();
+    control->line.local = socket.LocalAddress();
     control->passive = control->StartMode(passive);
     if (security == FtpSecurity::Implicit)
         control->StartTls(std::move(socket), waiter);
     else
-        control->stream = CFtpPlainStream::Over(std::move(socket));
+        control->line.stream = CFtpPlainStream::Over(std::move(socket));
 
-    FtpReply greeting = control->ReadReply(waiter, DeadlineIn(options.replyTimeout));
+    FtpReply greeting = control->line.ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (greeting.code == 120) // "ready in a moment"
-        greeting = control->ReadReply(waiter, DeadlineIn(options.replyTimeout));
+        greeting = control->line.ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (greeting.Class() != 2)
         throw ReplyError(
             InetErrorKind::Connect,
@@ -84,8 +84,8 @@ std::unique_ptr<CFtpControl> CFtpControl::Open(std::shared_ptr<FtpSessionShared>
     control->ProtectData();
 
     const FtpReply feat = control->Execute("FEAT");
-    control->features = ParseFeatReply(feat);
-    if (control->features.utf8)
+    control->line.features = ParseFeatReply(feat);
+    if (control->line.features.utf8)
         control->Execute("OPTS UTF8 ON"); // some servers want it, others ignore it: not checked
     control->SelectMlstFacts();
     const FtpReply pwd = control->Execute("PWD");
@@ -119,13 +119,13 @@ void CFtpControl::Login(const QString& user, const QString& password)
 
 void CFtpControl::SelectMlstFacts()
 {
-    if (!features.mlst || features.mlstFacts.isEmpty())
+    if (!line.features.mlst || line.features.mlstFacts.isEmpty())
         return;
     // The facts the parser reads, where offered; a server that shows only some of them by
     // default (the permissions are often left out) is asked for all.
     QByteArray wanted;
     bool missing = false;
-    for (const QByteArray& fact : features.mlstFacts.split(';')) {
+    for (const QByteArray& fact : line.features.mlstFacts.split(';')) {
         const bool shown = fact.endsWith('*');
         const QByteArray name = (shown ? fact.chopped(1) : fact).toLower();
         if (name == "type" || name == "size" || name == "modify" || name == "unix.mode") {
@@ -135,14 +135,6 @@ void CFtpControl::SelectMlstFacts()
     }
     if (missing)
         Execute("OPTS MLST " + wanted); // a refusal leaves the server's default facts
-}
-
-void CFtpControl::EnsureUsable() const
-{
-    if (lost)
-        throw CInternetException(
-            InetErrorKind::Closed,
-            QStringLiteral("The connection to the server is closed (%1).").arg(lostReason));
 }
 
 void CFtpControl::EnsureNoOpenFile() const
@@ -192,124 +184,9 @@ QByteArray CFtpControl::SafePathArgument(const QByteArray& argument)
     return argument.startsWith('-') ? "./" + argument : argument;
 }
 
-void CFtpControl::MarkLost(const QString& reason)
+void CFtpControl::SendLine(const QByteArray& command, CFtpWaiter& waiter)
 {
-    if (!lost) {
-        lost = true;
-        lostReason = reason;
-    }
-    if (stream)
-        stream->Close();
-}
-
-void CFtpControl::SendLine(const QByteArray& line, CFtpWaiter& waiter)
-{
-    EnsureUsable();
-    const QByteArray bytes = line + "\r\n";
-    const auto deadline = DeadlineIn(shared->Options().replyTimeout);
-    qint64 at = 0;
-    try {
-        while (at < bytes.size()) {
-            const qint64 sent =
-                stream->Write(bytes.constData() + at, bytes.size() - at, waiter, deadline);
-            if (sent > 0) {
-                at += sent;
-                continue;
-            }
-            if (sent == CFtpStream::kTimedOut) {
-                MarkLost(QStringLiteral("time-out"));
-                throw CInternetException(InetErrorKind::Timeout,
-                                         QStringLiteral("The server takes no more commands."));
-            }
-            const QString why = stream->ErrorText();
-            MarkLost(why);
-            throw CInternetException(
-                InetErrorKind::Closed,
-                QStringLiteral("The connection to the server broke: %1.").arg(why));
-        }
-    } catch (const CInternetException& e) {
-        if (e.Kind() == InetErrorKind::Cancelled)
-            MarkLost(QStringLiteral("cancelled in the middle of a command"));
-        throw;
-    }
-}
-
-bool CFtpControl::Receive(CFtpWaiter& waiter, FtpDeadline deadline)
-{
-    char buffer[16384];
-    const qint64 got = stream->Read(buffer, sizeof buffer, waiter, deadline);
-    if (got == CFtpStream::kTimedOut)
-        return false;
-    if (got == 0) {
-        MarkLost(QStringLiteral("closed by the server"));
-        throw CInternetException(InetErrorKind::Closed,
-                                 QStringLiteral("The server closed the connection."));
-    }
-    if (got < 0) {
-        const QString why = stream->ErrorText();
-        MarkLost(why);
-        throw CInternetException(
-            InetErrorKind::Closed,
-            QStringLiteral("The connection to the server broke: %1.").arg(why));
-    }
-    reader.Feed(QByteArrayView(buffer, got));
-    if (reader.Failed()) {
-        MarkLost(QStringLiteral("not an FTP reply"));
-        throw CInternetException(InetErrorKind::Protocol, reader.Error());
-    }
-    return true;
-}
-
-std::optional<FtpReply> CFtpControl::TakeReply()
-{
-    std::optional<FtpReply> reply = reader.Next();
-    if (reply && reply->code == 421) // the server is closing the connection
-        MarkLost(QStringLiteral("closed by the server: %1").arg(reply->Text()));
-    return reply;
-}
-
-bool CFtpControl::HasBufferedReply() const
-{
-    return reader.HasReply() || reader.HasPartialReply() || stream->HasBufferedInput();
-}
-
-FtpReply CFtpControl::ReadReply(CFtpWaiter& waiter, FtpDeadline deadline)
-{
-    EnsureUsable();
-    try {
-        for (;;) {
-            if (std::optional<FtpReply> reply = TakeReply())
-                return std::move(*reply);
-            if (!Receive(waiter, deadline)) {
-                MarkLost(QStringLiteral("time-out"));
-                throw CInternetException(InetErrorKind::Timeout,
-                                         QStringLiteral("The server did not answer in time."));
-            }
-        }
-    } catch (const CInternetException& e) {
-        if (e.Kind() == InetErrorKind::Cancelled)
-            MarkLost(QStringLiteral("cancelled in the middle of a reply"));
-        throw;
-    }
-}
-
-std::optional<FtpReply> CFtpControl::PollReply(CFtpWaiter& waiter, FtpDeadline deadline)
-{
-    for (;;) {
-        if (std::optional<FtpReply> reply = TakeReply())
-            return reply;
-        if (!Receive(waiter, deadline))
-            return std::nullopt;
-    }
-}
-
-FtpReply CFtpControl::ReadFinalReply(CFtpWaiter& waiter, FtpDeadline deadline)
-{
-    for (;;) {
-        FtpReply reply = ReadReply(waiter, deadline);
-        if (reply.Class() != 1)
-            return reply;
-    }
+    line.Send(command, waiter, DeadlineIn(shared->Options().replyTimeout));
 }
 
 void CFtpControl::DiscardStrayReplies(CFtpWaiter& waiter)
@@ -317,13 +194,13 @@ void CFtpControl::DiscardStrayReplies(CFtpWaiter& waiter)
     EnsureUsable();
     // Bounded, so that a server that never stops talking cannot keep the command back.
     for (int round = 0; round < kMaxStrayReads; ++round) {
-        while (TakeReply()) {
+        while (line.TakeReply()) {
         }
         EnsureUsable(); // a stray 421 means the server has gone
         // The rest of a reply already begun is close behind it.
-        const auto deadline = DeadlineIn(reader.HasPartialReply() ? kAbortSettle
-                                                                  : std::chrono::milliseconds(0));
-        if (!Receive(waiter, deadline))
+        const auto deadline =
+            DeadlineIn(line.HasPartialReply() ? kAbortSettle : std::chrono::milliseconds(0));
+        if (!line.Receive(waiter, deadline))
             return;
     }
 }
@@ -333,30 +210,30 @@ FtpReply CFtpControl::Execute(const QByteArray& command)
     CFtpWaiter waiter(shared.get());
     DiscardStrayReplies(waiter);
     SendLine(command, waiter);
-    return ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
+    return line.ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
 }
 
 FtpReply CFtpControl::FinalReply()
 {
     CFtpWaiter waiter(shared.get());
-    return ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
+    return line.ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
 }
 
 void CFtpControl::SetType(TransferType type)
 {
-    if (currentType == type)
+    if (line.currentType == type)
         return;
     const FtpReply reply = Execute(type == TransferType::Binary ? "TYPE I" : "TYPE A");
     if (reply.Class() != 2)
         throw ReplyError(InetErrorKind::Reply,
                          QStringLiteral("The server refused the transfer type"), reply);
-    currentType = type;
+    line.currentType = type;
 }
 
 void CFtpControl::AbortTransfer(bool finalReplyPending,
                                 const std::function<void(CFtpWaiter&)>& afterAbor)
 {
-    if (lost)
+    if (line.IsLost())
         return;
     // A stop has been asked for already, or the transfer is over: the clean-up keeps the
     // windows painted but does not stop halfway.
@@ -373,14 +250,14 @@ void CFtpControl::AbortTransfer(bool finalReplyPending,
             afterAbor(waiter);
         const int expected = finalReplyPending ? 2 : 1;
         int seen = 0;
-        ReadReply(waiter, DeadlineIn(limit));
+        line.ReadReply(waiter, DeadlineIn(limit));
         for (seen = 1; seen < expected; ++seen) {
-            if (!PollReply(waiter, DeadlineIn(kAbortSettle)))
+            if (!line.PollReply(waiter, DeadlineIn(kAbortSettle)))
                 break;
         }
         SendLine("NOOP", waiter);
         const auto deadline = DeadlineIn(limit);
-        FtpReply reply = ReadReply(waiter, deadline);
+        FtpReply reply = line.ReadReply(waiter, deadline);
         for (int late = 0; late < expected + 2; ++late) {
             if (reply.code == 200) {
                 // Every reply of the abort came before NOOP: this 200 is NOOP's. Else a
@@ -388,17 +265,17 @@ void CFtpControl::AbortTransfer(bool finalReplyPending,
                 if (seen >= expected)
                     return;
                 std::optional<FtpReply> next =
-                    PollReply(waiter, std::min(DeadlineIn(kAbortSettle), deadline));
+                    line.PollReply(waiter, std::min(DeadlineIn(kAbortSettle), deadline));
                 if (!next)
                     return;
                 reply = std::move(*next);
             } else {
-                reply = ReadReply(waiter, deadline);
+                reply = line.ReadReply(waiter, deadline);
             }
         }
-        MarkLost(QStringLiteral("out of step after an abort"));
+        line.MarkLost(QStringLiteral("out of step after an abort"));
     } catch (const CInternetException&) {
-        MarkLost(QStringLiteral("no answer to an abort"));
+        line.MarkLost(QStringLiteral("no answer to an abort"));
     }
 }
 
@@ -412,18 +289,10 @@ void CFtpControl::Reconnect(const QByteArray& directory)
 {
     std::unique_ptr<CFtpControl> fresh =
         Open(shared, server, loginUser, loginPassword, passive, security);
-    stream = std::move(fresh->stream);
-    // The data connections resume the fresh connection's TLS session.
-    tlsContext = fresh->tlsContext;
-    certificateFingerprint = fresh->certificateFingerprint;
-    securityName = fresh->securityName;
-    peer = fresh->peer;
-    local = fresh->local;
-    reader = std::move(fresh->reader);
-    features = fresh->features;
-    currentType.reset();
-    lost = false;
-    lostReason.clear();
+    // Everything of the lost line goes with it: the fresh one brings its own stream and
+    // replies, its TLS session (which the data connections resume), its certificate and
+    // features, and no transfer type yet.
+    line = std::move(fresh->line);
     if (!directory.isEmpty()) {
         const FtpReply reply = Execute("CWD " + directory);
         if (reply.Class() != 2)
@@ -435,13 +304,13 @@ void CFtpControl::Reconnect(const QByteArray& directory)
 
 bool CFtpControl::CanBePooled() const
 {
-    return !lost && !IsClaimed() && !loginDirectory.isEmpty() && !poolKey.isEmpty();
+    return !line.IsLost() && !IsClaimed() && !loginDirectory.isEmpty() && !poolKey.isEmpty();
 }
 
 bool CFtpControl::Revive(bool requestedPassive)
 {
     try {
-        if (lost || loginDirectory.isEmpty())
+        if (line.IsLost() || loginDirectory.isEmpty())
             return false;
         // The CWD back to the login folder proves the connection alive as well as a NOOP.
         if (Execute("CWD " + loginDirectory).Class() != 2)
@@ -456,13 +325,13 @@ bool CFtpControl::Revive(bool requestedPassive)
 
 void CFtpControl::Quit()
 {
-    if (lost)
+    if (line.IsLost())
         return;
     try {
         CFtpWaiter waiter(shared.get(), false);
         SendLine("QUIT", waiter);
-        ReadReply(waiter, DeadlineIn(std::min(shared->Options().replyTimeout, kQuitLimit)));
+        line.ReadReply(waiter, DeadlineIn(std::min(shared->Options().replyTimeout, kQuitLimit)));
     } catch (const CInternetException&) {
     }
-    MarkLost(QStringLiteral("closed"));
+    line.MarkLost(QStringLiteral("closed"));
 }

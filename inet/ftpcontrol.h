@@ -3,10 +3,9 @@
 #include "inet/ftpclaim.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
+#include "inet/ftpline.h"
 #include "inet/ftpreplyparsers.h"
-#include "inet/ftpreplyreader.h"
 #include "inet/ftpsecurity.h"
-#include "inet/ftpstream.h"
 #include "inet/hostresolver.h"
 #include "inet/listingparser.h"
 
@@ -20,7 +19,6 @@
 
 class CFtpSocket;
 class CFtpDataChannel;
-class CTlsContext;
 class CTlsStream;
 struct FtpSessionShared;
 
@@ -32,11 +30,12 @@ struct FtpMlstAnswer
     FtpListEntry entry;
 };
 
-// One logged-in control connection and what is known about it: the server's features,
-// the transfer type in force, the data connection mode, the login folder. Used by one
-// thread at a time. A connection that times out, is cancelled in the middle of a reply,
-// breaks or hears garbage is lost: its replies can no longer be matched to its commands,
-// so every later call fails at once with InetErrorKind::Closed.
+// One logged-in control connection and what is known about it. It owns its line
+// (CFtpLine: the stream, the replies, the TLS state, the features, the transfer type in
+// force), which a fallback that cost the connection replaces whole by a fresh login; what
+// was learned of the server (the data connection mode, refused commands, the login
+// folder) outlives the line. Used by one thread at a time. Once the line is lost every
+// later call fails at once with InetErrorKind::Closed.
 class CFtpControl
 {
 public:
@@ -55,12 +54,12 @@ public:
                                              FtpSecurity security);
 
     FtpSessionShared& Session() const { return *shared; }
-    const FtpFeatures& Features() const { return features; }
-    bool IsLost() const { return lost; }
+    const FtpFeatures& Features() const { return line.features; }
+    bool IsLost() const { return line.IsLost(); }
     bool IsPassive() const { return passive; }
     // "TLS 1.3", "TLS 1.2"; empty on a plain connection.
-    const QString& SecurityName() const { return securityName; }
-    void EnsureUsable() const;     // throws Closed
+    const QString& SecurityName() const { return line.securityName; }
+    void EnsureUsable() const { line.EnsureUsable(); } // throws Closed
     void EnsureNoOpenFile() const; // throws Busy while a file is open on this connection
     void EnsureFree() const;       // throws Busy while a file or a search is open
 
@@ -111,23 +110,10 @@ public:
     void Quit();
 
 private:
-    void MarkLost(const QString& reason);
-    void SendLine(const QByteArray& line, CFtpWaiter& waiter);
+    void SendLine(const QByteArray& command, CFtpWaiter& waiter);
     // Before a new command, when no reply is owed: drops what the server sent unasked (a
     // late 426 of an abort, a second greeting), which would else pass for the answer.
     void DiscardStrayReplies(CFtpWaiter& waiter);
-    // The next reply, preliminary ones included.
-    FtpReply ReadReply(CFtpWaiter& waiter, FtpDeadline deadline);
-    // Replies until the first that is not preliminary.
-    FtpReply ReadFinalReply(CFtpWaiter& waiter, FtpDeadline deadline);
-    // Takes what has arrived, waiting until `deadline` for something; false when nothing
-    // came. Throws when the connection broke.
-    bool Receive(CFtpWaiter& waiter, FtpDeadline deadline);
-    // A reply already received, if any.
-    std::optional<FtpReply> TakeReply();
-    // The next reply if one comes before `deadline`; a time-out here loses nothing.
-    std::optional<FtpReply> PollReply(CFtpWaiter& waiter, FtpDeadline deadline);
-    bool HasBufferedReply() const;
 
     void Login(const QString& user, const QString& password);
     // TLS (ftpcontrol_tls.cpp): AUTH TLS where `wanted` asks for it, the handshake, the
@@ -150,6 +136,8 @@ private:
                                                  QString& failure);
     std::unique_ptr<CFtpDataChannel> OpenActive(const QByteArray& command, FileAccess direction,
                                                 QString& failure);
+    // A connection to the peer's `port`; none, with `failure` told, when it cannot be made.
+    std::optional<CFtpSocket> ConnectDataPort(quint16 port, CFtpWaiter& waiter, QString& failure);
     bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
     // The mode to start with: the one that worked with this server, else as asked.
     bool StartMode(bool requestedPassive) const;
@@ -161,18 +149,8 @@ private:
 
     std::shared_ptr<FtpSessionShared> shared;
     std::shared_ptr<FtpControlLink> link;
-    std::unique_ptr<CFtpStream> stream;
     FtpSecurity security = FtpSecurity::Opportunistic;
-    std::shared_ptr<CTlsContext> tlsContext; // set once the control connection is TLS
-    QByteArray certificateFingerprint;
-    QString securityName;
-    CSocketAddress peer;
-    CSocketAddress local;
-    CFtpReplyReader reader;
-    bool lost = false;
-    QString lostReason;
-    FtpFeatures features;
-    std::optional<TransferType> currentType;
+    CFtpLine line; // replaced whole by a reconnect
     bool passive = false;
     bool modeSwitched = false; // the one fallback between active and passive was used
     bool epsvRefused = false;

@@ -49,7 +49,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command
         // when the failed attempt left this one out of step.
         passive = !passive;
         modeSwitched = true;
-        if (lost)
+        if (line.IsLost())
             Reconnect(directory.value_or(QByteArray()));
     }
 }
@@ -60,11 +60,11 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
     std::optional<quint16> port;
     const bool v4 = [this] {
         unsigned char bytes[4];
-        return peer.IPv4Bytes(bytes);
+        return line.peer.IPv4Bytes(bytes);
     }();
     if (!epsvRefused && commandBehindEpsv.value_or(false))
         return OpenPassiveTogether(command, direction, failure);
-    if (!epsvRefused && (features.epsv || !v4)) {
+    if (!epsvRefused && (line.features.epsv || !v4)) {
         const FtpReply reply = Execute("EPSV");
         if (reply.code == 229 && !commandBehindEpsv)
             commandBehindEpsv = true;
@@ -87,27 +87,17 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
     if (!port)
         return nullptr;
 
-    CSocketAddress target = peer;
-    target.SetPort(*port);
     CFtpWaiter waiter(shared.get());
-    const InternetOptions options = shared->Options();
-    CFtpSocket data;
-    try {
-        data = CFtpSocket::Connect({target}, DeadlineIn(options.connectTimeout), waiter,
-                                   QStringLiteral("the server's data port %1").arg(*port));
-    } catch (const CInternetException& e) {
-        if (e.Kind() == InetErrorKind::Cancelled)
-            throw;
-        failure = e.Message();
+    std::optional<CFtpSocket> data = ConnectDataPort(*port, waiter, failure);
+    if (!data)
         return nullptr;
-    }
 
     SendLine(command, waiter);
-    const FtpReply reply = ReadReply(waiter, DeadlineIn(options.replyTimeout));
+    const FtpReply reply = line.ReadReply(waiter, DeadlineIn(shared->Options().replyTimeout));
     if (reply.Class() == 1)
-        return MakeChannel(std::move(data), direction, std::nullopt);
+        return MakeChannel(std::move(*data), direction, std::nullopt);
     if (reply.Class() == 2) // done without a preliminary reply: the data is there already
-        return MakeChannel(std::move(data), direction, reply);
+        return MakeChannel(std::move(*data), direction, reply);
     if (reply.code == 425) {
         failure = QStringLiteral("%1 %2").arg(reply.code).arg(reply.Text());
         return nullptr;
@@ -116,32 +106,21 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
                      reply);
 }
 
-std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassiveTogether(const QByteArray& command,
-                                                                  FileAccess direction,
-                                                                  QString& failure)
+std::unique_ptr<CFtpDataChannel>
+CFtpControl::OpenPassiveTogether(const QByteArray& command, FileAccess direction, QString& failure)
 {
     CFtpWaiter waiter(shared.get());
     const InternetOptions options = shared->Options();
     DiscardStrayReplies(waiter);
     SendLine("EPSV\r\n" + command, waiter);
-    const FtpReply epsv = ReadReply(waiter, DeadlineIn(options.replyTimeout));
+    const FtpReply epsv = line.ReadReply(waiter, DeadlineIn(options.replyTimeout));
     const std::optional<quint16> port =
         epsv.code == 229 ? ParseEpsvReply(epsv.FirstLineText()) : std::nullopt;
     std::optional<CFtpSocket> data;
-    if (port) {
-        CSocketAddress target = peer;
-        target.SetPort(*port);
-        try {
-            data = CFtpSocket::Connect({target}, DeadlineIn(options.connectTimeout), waiter,
-                                       QStringLiteral("the server's data port %1").arg(*port));
-        } catch (const CInternetException& e) {
-            if (e.Kind() == InetErrorKind::Cancelled)
-                throw;
-            failure = e.Message();
-        }
-    }
+    if (port)
+        data = ConnectDataPort(*port, waiter, failure);
     // The command's reply comes whatever became of its EPSV.
-    const FtpReply reply = ReadReply(waiter, DeadlineIn(options.replyTimeout));
+    const FtpReply reply = line.ReadReply(waiter, DeadlineIn(options.replyTimeout));
     if (data && reply.Class() == 1)
         return MakeChannel(std::move(*data), direction, std::nullopt);
     if (data && reply.Class() == 2)
@@ -161,12 +140,30 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassiveTogether(const QByteArr
     return OpenPassive(command, direction, failure);
 }
 
+std::optional<CFtpSocket> CFtpControl::ConnectDataPort(quint16 port, CFtpWaiter& waiter,
+                                                       QString& failure)
+{
+    // Only the port is taken from the server: the data comes from the control
+    // connection's peer.
+    CSocketAddress target = line.peer;
+    target.SetPort(port);
+    try {
+        return CFtpSocket::Connect({target}, DeadlineIn(shared->Options().connectTimeout), waiter,
+                                   QStringLiteral("the server's data port %1").arg(port));
+    } catch (const CInternetException& e) {
+        if (e.Kind() == InetErrorKind::Cancelled)
+            throw;
+        failure = e.Message();
+        return std::nullopt;
+    }
+}
+
 bool CFtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& failure)
 {
     unsigned char v4[4];
     const bool isV4 = listening.IPv4Bytes(v4);
     const quint16 port = listening.Port();
-    if (!eprtRefused && (features.eprt || !isV4)) {
+    if (!eprtRefused && (line.features.eprt || !isV4)) {
         const QByteArray text = QStringLiteral("EPRT |%1|%2|%3|")
                                     .arg(isV4 ? 1 : 2)
                                     .arg(listening.Host())
@@ -199,7 +196,7 @@ bool CFtpControl::AnnounceActivePort(const CSocketAddress& listening, QString& f
 std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& command,
                                                          FileAccess direction, QString& failure)
 {
-    CFtpSocket listener = CFtpSocket::Listen(local);
+    CFtpSocket listener = CFtpSocket::Listen(line.local);
     if (!listener.IsValid()) {
         failure = QStringLiteral("no port to listen on: %1").arg(SystemErrorText(errno));
         return nullptr;
@@ -220,7 +217,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
             // Every reply that has come, until the final one. A refusal may follow a
             // preliminary reply: then the server will not connect, and nothing waits longer.
             while (!done) {
-                std::optional<FtpReply> reply = TakeReply();
+                std::optional<FtpReply> reply = line.TakeReply();
                 if (!reply)
                     break;
                 if (reply->Class() == 1) {
@@ -241,20 +238,20 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
                 // Finished without connecting: nothing was to be sent, or it is queued.
                 CSocketAddress from;
                 CFtpSocket pending = listener.Accept(from);
-                if (pending.IsValid() && from.SameHost(peer))
+                if (pending.IsValid() && from.SameHost(line.peer))
                     data = std::move(pending);
                 break;
             }
             if (data.IsValid()) {
-                if (!Receive(waiter, replyDeadline)) {
-                    MarkLost(QStringLiteral("time-out"));
+                if (!line.Receive(waiter, replyDeadline)) {
+                    line.MarkLost(QStringLiteral("time-out"));
                     throw CInternetException(InetErrorKind::Timeout,
                                              QStringLiteral("The server did not answer in time."));
                 }
                 continue;
             }
-            pollfd items[2] = {{stream->Fd(), POLLIN, 0}, {listener.Fd(), POLLIN, 0}};
-            if (!stream->HasBufferedInput() && !waiter.Wait(items, 2, acceptDeadline)) {
+            pollfd items[2] = {{line.stream->Fd(), POLLIN, 0}, {listener.Fd(), POLLIN, 0}};
+            if (!line.stream->HasBufferedInput() && !waiter.Wait(items, 2, acceptDeadline)) {
                 AbortTransfer(true);
                 failure = QStringLiteral("the server did not connect within %1 s")
                               .arg(options.acceptTimeout.count() / 1000.0);
@@ -264,14 +261,14 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
                 CSocketAddress from;
                 CFtpSocket accepted = listener.Accept(from);
                 // Only the server may deliver the data; anyone else is turned away.
-                if (accepted.IsValid() && from.SameHost(peer))
+                if (accepted.IsValid() && from.SameHost(line.peer))
                     data = std::move(accepted);
             }
-            if (items[0].revents || stream->HasBufferedInput())
-                Receive(waiter, FtpDeadline());
+            if (items[0].revents || line.stream->HasBufferedInput())
+                line.Receive(waiter, FtpDeadline());
         }
     } catch (const CInternetException& e) {
-        if (e.Kind() == InetErrorKind::Cancelled && !lost)
+        if (e.Kind() == InetErrorKind::Cancelled && !line.IsLost())
             AbortTransfer(!done);
         throw;
     }
@@ -282,7 +279,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, Fil
                                                           std::optional<FtpReply> finalReply)
 {
     std::unique_ptr<CFtpStream> data;
-    if (socket.IsValid() && tlsContext)
+    if (socket.IsValid() && line.tlsContext)
         data = SecureData(std::move(socket), !finalReply.has_value());
     else if (socket.IsValid())
         data = CFtpPlainStream::Over(std::move(socket));
@@ -292,7 +289,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, Fil
 
 bool CFtpControl::UseMachineListings() const
 {
-    return features.mlst && shared->Options().useMachineListings;
+    return line.features.mlst && shared->Options().useMachineListings;
 }
 
 std::vector<FtpListEntry> CFtpControl::List(const QByteArray& folder)
@@ -328,7 +325,7 @@ std::vector<FtpListEntry> CFtpControl::ReadListing(const QByteArray& command, Li
     // Listings come as lines in either type: they keep the one in force, so that a TYPE goes
     // only where files and listings alternate.
     std::unique_ptr<CFtpDataChannel> channel =
-        OpenData(command, FileAccess::Read, currentType.value_or(TransferType::Ascii));
+        OpenData(command, FileAccess::Read, line.currentType.value_or(TransferType::Ascii));
     // An open search on this connection has its entries already; a listing for Stat may
     // run beside it.
     if (!IsClaimed())
@@ -375,10 +372,11 @@ FtpMlstAnswer CFtpControl::Mlst(const QByteArray& path)
     }
     if (reply.Class() != 2)
         return answer;
-    for (const QByteArray& line : reply.lines) {
-        if (!line.startsWith(' '))
+    for (const QByteArray& replyLine : reply.lines) {
+        if (!replyLine.startsWith(' '))
             continue;
-        if (std::optional<FtpListEntry> entry = ParseMlstLine(QByteArrayView(line).sliced(1))) {
+        if (std::optional<FtpListEntry> entry =
+                ParseMlstLine(QByteArrayView(replyLine).sliced(1))) {
             shared->codec.Learn(*entry);
             answer.state = FtpMlstAnswer::State::Found;
             answer.entry = std::move(*entry);

@@ -37,7 +37,7 @@ void CFtpControl::LearnLinkTargets(const QByteArray& folder, std::vector<FtpList
             continue;
         }
         // Only a file has a size.
-        if (features.size) {
+        if (line.features.size) {
             SetType(TransferType::Binary); // some servers refuse SIZE in ASCII mode
             if (Execute("SIZE " + path).code == 213) {
                 entry.isNormal = true;

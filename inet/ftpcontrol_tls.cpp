@@ -49,15 +49,15 @@ void CFtpControl::NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter)
         return;
     const FtpReply reply = Execute("AUTH TLS");
     if (reply.code == 234 || reply.code == 334) { // 334: older servers' "go ahead"
-        if (HasBufferedReply()) {
+        if (line.HasBufferedReply()) {
             // Anything after the go-ahead would be taken as coming under TLS.
-            MarkLost(QStringLiteral("text after AUTH TLS"));
+            line.MarkLost(QStringLiteral("text after AUTH TLS"));
             throw CInternetException(InetErrorKind::Security,
                                      QStringLiteral("The server %1 sent more than it should "
                                                     "before TLS began.")
                                          .arg(TrustKey()));
         }
-        StartTls(static_cast<CFtpPlainStream&>(*stream).TakeSocket(), waiter);
+        StartTls(static_cast<CFtpPlainStream&>(*line.stream).TakeSocket(), waiter);
         return;
     }
     // A server that spoke TLS to us and now refuses is what someone in between would make
@@ -74,14 +74,14 @@ void CFtpControl::NegotiateTls(FtpSecurity wanted, CFtpWaiter& waiter)
 void CFtpControl::StartTls(CFtpSocket socket, CFtpWaiter& waiter)
 {
     shared->tls.Step(QStringLiteral("Setting up TLS Encryption - Please Wait"));
-    tlsContext = std::make_shared<CTlsContext>();
-    auto tls = std::make_unique<CTlsStream>(tlsContext, std::move(socket), server.host,
+    line.tlsContext = std::make_shared<CTlsContext>();
+    auto tls = std::make_unique<CTlsStream>(line.tlsContext, std::move(socket), server.host,
                                             CTlsStream::Role::Control);
     tls->Handshake(waiter, DeadlineIn(shared->Options().connectTimeout),
                    QStringLiteral("the server %1").arg(TrustKey()));
     CheckCertificate(*tls);
-    securityName = tls->ProtocolName();
-    stream = std::move(tls);
+    line.securityName = tls->ProtocolName();
+    line.stream = std::move(tls);
     // From now on this server is never logged in to in plain text, in this run or a later
     // one; the run keeps it even when the file cannot be written.
     shared->tls.Memory()->RememberTls(TrustKey());
@@ -100,7 +100,7 @@ void CFtpControl::CheckCertificate(const CTlsStream& tls)
         throw CInternetException(
             InetErrorKind::Security,
             QStringLiteral("The server %1 showed no certificate.").arg(TrustKey()));
-    certificateFingerprint = certificate.fingerprint;
+    line.certificateFingerprint = certificate.fingerprint;
     if (certificate.problem.isEmpty())
         return; // the system's certificate store vouches for it
     const std::shared_ptr<CTlsRunMemory> memory = shared->tls.Memory();
@@ -142,7 +142,7 @@ void CFtpControl::CheckCertificate(const CTlsStream& tls)
 
 void CFtpControl::ProtectData()
 {
-    if (!tlsContext)
+    if (!line.tlsContext)
         return;
     // PBSZ is a formality under TLS, but PROT is refused without it.
     Execute("PBSZ 0");
@@ -155,7 +155,7 @@ void CFtpControl::ProtectData()
 
 std::unique_ptr<CFtpStream> CFtpControl::SecureData(CFtpSocket socket, bool finalReplyPending)
 {
-    auto tls = std::make_unique<CTlsStream>(tlsContext, std::move(socket), server.host,
+    auto tls = std::make_unique<CTlsStream>(line.tlsContext, std::move(socket), server.host,
                                             CTlsStream::Role::Data);
     CFtpWaiter waiter(shared.get());
     try {
@@ -163,13 +163,13 @@ std::unique_ptr<CFtpStream> CFtpControl::SecureData(CFtpSocket socket, bool fina
                        QStringLiteral("the data connection"));
         // The data must come from the server the user trusted, not from whoever reached
         // the data port first.
-        if (tls->PeerCertificate().fingerprint != certificateFingerprint)
+        if (tls->PeerCertificate().fingerprint != line.certificateFingerprint)
             throw CInternetException(
                 InetErrorKind::Security,
                 QStringLiteral("The data connection showed another certificate than the server."));
     } catch (const CInternetException&) {
         tls->Reset();
-        if (!lost)
+        if (!line.IsLost())
             AbortTransfer(finalReplyPending);
         throw;
     }

@@ -92,6 +92,15 @@ InetErrorKind KindThrown(const std::function<void()>& call)
     return InetErrorKind::Protocol;
 }
 
+bool HoldUntilClientLeaves(CFakeFtpServer::CSession& session, std::chrono::milliseconds limit)
+{
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (session.IsOpen() && !session.server.Stopping() &&
+           std::chrono::steady_clock::now() < until)
+        session.ReadCommand(100ms); // what the client still sends is logged and left unanswered
+    return !session.IsOpen();
+}
+
 quint16 UnusedPort()
 {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);

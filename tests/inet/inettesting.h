@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/fixtures/fakeftpserver.h"
+
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
 #include "inet/internetexception.h"
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -29,6 +32,12 @@ const FtpListEntry* FindEntry(const std::vector<FtpListEntry>& entries, const QS
 
 // The kind of exception `call` throws; fails the test when it throws none.
 InetErrorKind KindThrown(const std::function<void()>& call);
+
+// Holds a fake server's session until the client hangs up. `limit` is a backstop far
+// beyond any time-out a test sets: false when it ran out, that is when the client did not
+// give up by itself.
+bool HoldUntilClientLeaves(CFakeFtpServer::CSession& session,
+                           std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 // A port on 127.0.0.1 where nothing listens.
 quint16 UnusedPort();

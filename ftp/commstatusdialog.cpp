@@ -1,5 +1,6 @@
 #include "ftp/commstatusdialog.h"
 
+#include "app/paneframe.h"
 #include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "framework/helpwindow.h"
@@ -8,6 +9,7 @@
 #include "framework/waitcursor.h"
 #include "ftp/connecterrors.h"
 #include "ftp/filemessages.h"
+#include "ftp/filetransfer.h"
 #include "inet/internetsession.h"
 #include "ui_commstatusdialog.h"
 
@@ -29,6 +31,8 @@ const QString kConnectErrorText = FileMessages::ConnectErrorText();
 const QString kConnectErrorCaption = FileMessages::ConnectErrorCaption();
 const QString kInsideSourceText = FileMessages::InsideSourceText();
 const QString kInsideSourceCaption = FileMessages::InsideSourceCaption();
+const QString kCopyingText = QStringLiteral("Copying Files - Please Wait");
+const QString kReadyText = QStringLiteral("Ready");
 
 // The communication objects alive now, the newest last. The wait hook serves the newest.
 std::vector<CCommStatusDialog*>& LiveDialogs()
@@ -52,6 +56,7 @@ CCommStatusDialog::CCommStatusDialog(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , ui(std::make_unique<Ui::CommStatusDialog>())
     , mainWindow(owner)
+    , transfer(std::make_unique<CFileTransfer>(*this))
 {
     ui->setupUi(this);
     setModal(false);
@@ -156,6 +161,13 @@ void CCommStatusDialog::ShowTransferControls()
         repaint();
 }
 
+void CCommStatusDialog::ShowCopying(bool copying)
+{
+    if (CPaneFrame* frame = theApp().PaneFrame())
+        frame->SetStatusText(0, copying ? kCopyingText : kReadyText);
+    RefreshAtRhythm();
+}
+
 void CCommStatusDialog::RefreshAtRhythm()
 {
     const qint64 now = CoarseMilliseconds();
@@ -204,6 +216,11 @@ bool CCommStatusDialog::PollCancel()
         return true;
     ShowMessageBox(MessageOwner(), kCancelledText, kCancelledCaption, MsgIcon::Stop);
     return false;
+}
+
+void CCommStatusDialog::WhileWaiting()
+{
+    PumpPendingMessages();
 }
 
 QString CCommStatusDialog::BytesCopiedText() const
@@ -257,6 +274,17 @@ void CCommStatusDialog::ReportCopyError()
     ShowMessageBox(MessageOwner(), kCopyErrorText, kCopyErrorCaption, MsgIcon::Stop);
 }
 
+MsgAnswer CCommStatusDialog::ShowMessage(const QString& text, const QString& caption, MsgIcon icon,
+                                         MsgButtons buttons)
+{
+    return ShowMessageBox(MessageOwner(), text, caption, icon, buttons);
+}
+
+void CCommStatusDialog::Skip(const QString& path, const QString& reason)
+{
+    skipped.Add(path, reason);
+}
+
 void CCommStatusDialog::ReportConnectError()
 {
     ShowMessageBox(MessageOwner(), kConnectErrorText, kConnectErrorCaption, MsgIcon::Stop);
@@ -282,6 +310,44 @@ bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QStrin
         return true;
     ShowMessageBox(this, kInsideSourceText, kInsideSourceCaption, MsgIcon::Stop);
     return false;
+}
+
+CFileTransfer& CCommStatusDialog::Transfer()
+{
+    CVantorApp& app = theApp();
+    transfer->SetLink({app.ftpConnection.get(), app.internetSession.get(), app.activeProfile,
+                       app.tlsMemory, app.ftpCurrentDir});
+    return *transfer;
+}
+
+bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
+{
+    return Transfer().UploadFile(localPath, ftpPath);
+}
+
+bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
+{
+    return Transfer().DownloadFile(ftpPath, localPath);
+}
+
+bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
+{
+    return Transfer().CopyFtpFile(sourcePath, destinationPath);
+}
+
+bool CCommStatusDialog::UploadFolder(QString localFolder, QString ftpFolder)
+{
+    return Transfer().UploadFolder(localFolder, ftpFolder);
+}
+
+bool CCommStatusDialog::DownloadFolder(QString ftpFolder, QString localFolder)
+{
+    return Transfer().DownloadFolder(ftpFolder, localFolder);
+}
+
+bool CCommStatusDialog::CopyFtpFolder(QString sourceFolder, QString destinationFolder)
+{
+    return Transfer().CopyFtpFolder(sourceFolder, destinationFolder);
 }
 
 void CCommStatusDialog::ReportSkipped()

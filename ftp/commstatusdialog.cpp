@@ -10,6 +10,7 @@
 #include "ftp/connecterrors.h"
 #include "ftp/filemessages.h"
 #include "ftp/filetransfer.h"
+#include "ftp/transferfigures.h"
 #include "inet/internetsession.h"
 #include "ui_commstatusdialog.h"
 
@@ -184,6 +185,7 @@ void CCommStatusDialog::ShowTransferProgress(quint64 done, const QString& total,
 {
     // Called once per 1000 bytes: only the values are kept here; FlushDisplay formats them.
     bytesDone = done;
+    folderFileBytes = done;
     if (total.constData() != totalText.constData())
         totalText = total;
     elapsedSeconds = elapsed;
@@ -214,6 +216,7 @@ bool CCommStatusDialog::PollCancel()
     }
     if (!cancelRequested)
         return true;
+    FlushDisplay();
     ShowMessageBox(MessageOwner(), kCancelledText, kCancelledCaption, MsgIcon::Stop);
     return false;
 }
@@ -225,32 +228,37 @@ void CCommStatusDialog::WhileWaiting()
 
 QString CCommStatusDialog::BytesCopiedText() const
 {
-    if (!valuesSet)
-        return {};
-    // A file whose length the server does not tell shows the bytes moved alone.
-    if (totalText.isEmpty())
-        return QString::number(bytesDone);
-    return QString::number(bytesDone) + QStringLiteral(" of ") + totalText;
+    return valuesSet ? TransferFigures::BytesCopiedText(bytesDone, totalText) : QString();
 }
 
 QString CCommStatusDialog::BytesPerSecondText() const
 {
-    if (!valuesSet)
-        return {};
-    // A clock that went backwards gives no rate rather than a negative one.
-    return QString::number(elapsedSeconds > 0 ? bytesDone / static_cast<quint64>(elapsedSeconds)
-                                              : 0);
+    return valuesSet ? QString::number(TransferFigures::Rate(bytesDone, elapsedSeconds))
+                     : QString();
 }
 
 QString CCommStatusDialog::ElapsedText() const
 {
-    if (!valuesSet)
-        return {};
-    const qint64 seconds = std::max<qint64>(elapsedSeconds, 0);
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return valuesSet ? TransferFigures::ClockText(elapsedSeconds) : QString();
+}
+
+QString CCommStatusDialog::FolderProgressText() const
+{
+    return folderProgress
+               ? TransferFigures::FolderText(*folderProgress, folderFileBytes, std::time(nullptr))
+               : QString();
+}
+
+void CCommStatusDialog::ShowFolderProgress(const FolderProgress& progress)
+{
+    // Reported between files: the bytes of the file before now count in the progress.
+    folderProgress = progress;
+    folderFileBytes = 0;
+    displayStale = true;
+    if (ui->folderText->isHidden()) {
+        ui->folderText->setVisible(true);
+        FlushDisplay();
+    }
 }
 
 void CCommStatusDialog::FlushDisplay()
@@ -262,21 +270,26 @@ void CCommStatusDialog::FlushDisplay()
     ui->bytesPerSecondText->setText(BytesPerSecondText());
     ui->timeText->setText(ElapsedText());
     ui->progressBar->setValue(position);
+    if (folderProgress)
+        ui->folderText->setText(FolderProgressText());
 }
 
 void CCommStatusDialog::ReportCopyError(const CInternetException& error)
 {
+    FlushDisplay();
     ShowNetworkError(MessageOwner(), kCopyErrorText, kCopyErrorCaption, error);
 }
 
 void CCommStatusDialog::ReportCopyError()
 {
+    FlushDisplay();
     ShowMessageBox(MessageOwner(), kCopyErrorText, kCopyErrorCaption, MsgIcon::Stop);
 }
 
 MsgAnswer CCommStatusDialog::ShowMessage(const QString& text, const QString& caption, MsgIcon icon,
                                          MsgButtons buttons)
 {
+    FlushDisplay();
     return ShowMessageBox(MessageOwner(), text, caption, icon, buttons);
 }
 

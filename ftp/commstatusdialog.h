@@ -56,6 +56,9 @@ public:
                               qint64 elapsedSeconds) override;
     // Moves the bar for block `blockIndex` (from 0) of a file of `totalBytes`, then polls.
     bool UpdateProgress(quint64 blockIndex, quint64 totalBytes) override;
+    // A folder copy's files and bytes of the total, its rate and the time left, in a line of
+    // its own under the bar (FolderProgressText).
+    void ShowFolderProgress(const FolderProgress& progress) override;
     // RefreshUi, unless the window was painted less than kDisplayIntervalMs ago: what changed
     // since is painted with the next block or wait.
     void RefreshAtRhythm() override;
@@ -65,7 +68,8 @@ public:
     void WhileWaiting() override;
 
     // The fixed messages; given the failure, the box adds what most likely happened and the
-    // server's replies (ShowNetworkError). Boxes go over the main window.
+    // server's replies (ShowNetworkError). Boxes go over the main window, and the window
+    // shows the figures of the last block while one is open.
     void ReportCopyError(const CInternetException& error) override;
     void ReportCopyError() override;
     MsgAnswer ShowMessage(const QString& text, const QString& caption, MsgIcon icon,
@@ -111,6 +115,7 @@ public:
     QString BytesCopiedText() const;
     QString BytesPerSecondText() const;
     QString ElapsedText() const;
+    QString FolderProgressText() const;
 
     // The longest Connect waits for the login. Tests shorten it with SetConnectWaitLimit.
     static constexpr std::chrono::milliseconds kConnectWaitLimit{30000};
@@ -164,6 +169,8 @@ private:
     int position = 0;
     bool displayStale = false;
     qint64 lastDisplayMs = -1; // coarse monotonic time of the last repaint; -1 none yet
+    std::optional<FolderProgress> folderProgress; // set by a folder copy of this action
+    quint64 folderFileBytes = 0; // of the file under way, not yet in folderProgress
     std::unique_ptr<CFileTransfer> transfer;
 };
 

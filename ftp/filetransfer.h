@@ -2,6 +2,7 @@
 
 #include "ftp/folderwalk.h"
 #include "ftp/serverchecks.h"
+#include "ftp/transferreport.h"
 #include "profiles/profilerecord.h"
 
 #include <QString>
@@ -14,7 +15,6 @@ class CFtpConnection;
 class CInternetException;
 class CInternetSession;
 class CTlsRunMemory;
-class CTransferReport;
 
 // The connection a transfer engine works over, and what it needs to open the further
 // connections of a copy (a server-to-server source, the listing of each folder level). The
@@ -102,6 +102,12 @@ private:
     bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
                            std::optional<quint64> listedSize);
     bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
+    // The folder tally: begun by a folder routine (`folders` of a server source still to be
+    // listed), told after each file and each listing, ended when the routine returns.
+    void BeginFolder(quint64 files, quint64 bytes, quint64 folders);
+    void FileDone(quint64 bytes);
+    void FolderListed(quint64 files, quint64 bytes, quint64 folders);
+    void EndFolder();
     void ReportCreateFolderError();
 
     // What the server offers to check a transferred file, asked once per engine (FEAT).
@@ -110,4 +116,6 @@ private:
     CTransferReport& report;
     TransferLink link;
     std::optional<CServerChecks> serverChecks;
+    std::optional<FolderProgress> folderTally;
+    quint64 unlistedFolders = 0;
 };

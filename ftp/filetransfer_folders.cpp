@@ -16,6 +16,10 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+#include <ctime>
+#include <functional>
+
 #include <vector>
 
 #include <sys/stat.h>
@@ -71,7 +75,74 @@ QString ListingIdentity(const std::vector<FtpListEntry>& entries)
     return QStringLiteral("listing:") + QString::fromLatin1(hash.result().toHex());
 }
 
+// The files below `folder` as an upload will send them, and their bytes: links followed,
+// what is left out not counted, a cycle or a depth the upload refuses not entered.
+void CountLocalTree(const QString& folder, CFolderWalkGuard& guard, quint64& files, quint64& bytes)
+{
+    if (guard.Enter(LocalFolderIdentity(folder)) != CFolderWalkGuard::Step::Entered)
+        return;
+    const CLevelExit exit(guard);
+    const std::optional<QList<LocalChild>> children = ReadLocalChildren(folder, true);
+    for (const LocalChild& child : children.value_or(QList<LocalChild>())) {
+        const QString path = ChildPath(folder, child.name);
+        if (child.kind == LocalEntryKind::Folder) {
+            CountLocalTree(path, guard, files, bytes);
+        } else if (child.kind == LocalEntryKind::File) {
+            ++files;
+            bytes += static_cast<quint64>(QFileInfo(path).size());
+        }
+    }
+}
+
+// Ends the engine's folder tally when a folder routine returns, however it returns.
+struct CFolderTally
+{
+    std::function<void()> end;
+    ~CFolderTally() { end(); }
+};
+
 } // namespace
+
+void CFileTransfer::BeginFolder(quint64 files, quint64 bytes, quint64 folders)
+{
+    FolderProgress progress;
+    progress.filesTotal = files;
+    progress.bytesTotal = bytes;
+    progress.totalKnown = folders == 0;
+    progress.started = std::time(nullptr);
+    folderTally = progress;
+    unlistedFolders = folders;
+    report.ShowFolderProgress(*folderTally);
+}
+
+void CFileTransfer::FileDone(quint64 bytes)
+{
+    if (!folderTally)
+        return;
+    ++folderTally->filesDone;
+    folderTally->bytesDone += bytes;
+    // A file the listing could not size, or one that changed, counts as it arrived.
+    folderTally->filesTotal = std::max(folderTally->filesTotal, folderTally->filesDone);
+    folderTally->bytesTotal = std::max(folderTally->bytesTotal, folderTally->bytesDone);
+    report.ShowFolderProgress(*folderTally);
+}
+
+void CFileTransfer::FolderListed(quint64 files, quint64 bytes, quint64 folders)
+{
+    if (!folderTally)
+        return;
+    folderTally->filesTotal += files;
+    folderTally->bytesTotal += bytes;
+    unlistedFolders = unlistedFolders + folders - std::min<quint64>(unlistedFolders, 1);
+    folderTally->totalKnown = unlistedFolders == 0;
+    report.ShowFolderProgress(*folderTally);
+}
+
+void CFileTransfer::EndFolder()
+{
+    folderTally.reset();
+    unlistedFolders = 0;
+}
 
 void CFileTransfer::ReportCreateFolderError()
 {
@@ -90,6 +161,14 @@ bool CFileTransfer::UploadFolder(const QString& localFolder, const QString& ftpF
 {
     // A local path and a server path never lie inside one another, however alike their
     // texts, so the test for a folder copied into itself has nothing to compare here.
+    quint64 files = 0;
+    quint64 bytes = 0;
+    {
+        CFolderWalkGuard counting;
+        CountLocalTree(localFolder, counting, files, bytes);
+    }
+    BeginFolder(files, bytes, 0);
+    const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
     return UploadLevel(localFolder, ftpFolder, guard);
 }
@@ -128,10 +207,14 @@ bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFo
             report.Skip(from, FileMessages::LineBreakReason());
             continue;
         }
-        const bool ok = child.kind == LocalEntryKind::Folder ? UploadLevel(from, to, guard)
-                                                             : UploadOneFile(from, to, &stored);
-        if (!ok)
+        if (child.kind == LocalEntryKind::Folder) {
+            if (!UploadLevel(from, to, guard))
+                return false;
+            continue;
+        }
+        if (!UploadOneFile(from, to, &stored))
             return false;
+        FileDone(static_cast<quint64>(QFileInfo(from).size()));
     }
     return CheckStoredSizes(ftpFolder, stored);
 }
@@ -189,6 +272,8 @@ bool CFileTransfer::DownloadFolder(const QString& ftpFolder, const QString& loca
                            FileMessages::InsideSourceCaption(), MsgIcon::Stop);
         return false;
     }
+    BeginFolder(0, 0, 1);
+    const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
     return FtpSourceLevel(ftpFolder, localFolder, false, false, guard) == LevelResult::Copied;
 }
@@ -197,6 +282,8 @@ bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& de
 {
     if (!report.CheckNotInsideSource(WithSeparator(sourceFolder), WithSeparator(destinationFolder)))
         return false;
+    BeginFolder(0, 0, 1);
+    const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
     return FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
            LevelResult::Copied;
@@ -285,6 +372,26 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
         ReportCreateFolderError();
         return LevelResult::Failed;
     }
+    // What this listing adds to the folder tally: the files it will copy, the folders (and
+    // links) still to be listed.
+    const auto leftOut = [&](const FtpListEntry& entry) {
+        return (!entry.isNormal && !entry.isDirectory && !entry.isLink) ||
+               (!toFtp && !LocalNameFits(destination, entry.name));
+    };
+    quint64 files = 0;
+    quint64 bytes = 0;
+    quint64 folders = 0;
+    for (const FtpListEntry& entry : entries) {
+        if (leftOut(entry))
+            continue;
+        if (entry.isNormal) {
+            ++files;
+            bytes += entry.size;
+        } else {
+            ++folders;
+        }
+    }
+    FolderListed(files, bytes, folders);
     for (const FtpListEntry& entry : entries) {
         const QString from = ChildPath(source, entry.name);
         const QString to = ChildPath(destination, entry.name);
@@ -298,20 +405,23 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
             report.Skip(ShownPath(from), FileMessages::NameTooLongReason());
             continue;
         }
-        bool ok = true;
         if (entry.isNormal) {
-            ok = CopyFtpSourceFile(from, to, toFtp, entry.size);
-        } else {
-            // Folders, and links the listing cannot tell: a link that cannot be entered is
-            // copied as the file it leads to.
-            const LevelResult below = FtpSourceLevel(from, to, toFtp, !entry.isDirectory, guard);
-            if (below == LevelResult::NotAFolder)
-                ok = CopyFtpSourceFile(from, to, toFtp, std::nullopt);
-            else
-                ok = below == LevelResult::Copied;
+            if (!CopyFtpSourceFile(from, to, toFtp, entry.size))
+                return LevelResult::Failed;
+            FileDone(toFtp ? entry.size : static_cast<quint64>(QFileInfo(to).size()));
+            continue;
         }
-        if (!ok)
+        // Folders, and links the listing cannot tell: a link that cannot be entered is
+        // copied as the file it leads to.
+        const LevelResult below = FtpSourceLevel(from, to, toFtp, !entry.isDirectory, guard);
+        if (below == LevelResult::NotAFolder) {
+            FolderListed(1, 0, 0);
+            if (!CopyFtpSourceFile(from, to, toFtp, std::nullopt))
+                return LevelResult::Failed;
+            FileDone(toFtp ? 0 : static_cast<quint64>(QFileInfo(to).size()));
+        } else if (below != LevelResult::Copied) {
             return LevelResult::Failed;
+        }
     }
     return LevelResult::Copied;
 }

@@ -4,7 +4,22 @@
 
 #include <QString>
 
+#include <ctime>
+
 class CInternetException;
+
+// Where a folder transfer stands: the files and bytes of the files finished so far, of the
+// total. A local source is counted whole before the first file; a server source grows its
+// total with each folder listed, and says so until the last listing is in.
+struct FolderProgress
+{
+    quint64 filesDone = 0;
+    quint64 filesTotal = 0;
+    quint64 bytesDone = 0;
+    quint64 bytesTotal = 0;
+    bool totalKnown = false; // false while folders below are still to be listed
+    std::time_t started = 0;
+};
 
 // What a transfer engine (CFileTransfer) tells the one who watches it, and the answers it
 // gets back: the lines of a status view, the progress of each block, the user's Cancel, and
@@ -32,6 +47,9 @@ public:
     // Right after it: block `blockIndex` (from 0) of a file of `totalBytes` (0 where
     // unknown) is done. False, after the cancel message, once the user has cancelled.
     virtual bool UpdateProgress(quint64 blockIndex, quint64 totalBytes) = 0;
+    // A folder transfer's totals, at its start and after each file; the current file's
+    // bytes come with ShowTransferProgress.
+    virtual void ShowFolderProgress(const FolderProgress& progress) = 0;
     // The steps between the blocks: what changed may be shown, at the view's own pace.
     virtual void RefreshAtRhythm() = 0;
     // False, after the cancel message, once the user has cancelled; lets waiting input run.

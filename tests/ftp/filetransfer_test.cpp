@@ -47,6 +47,15 @@ public:
             cancelled = true;
         return PollCancel();
     }
+    void ShowFolderProgress(const FolderProgress& tally) override
+    {
+        folder.append(QStringLiteral("%1/%2 files %3/%4 bytes%5")
+                          .arg(tally.filesDone)
+                          .arg(tally.filesTotal)
+                          .arg(tally.bytesDone)
+                          .arg(tally.bytesTotal)
+                          .arg(tally.totalKnown ? "" : " so far"));
+    }
     void RefreshAtRhythm() override {}
     bool PollCancel() override
     {
@@ -84,6 +93,7 @@ public:
     std::vector<quint64> blockTotals;
     QStringList messages;
     QStringList skipped;
+    QStringList folder; // each folder tally as it was reported
 };
 
 enum class Direction { Upload, Download, ServerToServer };
@@ -235,9 +245,22 @@ TEST_F(CFileTransferTest, AFolderTreeGoesOverWhatCannotBeSentReportedAsSkipped)
     EXPECT_TRUE(report.skipped.first().startsWith(pipe + QStringLiteral(": ")));
     EXPECT_EQ(report.progress, std::vector<quint64>{1000});
     EXPECT_EQ(report.copyingSteps, QStringList({"copying", "ready", "copying", "ready"}));
+    // Counted before the first file (the pipe not in it), then one step per file in the
+    // order the folder lists them.
+    ASSERT_EQ(report.folder.size(), 3);
+    EXPECT_EQ(report.folder.first(), "0/2 files 0/1503 bytes");
+    EXPECT_TRUE(report.folder[1].startsWith("1/2 files ")) << qPrintable(report.folder[1]);
+    EXPECT_EQ(report.folder.last(), "2/2 files 1503/1503 bytes");
 
     // Back again, and into itself on the server: refused before anything is made.
+    report.folder.clear();
     EXPECT_TRUE(engine.DownloadFolder(QStringLiteral("/tree"), local + QStringLiteral("/back")));
+    // Grown with each listing, known once the last folder is listed: the two listings,
+    // the two files, and the tally at the start.
+    ASSERT_EQ(report.folder.size(), 5);
+    EXPECT_EQ(report.folder.first(), "0/0 files 0/0 bytes so far");
+    EXPECT_TRUE(report.folder[1].endsWith(" so far")) << qPrintable(report.folder[1]);
+    EXPECT_EQ(report.folder.last(), "2/2 files 1503/1503 bytes");
     EXPECT_EQ(TreeOf(local + QStringLiteral("/back")), copied);
     EXPECT_FALSE(engine.CopyFtpFolder(QStringLiteral("/tree"), QStringLiteral("/tree/inner")));
     EXPECT_EQ(report.messages, QStringList{FileMessages::InsideSourceText()});

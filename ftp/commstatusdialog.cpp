@@ -1,5 +1,6 @@
 #include "ftp/commstatusdialog.h"
 
+#include "app/paneframe.h"
 #include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "framework/helpwindow.h"
@@ -8,6 +9,8 @@
 #include "framework/waitcursor.h"
 #include "ftp/connecterrors.h"
 #include "ftp/filemessages.h"
+#include "ftp/filetransfer.h"
+#include "ftp/transferfigures.h"
 #include "inet/internetsession.h"
 #include "ui_commstatusdialog.h"
 
@@ -29,6 +32,8 @@ const QString kConnectErrorText = FileMessages::ConnectErrorText();
 const QString kConnectErrorCaption = FileMessages::ConnectErrorCaption();
 const QString kInsideSourceText = FileMessages::InsideSourceText();
 const QString kInsideSourceCaption = FileMessages::InsideSourceCaption();
+const QString kCopyingText = QStringLiteral("Copying Files - Please Wait");
+const QString kReadyText = QStringLiteral("Ready");
 
 // The communication objects alive now, the newest last. The wait hook serves the newest.
 std::vector<CCommStatusDialog*>& LiveDialogs()
@@ -52,6 +57,7 @@ CCommStatusDialog::CCommStatusDialog(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
     , ui(std::make_unique<Ui::CommStatusDialog>())
     , mainWindow(owner)
+    , transfer(std::make_unique<CFileTransfer>(*this))
 {
     ui->setupUi(this);
     setModal(false);
@@ -156,6 +162,13 @@ void CCommStatusDialog::ShowTransferControls()
         repaint();
 }
 
+void CCommStatusDialog::ShowCopying(bool copying)
+{
+    if (CPaneFrame* frame = theApp().PaneFrame())
+        frame->SetStatusText(0, copying ? kCopyingText : kReadyText);
+    RefreshAtRhythm();
+}
+
 void CCommStatusDialog::RefreshAtRhythm()
 {
     const qint64 now = CoarseMilliseconds();
@@ -172,6 +185,7 @@ void CCommStatusDialog::ShowTransferProgress(quint64 done, const QString& total,
 {
     // Called once per 1000 bytes: only the values are kept here; FlushDisplay formats them.
     bytesDone = done;
+    folderFileBytes = done;
     if (total.constData() != totalText.constData())
         totalText = total;
     elapsedSeconds = elapsed;
@@ -202,38 +216,49 @@ bool CCommStatusDialog::PollCancel()
     }
     if (!cancelRequested)
         return true;
+    FlushDisplay();
     ShowMessageBox(MessageOwner(), kCancelledText, kCancelledCaption, MsgIcon::Stop);
     return false;
 }
 
+void CCommStatusDialog::WhileWaiting()
+{
+    PumpPendingMessages();
+}
+
 QString CCommStatusDialog::BytesCopiedText() const
 {
-    if (!valuesSet)
-        return {};
-    // A file whose length the server does not tell shows the bytes moved alone.
-    if (totalText.isEmpty())
-        return QString::number(bytesDone);
-    return QString::number(bytesDone) + QStringLiteral(" of ") + totalText;
+    return valuesSet ? TransferFigures::BytesCopiedText(bytesDone, totalText) : QString();
 }
 
 QString CCommStatusDialog::BytesPerSecondText() const
 {
-    if (!valuesSet)
-        return {};
-    // A clock that went backwards gives no rate rather than a negative one.
-    return QString::number(elapsedSeconds > 0 ? bytesDone / static_cast<quint64>(elapsedSeconds)
-                                              : 0);
+    return valuesSet ? QString::number(TransferFigures::Rate(bytesDone, elapsedSeconds))
+                     : QString();
 }
 
 QString CCommStatusDialog::ElapsedText() const
 {
-    if (!valuesSet)
-        return {};
-    const qint64 seconds = std::max<qint64>(elapsedSeconds, 0);
-    return QStringLiteral("%1:%2:%3")
-        .arg(seconds / 3600 % 24, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    return valuesSet ? TransferFigures::ClockText(elapsedSeconds) : QString();
+}
+
+QString CCommStatusDialog::FolderProgressText() const
+{
+    return folderProgress
+               ? TransferFigures::FolderText(*folderProgress, folderFileBytes, std::time(nullptr))
+               : QString();
+}
+
+void CCommStatusDialog::ShowFolderProgress(const FolderProgress& progress)
+{
+    // Reported between files: the bytes of the file before now count in the progress.
+    folderProgress = progress;
+    folderFileBytes = 0;
+    displayStale = true;
+    if (ui->folderText->isHidden()) {
+        ui->folderText->setVisible(true);
+        FlushDisplay();
+    }
 }
 
 void CCommStatusDialog::FlushDisplay()
@@ -245,16 +270,32 @@ void CCommStatusDialog::FlushDisplay()
     ui->bytesPerSecondText->setText(BytesPerSecondText());
     ui->timeText->setText(ElapsedText());
     ui->progressBar->setValue(position);
+    if (folderProgress)
+        ui->folderText->setText(FolderProgressText());
 }
 
 void CCommStatusDialog::ReportCopyError(const CInternetException& error)
 {
+    FlushDisplay();
     ShowNetworkError(MessageOwner(), kCopyErrorText, kCopyErrorCaption, error);
 }
 
 void CCommStatusDialog::ReportCopyError()
 {
+    FlushDisplay();
     ShowMessageBox(MessageOwner(), kCopyErrorText, kCopyErrorCaption, MsgIcon::Stop);
+}
+
+MsgAnswer CCommStatusDialog::ShowMessage(const QString& text, const QString& caption, MsgIcon icon,
+                                         MsgButtons buttons)
+{
+    FlushDisplay();
+    return ShowMessageBox(MessageOwner(), text, caption, icon, buttons);
+}
+
+void CCommStatusDialog::Skip(const QString& path, const QString& reason)
+{
+    skipped.Add(path, reason);
 }
 
 void CCommStatusDialog::ReportConnectError()
@@ -282,6 +323,44 @@ bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QStrin
         return true;
     ShowMessageBox(this, kInsideSourceText, kInsideSourceCaption, MsgIcon::Stop);
     return false;
+}
+
+CFileTransfer& CCommStatusDialog::Transfer()
+{
+    CVantorApp& app = theApp();
+    transfer->SetLink({app.ftpConnection.get(), app.internetSession.get(), app.activeProfile,
+                       app.tlsMemory, app.ftpCurrentDir});
+    return *transfer;
+}
+
+bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
+{
+    return Transfer().UploadFile(localPath, ftpPath);
+}
+
+bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
+{
+    return Transfer().DownloadFile(ftpPath, localPath);
+}
+
+bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
+{
+    return Transfer().CopyFtpFile(sourcePath, destinationPath);
+}
+
+bool CCommStatusDialog::UploadFolder(QString localFolder, QString ftpFolder)
+{
+    return Transfer().UploadFolder(localFolder, ftpFolder);
+}
+
+bool CCommStatusDialog::DownloadFolder(QString ftpFolder, QString localFolder)
+{
+    return Transfer().DownloadFolder(ftpFolder, localFolder);
+}
+
+bool CCommStatusDialog::CopyFtpFolder(QString sourceFolder, QString destinationFolder)
+{
+    return Transfer().CopyFtpFolder(sourceFolder, destinationFolder);
 }
 
 void CCommStatusDialog::ReportSkipped()

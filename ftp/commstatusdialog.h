@@ -1,8 +1,7 @@
 #pragma once
 
-#include "ftp/folderwalk.h"
-#include "ftp/serverchecks.h"
 #include "ftp/skippeditems.h"
+#include "ftp/transferreport.h"
 #include "inet/internetexception.h"
 #include "inet/internetsession.h"
 
@@ -15,8 +14,8 @@
 #include <optional>
 #include <vector>
 
-class CFtpConnection;
 class CConnectAttempt;
+class CFileTransfer;
 namespace Ui {
 class CommStatusDialog;
 }
@@ -25,12 +24,13 @@ class CommStatusDialog;
 // to, from or on it. Created on the heap by the action (usually through CCommOperation),
 // deleted by it at the end whatever the outcome. It owns a small modeless window that shows
 // the direction, the current file's source and destination, the bytes copied, the rate, the
-// time and a progress bar, with the buttons Cancel Communication, Hide Program and Help; and
-// it carries the network operations of the action as its methods.
+// time and a progress bar, with the buttons Cancel Communication, Hide Program and Help. It
+// connects to the active profile's server, and is the view and the report of the transfer
+// engine (CFileTransfer) that copies the action's files over that connection.
 //
 // While any communication object exists, the Internet session's wait hook keeps the windows
 // painted and ends a network call that waits on the server once the user has cancelled.
-class CCommStatusDialog : public QDialog
+class CCommStatusDialog : public QDialog, public CTransferReport
 {
     Q_OBJECT
 
@@ -42,33 +42,47 @@ public:
     // Creates and shows the window, centred over the main window; clears cancelRequested.
     void Create();
 
-    void SetTitleLine(const QString& text);
-    void SetStatusLine(const QString& text);
+    void SetTitleLine(const QString& text) override;
+    void SetStatusLine(const QString& text) override;
     void SetConnectLine(const QString& text);
-    void SetFrom(const QString& text);
-    void SetTo(const QString& text);
-    void ShowTransferControls();
+    void SetFrom(const QString& text) override;
+    void SetTo(const QString& text) override;
+    void ShowTransferControls() override;
+    // Pane 0 of the status bar: "Copying Files - Please Wait", then "Ready"; painted in the
+    // window's rhythm, as a folder of small files would otherwise paint twice a file.
+    void ShowCopying(bool copying) override;
     // Once per block: "3000 of 10240", the rate and the elapsed time of the current file.
-    void ShowTransferProgress(quint64 bytesDone, const QString& totalText, qint64 elapsedSeconds);
+    void ShowTransferProgress(quint64 bytesDone, const QString& totalText,
+                              qint64 elapsedSeconds) override;
     // Moves the bar for block `blockIndex` (from 0) of a file of `totalBytes`, then polls.
-    bool UpdateProgress(quint64 blockIndex, quint64 totalBytes);
+    bool UpdateProgress(quint64 blockIndex, quint64 totalBytes) override;
+    // A folder copy's files and bytes of the total, its rate and the time left, in a line of
+    // its own under the bar (FolderProgressText).
+    void ShowFolderProgress(const FolderProgress& progress) override;
     // RefreshUi, unless the window was painted less than kDisplayIntervalMs ago: what changed
     // since is painted with the next block or wait.
-    void RefreshAtRhythm();
+    void RefreshAtRhythm() override;
     // Lets waiting input run; false (after the cancel message) once the user has cancelled.
-    bool PollCancel();
+    bool PollCancel() override;
+    bool CancelRequested() const override { return cancelRequested; }
+    void WhileWaiting() override;
 
     // The fixed messages; given the failure, the box adds what most likely happened and the
-    // server's replies (ShowNetworkError).
-    void ReportCopyError(const CInternetException& error);
-    void ReportCopyError();
+    // server's replies (ShowNetworkError). Boxes go over the main window, and the window
+    // shows the figures of the last block while one is open.
+    void ReportCopyError(const CInternetException& error) override;
+    void ReportCopyError() override;
+    MsgAnswer ShowMessage(const QString& text, const QString& caption, MsgIcon icon,
+                          MsgButtons buttons = MsgButtons::Ok) override;
+    // Noted in `skipped`.
+    void Skip(const QString& path, const QString& reason) override;
     void ReportConnectError();
     // A failed login: `error` where the login ended with one, none when the wait for it
     // ran out.
     void ReportConnectError(const std::optional<CInternetException>& error);
     // False (after its message, owned by this window) when `destination` starts with
     // `source`; both end with their separator.
-    bool CheckNotInsideSource(const QString& source, const QString& destination);
+    bool CheckNotInsideSource(const QString& source, const QString& destination) override;
 
     // Connecting and reading. Connect opens theApp().internetSession and ftpConnection for
     // the active profile, enters its initial folder and fills ftpCurrentDir. ReadFtpDirectory
@@ -86,20 +100,11 @@ public:
     // The status bar's security pane: "TLS 1.3" or "Not encrypted".
     static void ShowFtpSecurity(const QString& securityName);
 
-    // Copies one file: local to server, server to local, or from one server path to another
-    // over a second connection. True only when every byte arrived; a false result has been
-    // shown to the user. A download writes beside the local file and replaces it only when
-    // it succeeded, so a failed or cancelled one leaves the user's file as it was.
+    // The transfers of the action, carried out by its engine (CFileTransfer, which says what
+    // they do) over the main connection as it is when each is called.
     bool UploadFile(QString localPath, QString ftpPath);
     bool DownloadFile(QString ftpPath, QString localPath);
     bool CopyFtpFile(QString sourcePath, QString destinationPath);
-
-    // Folder transfers: the folder with all its files and folders, depth first in the order
-    // the source lists them, each file through the file transfer of the direction. Paths
-    // come without a trailing "/"; the destination folder must not exist yet. Links to
-    // folders are followed; a folder that leads back into one being copied, or lies more
-    // than CFolderWalkGuard::kMaxDepth levels down, ends the copy with a message. Each level
-    // of a server source holds a connection of its own for its listing while it runs.
     bool UploadFolder(QString localFolder, QString ftpFolder);
     bool DownloadFolder(QString ftpFolder, QString localFolder);
     bool CopyFtpFolder(QString sourceFolder, QString destinationFolder);
@@ -110,6 +115,7 @@ public:
     QString BytesCopiedText() const;
     QString BytesPerSecondText() const;
     QString ElapsedText() const;
+    QString FolderProgressText() const;
 
     // The longest Connect waits for the login. Tests shorten it with SetConnectWaitLimit.
     static constexpr std::chrono::milliseconds kConnectWaitLimit{30000};
@@ -144,47 +150,13 @@ private:
     void ShowConnectStep(const QString& text);
     QWidget* MessageOwner() const;
 
-    // A file an upload stored whose size is still to be held against the server's word.
-    struct StoredSize
-    {
-        QString ftpPath;
-        quint64 size = 0;
-    };
-    // UploadFile; with `sizesToCheck` the stored file's size is not asked for at once but
-    // noted there, for the caller to check (CheckStoredSizes) before it reports success.
-    bool UploadOneFile(const QString& localPath, const QString& ftpPath,
-                       std::vector<StoredSize>* sizesToCheck);
-    // Whether every noted file in `ftpFolder` has its size on the server, by one listing of
-    // the folder; a file the listing does not show as sent is asked for by itself. A false
-    // result has been shown.
-    bool CheckStoredSizes(const QString& ftpFolder, const std::vector<StoredSize>& stored);
-    // DownloadFile; `listedSize` is the size the folder's listing gave, which stands for the
-    // server's word on the file unless the bytes that came disagree with it.
-    bool DownloadListedFile(const QString& ftpPath, const QString& localPath,
-                            std::optional<quint64> listedSize);
-
-    enum class LevelResult { Copied, Failed, NotAFolder };
-    bool UploadLevel(const QString& localFolder, const QString& ftpFolder, CFolderWalkGuard& guard);
-    LevelResult FtpSourceLevel(const QString& source, const QString& destination, bool toFtp,
-                               bool mayBeFile, CFolderWalkGuard& guard);
-    bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
-                           std::optional<quint64> listedSize);
-    bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
-    void ReportCreateFolderError();
-    // False, after its message, when `localPath` cannot take a download: its name is too
-    // long for the file system, or it is a pipe, socket or device.
-    bool CheckDownloadTarget(const QString& localPath, const QString& target);
-
     bool WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt);
-    // The box for a server that used TLS before and refuses it now; offers, behind two
-    // answers, to forget that memory.
-    void ReportDowngrade(const QString& address);
     bool EnterStartFolder();
     static bool WaitHook();
     static void InstallWaitHook();
 
-    // What the server offers to check a transferred file, asked once per action (FEAT).
-    const CServerChecks& ServerChecks(CFtpConnection& connection);
+    // The action's engine, bound to the main connection as it is now.
+    CFileTransfer& Transfer();
 
     std::unique_ptr<Ui::CommStatusDialog> ui;
     QPointer<QWidget> mainWindow;
@@ -197,7 +169,9 @@ private:
     int position = 0;
     bool displayStale = false;
     qint64 lastDisplayMs = -1; // coarse monotonic time of the last repaint; -1 none yet
-    std::optional<CServerChecks> serverChecks;
+    std::optional<FolderProgress> folderProgress; // set by a folder copy of this action
+    quint64 folderFileBytes = 0; // of the file under way, not yet in folderProgress
+    std::unique_ptr<CFileTransfer> transfer;
 };
 
 // Lets waiting paint events run so that a status text just set is painted before a

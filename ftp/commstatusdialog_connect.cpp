@@ -10,11 +10,8 @@
 #include "ftp/filemessages.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
-#include "inet/ftpsecurity.h"
-#include "inet/hostresolver.h"
 #include "inet/internetsession.h"
 #include "inet/tlsrunmemory.h"
-#include "inet/tlstruststore.h"
 
 #include <QCoreApplication>
 
@@ -99,7 +96,7 @@ bool CCommStatusDialog::Connect()
         // A refusal for the sake of security says why: the user has to know that the
         // server, not the password, is the problem.
         if (error && error->IsDowngrade())
-            ReportDowngrade(profile.address);
+            ShowDowngradeError(MessageOwner(), profile.address, app.tlsMemory.get());
         else if (error && error->Kind() == InetErrorKind::Security)
             ShowMessageBox(MessageOwner(), error->Message(), kConnectErrorCaption, MsgIcon::Stop);
         else
@@ -121,29 +118,6 @@ InternetOptions CCommStatusDialog::SessionOptions()
     InternetOptions options;
     options.tlsMemory = theApp().tlsMemory;
     return options;
-}
-
-void CCommStatusDialog::ReportDowngrade(const QString& address)
-{
-    const std::optional<FtpSecureAddress> secure = ParseSecureAddress(address);
-    const std::optional<FtpServerAddress> server =
-        secure ? ParseServerAddress(secure->server, secure->defaultPort) : std::nullopt;
-    const QString key = server ? CTlsTrustStore::ServerKey(server->host, server->port) : address;
-    // Forgetting takes two deliberate answers: this box keeps the memory by default.
-    if (ShowMessageBox(MessageOwner(), FileMessages::DowngradeText(key),
-                       FileMessages::DowngradeCaption(), MsgIcon::Stop,
-                       MsgButtons::YesNo) != MsgAnswer::No ||
-        !server ||
-        ShowMessageBox(MessageOwner(), FileMessages::ForgetTlsText(key),
-                       FileMessages::ForgetTlsCaption(), MsgIcon::Warning,
-                       MsgButtons::OkCancel) != MsgAnswer::Ok)
-        return;
-    if (theApp().tlsMemory)
-        theApp().tlsMemory->Forget(key);
-    CTlsTrustStore store;
-    if (!store.Forget(server->host, server->port))
-        ShowMessageBox(MessageOwner(), store.Error(), FileMessages::TrustFileCaption(),
-                       MsgIcon::Stop);
 }
 
 bool CCommStatusDialog::WaitForLogin(const std::shared_ptr<CConnectAttempt>& attempt)

@@ -1,8 +1,13 @@
 #include "ftp/connecterrors.h"
 
 #include "framework/messagebox.h"
+#include "ftp/filemessages.h"
+#include "inet/ftpsecurity.h"
 #include "inet/ftpsocket.h"
+#include "inet/hostresolver.h"
 #include "inet/internetexception.h"
+#include "inet/tlsrunmemory.h"
+#include "inet/tlstruststore.h"
 
 #include <QRegularExpression>
 
@@ -128,4 +133,24 @@ void ShowNetworkError(QWidget* owner, const QString& text, const QString& captio
     request.explanation = explanation.plain;
     request.details = explanation.details;
     ShowMessageBox(std::move(request));
+}
+
+void ShowDowngradeError(QWidget* owner, const QString& address, CTlsRunMemory* memory)
+{
+    const std::optional<FtpSecureAddress> secure = ParseSecureAddress(address);
+    const std::optional<FtpServerAddress> server =
+        secure ? ParseServerAddress(secure->server, secure->defaultPort) : std::nullopt;
+    const QString key = server ? CTlsTrustStore::ServerKey(server->host, server->port) : address;
+    // Forgetting takes two deliberate answers: this box keeps the memory by default.
+    if (ShowMessageBox(owner, FileMessages::DowngradeText(key), FileMessages::DowngradeCaption(),
+                       MsgIcon::Stop, MsgButtons::YesNo) != MsgAnswer::No ||
+        !server ||
+        ShowMessageBox(owner, FileMessages::ForgetTlsText(key), FileMessages::ForgetTlsCaption(),
+                       MsgIcon::Warning, MsgButtons::OkCancel) != MsgAnswer::Ok)
+        return;
+    if (memory)
+        memory->Forget(key);
+    CTlsTrustStore store;
+    if (!store.Forget(server->host, server->port))
+        ShowMessageBox(owner, store.Error(), FileMessages::TrustFileCaption(), MsgIcon::Stop);
 }

@@ -3,6 +3,7 @@
 #include <QString>
 
 class CInternetException;
+class CTlsRunMemory;
 class QWidget;
 
 // A failed connect, login or data connection in the words of a user who has to act on it:
@@ -20,3 +21,7 @@ NetworkErrorExplanation ExplainNetworkError(const CInternetException& error);
 // explanation under the text and the exact replies under Details.
 void ShowNetworkError(QWidget* owner, const QString& text, const QString& caption,
                       const CInternetException& error);
+
+// The box for a server that used TLS before and refuses it now; offers, behind two answers,
+// to forget that memory (in `memory`, where there is one, and in the trust file).
+void ShowDowngradeError(QWidget* owner, const QString& address, CTlsRunMemory* memory);

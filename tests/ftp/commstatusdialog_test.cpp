@@ -91,6 +91,7 @@ TEST_F(CCommStatusDialogTest, ControlsInTheirOrderWithTextsAndFirstVisibility)
         {"timeLabel", "Time (for this file):", false},
         {"timeText", "", true},
         {"progressBar", nullptr, false},
+        {"folderText", "", false},
         {"hideButton", "&Hide Program", false},
         {"helpButton", "H&elp", false},
     };

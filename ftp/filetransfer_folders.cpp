@@ -1,11 +1,11 @@
-// The folder transfers that run under the communication status window: upload folder,
-// download folder and copy FTP folder.
-#include "ftp/commstatusdialog.h"
+// The folder transfers of the transfer engine: upload folder, download folder and copy FTP
+// folder.
+#include "ftp/filetransfer.h"
 
-#include "app/vantorapp.h"
 #include "framework/messagebox.h"
 #include "ftp/filemessages.h"
 #include "ftp/folderwalk.h"
+#include "ftp/transferreport.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
 #include "inet/internetexception.h"
@@ -15,6 +15,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+
+#include <algorithm>
+#include <ctime>
+#include <functional>
 
 #include <vector>
 
@@ -71,38 +75,113 @@ QString ListingIdentity(const std::vector<FtpListEntry>& entries)
     return QStringLiteral("listing:") + QString::fromLatin1(hash.result().toHex());
 }
 
-} // namespace
-
-void CCommStatusDialog::ReportCreateFolderError()
+// The files below `folder` as an upload will send them, and their bytes: links followed,
+// what is left out not counted, a cycle or a depth the upload refuses not entered.
+void CountLocalTree(const QString& folder, CFolderWalkGuard& guard, quint64& files, quint64& bytes)
 {
-    ShowMessageBox(MessageOwner(), FileMessages::CreateFolderText(),
-                   FileMessages::CreateFolderCaption(), MsgIcon::Stop);
+    if (guard.Enter(LocalFolderIdentity(folder)) != CFolderWalkGuard::Step::Entered)
+        return;
+    const CLevelExit exit(guard);
+    const std::optional<QList<LocalChild>> children = ReadLocalChildren(folder, true);
+    for (const LocalChild& child : children.value_or(QList<LocalChild>())) {
+        const QString path = ChildPath(folder, child.name);
+        if (child.kind == LocalEntryKind::Folder) {
+            CountLocalTree(path, guard, files, bytes);
+        } else if (child.kind == LocalEntryKind::File) {
+            ++files;
+            bytes += static_cast<quint64>(QFileInfo(path).size());
+        }
+    }
 }
 
-bool CCommStatusDialog::RefuseStep(CFolderWalkGuard::Step step, const QString& folder)
+// Ends the engine's folder tally when a folder routine returns, however it returns.
+struct CFolderTally
 {
-    ShowMessageBox(MessageOwner(), CFolderWalkGuard::RefusalText(step, ShownPath(folder)),
-                   CFolderWalkGuard::RefusalCaption(), MsgIcon::Stop);
+    std::function<void()> end;
+    ~CFolderTally() { end(); }
+};
+
+} // namespace
+
+void CFileTransfer::BeginFolder(quint64 files, quint64 bytes, quint64 folders)
+{
+    FolderProgress progress;
+    progress.filesTotal = files;
+    progress.bytesTotal = bytes;
+    progress.totalKnown = folders == 0;
+    progress.started = std::time(nullptr);
+    folderTally = progress;
+    unlistedFolders = folders;
+    report.ShowFolderProgress(*folderTally);
+}
+
+void CFileTransfer::FileDone(quint64 bytes)
+{
+    if (!folderTally)
+        return;
+    ++folderTally->filesDone;
+    folderTally->bytesDone += bytes;
+    // A file the listing could not size, or one that changed, counts as it arrived.
+    folderTally->filesTotal = std::max(folderTally->filesTotal, folderTally->filesDone);
+    folderTally->bytesTotal = std::max(folderTally->bytesTotal, folderTally->bytesDone);
+    report.ShowFolderProgress(*folderTally);
+}
+
+void CFileTransfer::FolderListed(quint64 files, quint64 bytes, quint64 folders)
+{
+    if (!folderTally)
+        return;
+    folderTally->filesTotal += files;
+    folderTally->bytesTotal += bytes;
+    unlistedFolders = unlistedFolders + folders - std::min<quint64>(unlistedFolders, 1);
+    folderTally->totalKnown = unlistedFolders == 0;
+    report.ShowFolderProgress(*folderTally);
+}
+
+void CFileTransfer::EndFolder()
+{
+    folderTally.reset();
+    unlistedFolders = 0;
+}
+
+void CFileTransfer::ReportCreateFolderError()
+{
+    report.ShowMessage(FileMessages::CreateFolderText(), FileMessages::CreateFolderCaption(),
+                       MsgIcon::Stop);
+}
+
+bool CFileTransfer::RefuseStep(CFolderWalkGuard::Step step, const QString& folder)
+{
+    report.ShowMessage(CFolderWalkGuard::RefusalText(step, ShownPath(folder)),
+                       CFolderWalkGuard::RefusalCaption(), MsgIcon::Stop);
     return false;
 }
 
-bool CCommStatusDialog::UploadFolder(QString localFolder, QString ftpFolder)
+bool CFileTransfer::UploadFolder(const QString& localFolder, const QString& ftpFolder)
 {
     // A local path and a server path never lie inside one another, however alike their
     // texts, so the test for a folder copied into itself has nothing to compare here.
+    quint64 files = 0;
+    quint64 bytes = 0;
+    {
+        CFolderWalkGuard counting;
+        CountLocalTree(localFolder, counting, files, bytes);
+    }
+    BeginFolder(files, bytes, 0);
+    const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
     return UploadLevel(localFolder, ftpFolder, guard);
 }
 
-bool CCommStatusDialog::UploadLevel(const QString& localFolder, const QString& ftpFolder,
-                                    CFolderWalkGuard& guard)
+bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFolder,
+                                CFolderWalkGuard& guard)
 {
     const CFolderWalkGuard::Step step = guard.Enter(LocalFolderIdentity(localFolder));
     if (step != CFolderWalkGuard::Step::Entered)
         return RefuseStep(step, localFolder);
     const CLevelExit exit(guard);
 
-    CFtpConnection* connection = theApp().ftpConnection.get();
+    CFtpConnection* connection = link.connection;
     if (!connection || !connection->CreateDirectory(ftpFolder)) {
         ReportCreateFolderError();
         return false;
@@ -110,7 +189,7 @@ bool CCommStatusDialog::UploadLevel(const QString& localFolder, const QString& f
     const std::optional<QList<LocalChild>> children = ReadLocalChildren(localFolder, true);
     if (!children) {
         // An unreadable folder copied as an empty one would lose its content unseen.
-        ReportCopyError();
+        report.ReportCopyError();
         return false;
     }
     // The sizes of the files stored here are checked together, by the folder's listing.
@@ -121,29 +200,33 @@ bool CCommStatusDialog::UploadLevel(const QString& localFolder, const QString& f
         // Devices, pipes and links that lead nowhere have no content to send (reading a pipe
         // could wait for ever), and no FTP command can carry a line break in a name.
         if (child.kind == LocalEntryKind::Other) {
-            skipped.Add(from, child.what);
+            report.Skip(from, child.what);
             continue;
         }
         if (child.name.contains(QLatin1Char('\n')) || child.name.contains(QLatin1Char('\r'))) {
-            skipped.Add(from, FileMessages::LineBreakReason());
+            report.Skip(from, FileMessages::LineBreakReason());
             continue;
         }
-        const bool ok = child.kind == LocalEntryKind::Folder ? UploadLevel(from, to, guard)
-                                                             : UploadOneFile(from, to, &stored);
-        if (!ok)
+        if (child.kind == LocalEntryKind::Folder) {
+            if (!UploadLevel(from, to, guard))
+                return false;
+            continue;
+        }
+        if (!UploadOneFile(from, to, &stored))
             return false;
+        FileDone(static_cast<quint64>(QFileInfo(from).size()));
     }
     return CheckStoredSizes(ftpFolder, stored);
 }
 
-bool CCommStatusDialog::CheckStoredSizes(const QString& ftpFolder,
-                                         const std::vector<StoredSize>& stored)
+bool CFileTransfer::CheckStoredSizes(const QString& ftpFolder,
+                                     const std::vector<StoredSize>& stored)
 {
-    CFtpConnection* connection = theApp().ftpConnection.get();
+    CFtpConnection* connection = link.connection;
     if (stored.empty())
         return true;
     if (!connection) {
-        ReportCopyError();
+        report.ReportCopyError();
         return false;
     }
     // One file is asked for more cheaply by itself than by a listing.
@@ -167,69 +250,70 @@ bool CCommStatusDialog::CheckStoredSizes(const QString& ftpFolder,
             // the server's answer for the file itself decides.
             const std::optional<FtpStat> stat = connection->Stat(file.ftpPath);
             if (!stat || stat->isDirectory || stat->size != file.size) {
-                ReportCopyError();
+                report.ReportCopyError();
                 return false;
             }
         }
     } catch (const CInternetException& error) {
         if (error.Kind() == InetErrorKind::Cancelled)
-            PollCancel();
+            report.PollCancel();
         else
-            ReportCopyError(error);
+            report.ReportCopyError(error);
         return false;
     }
     return true;
 }
 
-bool CCommStatusDialog::DownloadFolder(QString ftpFolder, QString localFolder)
+bool CFileTransfer::DownloadFolder(const QString& ftpFolder, const QString& localFolder)
 {
     const QFileInfo destination(localFolder);
     if (!LocalNameFits(destination.path(), destination.fileName())) {
-        ShowMessageBox(MessageOwner(), FileMessages::NameTooLongText(destination.fileName()),
-                       FileMessages::InsideSourceCaption(), MsgIcon::Stop);
+        report.ShowMessage(FileMessages::NameTooLongText(destination.fileName()),
+                           FileMessages::InsideSourceCaption(), MsgIcon::Stop);
         return false;
     }
+    BeginFolder(0, 0, 1);
+    const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
     return FtpSourceLevel(ftpFolder, localFolder, false, false, guard) == LevelResult::Copied;
 }
 
-bool CCommStatusDialog::CopyFtpFolder(QString sourceFolder, QString destinationFolder)
+bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& destinationFolder)
 {
-    if (!CheckNotInsideSource(WithSeparator(sourceFolder), WithSeparator(destinationFolder)))
+    if (!report.CheckNotInsideSource(WithSeparator(sourceFolder), WithSeparator(destinationFolder)))
         return false;
+    BeginFolder(0, 0, 1);
+    const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
     return FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
            LevelResult::Copied;
 }
 
-bool CCommStatusDialog::CopyFtpSourceFile(const QString& source, const QString& destination,
-                                          bool toFtp, std::optional<quint64> listedSize)
+bool CFileTransfer::CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
+                                      std::optional<quint64> listedSize)
 {
     return toFtp ? CopyFtpFile(source, destination)
                  : DownloadListedFile(source, destination, listedSize);
 }
 
-CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& source,
-                                                                 const QString& destination,
-                                                                 bool toFtp, bool mayBeFile,
-                                                                 CFolderWalkGuard& guard)
+CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
+                                                         const QString& destination, bool toFtp,
+                                                         bool mayBeFile, CFolderWalkGuard& guard)
 {
-    CVantorApp& app = theApp();
-    if (!app.ftpConnection || !app.internetSession) {
-        ReportCopyError();
+    if (!link.connection || !link.session) {
+        report.ReportCopyError();
         return LevelResult::Failed;
     }
     // The level's own connection carries its listing while the levels below run.
     std::unique_ptr<CFtpConnection> level;
     try {
-        const ProfileRecord& profile = app.activeProfile;
-        level = app.internetSession->GetFtpConnection(profile.address, profile.userId,
-                                                      profile.password);
+        const ProfileRecord& profile = link.profile;
+        level = link.session->GetFtpConnection(profile.address, profile.userId, profile.password);
     } catch (const CInternetException& error) {
         if (error.Kind() == InetErrorKind::Cancelled)
-            PollCancel();
+            report.PollCancel();
         else
-            ReportCopyError(error);
+            report.ReportCopyError(error);
         return LevelResult::Failed;
     }
     const struct CloseLevel
@@ -244,8 +328,8 @@ CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& 
         // A link the listing could not place: when it cannot be entered, it is a file.
         if (mayBeFile)
             return LevelResult::NotAFolder;
-        if (PollCancel())
-            ReportCopyError();
+        if (report.PollCancel())
+            report.ReportCopyError();
         return LevelResult::Failed;
     }
     QString reported;
@@ -262,9 +346,9 @@ CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& 
         if (!more && find.LastError()) {
             // A listing that failed is not an empty folder: the copy would lack its content.
             if (find.LastError()->Kind() == InetErrorKind::Cancelled)
-                PollCancel();
+                report.PollCancel();
             else
-                ReportCopyError(*find.LastError());
+                report.ReportCopyError(*find.LastError());
             return LevelResult::Failed;
         }
         while (more) {
@@ -282,39 +366,62 @@ CCommStatusDialog::LevelResult CCommStatusDialog::FtpSourceLevel(const QString& 
     }
     const CLevelExit exit(guard);
 
-    const bool created = toFtp ? app.ftpConnection->CreateDirectory(destination)
+    const bool created = toFtp ? link.connection->CreateDirectory(destination)
                                : ::mkdir(QFile::encodeName(destination).constData(), 0777) == 0;
     if (!created) {
         ReportCreateFolderError();
         return LevelResult::Failed;
     }
+    // What this listing adds to the folder tally: the files it will copy, the folders (and
+    // links) still to be listed.
+    const auto leftOut = [&](const FtpListEntry& entry) {
+        return (!entry.isNormal && !entry.isDirectory && !entry.isLink) ||
+               (!toFtp && !LocalNameFits(destination, entry.name));
+    };
+    quint64 files = 0;
+    quint64 bytes = 0;
+    quint64 folders = 0;
+    for (const FtpListEntry& entry : entries) {
+        if (leftOut(entry))
+            continue;
+        if (entry.isNormal) {
+            ++files;
+            bytes += entry.size;
+        } else {
+            ++folders;
+        }
+    }
+    FolderListed(files, bytes, folders);
     for (const FtpListEntry& entry : entries) {
         const QString from = ChildPath(source, entry.name);
         const QString to = ChildPath(destination, entry.name);
         // A server pipe or device may never end its data; a link is tried below.
         if (!entry.isNormal && !entry.isDirectory && !entry.isLink) {
-            skipped.Add(ShownPath(from), FileMessages::NotFileOrFolderReason());
+            report.Skip(ShownPath(from), FileMessages::NotFileOrFolderReason());
             continue;
         }
         // Found before any byte of it moves.
         if (!toFtp && !LocalNameFits(destination, entry.name)) {
-            skipped.Add(ShownPath(from), FileMessages::NameTooLongReason());
+            report.Skip(ShownPath(from), FileMessages::NameTooLongReason());
             continue;
         }
-        bool ok = true;
         if (entry.isNormal) {
-            ok = CopyFtpSourceFile(from, to, toFtp, entry.size);
-        } else {
-            // Folders, and links the listing cannot tell: a link that cannot be entered is
-            // copied as the file it leads to.
-            const LevelResult below = FtpSourceLevel(from, to, toFtp, !entry.isDirectory, guard);
-            if (below == LevelResult::NotAFolder)
-                ok = CopyFtpSourceFile(from, to, toFtp, std::nullopt);
-            else
-                ok = below == LevelResult::Copied;
+            if (!CopyFtpSourceFile(from, to, toFtp, entry.size))
+                return LevelResult::Failed;
+            FileDone(toFtp ? entry.size : static_cast<quint64>(QFileInfo(to).size()));
+            continue;
         }
-        if (!ok)
+        // Folders, and links the listing cannot tell: a link that cannot be entered is
+        // copied as the file it leads to.
+        const LevelResult below = FtpSourceLevel(from, to, toFtp, !entry.isDirectory, guard);
+        if (below == LevelResult::NotAFolder) {
+            FolderListed(1, 0, 0);
+            if (!CopyFtpSourceFile(from, to, toFtp, std::nullopt))
+                return LevelResult::Failed;
+            FileDone(toFtp ? 0 : static_cast<quint64>(QFileInfo(to).size()));
+        } else if (below != LevelResult::Copied) {
             return LevelResult::Failed;
+        }
     }
     return LevelResult::Copied;
 }

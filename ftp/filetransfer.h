@@ -1,0 +1,121 @@
+#pragma once
+
+#include "ftp/folderwalk.h"
+#include "ftp/serverchecks.h"
+#include "ftp/transferreport.h"
+#include "profiles/profilerecord.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CFtpConnection;
+class CInternetException;
+class CInternetSession;
+class CTlsRunMemory;
+
+// The connection a transfer engine works over, and what it needs to open the further
+// connections of a copy (a server-to-server source, the listing of each folder level). The
+// engine owns none of it: the one who hands it keeps it alive while the engine runs.
+struct TransferLink
+{
+    CFtpConnection* connection = nullptr; // logged in; its current folder is `currentDir`
+    CInternetSession* session = nullptr;  // the session `connection` belongs to
+    ProfileRecord profile;                // its name is shown, its login opens the others
+    std::shared_ptr<CTlsRunMemory> tlsMemory;
+    QString currentDir; // what a server path without a leading "/" is relative to
+};
+
+// The transfer engine: copies one file or one folder tree over the connection it is given,
+// from the local computer to the server, back, or from one server path to another. It shows
+// nothing itself: progress, the user's Cancel, questions and failures go through the report.
+// The bytes move in blocks of 1000; each whole block is reported and polls for Cancel.
+// Every copy is held against what the server says of it (its size, a digest where offered);
+// a download writes beside the local file and replaces it only when it is whole.
+//
+// One engine serves one action: what the server offers to check a file with is asked once
+// (FEAT) and kept. Nothing is shared between engines, so several may run side by side, each
+// over a connection of its own.
+class CFileTransfer
+{
+public:
+    explicit CFileTransfer(CTransferReport& report);
+    ~CFileTransfer();
+    CFileTransfer(const CFileTransfer&) = delete;
+    CFileTransfer& operator=(const CFileTransfer&) = delete;
+
+    // The connection the next copies run over; kept until it is set again.
+    void SetLink(TransferLink newLink);
+
+    // One file. True only when every byte arrived; a false result has been reported.
+    bool UploadFile(const QString& localPath, const QString& ftpPath);
+    bool DownloadFile(const QString& ftpPath, const QString& localPath);
+    bool CopyFtpFile(const QString& sourcePath, const QString& destinationPath);
+
+    // One folder with all its files and folders, depth first in the order the source lists
+    // them, each file through the file routine of the direction. Paths come without a
+    // trailing "/"; the destination folder must not exist yet. Links to folders are
+    // followed; a folder that leads back into one being copied, or lies more than
+    // CFolderWalkGuard::kMaxDepth levels down, ends the copy with a message. Each level of
+    // a server source holds a connection of its own for its listing while it runs. What is
+    // left out (devices, pipes, names no command can carry) goes to the report's Skip.
+    bool UploadFolder(const QString& localFolder, const QString& ftpFolder);
+    bool DownloadFolder(const QString& ftpFolder, const QString& localFolder);
+    bool CopyFtpFolder(const QString& sourceFolder, const QString& destinationFolder);
+
+private:
+    // A file an upload stored whose size is still to be held against the server's word.
+    struct StoredSize
+    {
+        QString ftpPath;
+        quint64 size = 0;
+    };
+    // UploadFile; with `sizesToCheck` the stored file's size is not asked for at once but
+    // noted there, for the caller to check (CheckStoredSizes) before it reports success.
+    bool UploadOneFile(const QString& localPath, const QString& ftpPath,
+                       std::vector<StoredSize>* sizesToCheck);
+    // Whether every noted file in `ftpFolder` has its size on the server, by one listing of
+    // the folder; a file the listing does not show as sent is asked for by itself. A false
+    // result has been reported.
+    bool CheckStoredSizes(const QString& ftpFolder, const std::vector<StoredSize>& stored);
+    // DownloadFile; `listedSize` is the size the folder's listing gave, which stands for the
+    // server's word on the file unless the bytes that came disagree with it.
+    bool DownloadListedFile(const QString& ftpPath, const QString& localPath,
+                            std::optional<quint64> listedSize);
+    // False, after its message, when `localPath` cannot take a download: its name is too
+    // long for the file system, or it is a pipe, socket or device.
+    bool CheckDownloadTarget(const QString& localPath, const QString& target);
+    // "profile:/path", as the view shows a server file.
+    QString ServerDisplayPath(const QString& path) const;
+    // The same server file under two spellings ("/a//b", "/a/./b", "b" in the current folder).
+    bool SameServerFile(const QString& first, const QString& second) const;
+    // A network failure outside the block loop: the cancel message when the user's Cancel
+    // ended the call, else the copy error.
+    void ReportNetworkFailure(const CInternetException& error);
+
+    enum class LevelResult { Copied, Failed, NotAFolder };
+    bool UploadLevel(const QString& localFolder, const QString& ftpFolder, CFolderWalkGuard& guard);
+    LevelResult FtpSourceLevel(const QString& source, const QString& destination, bool toFtp,
+                               bool mayBeFile, CFolderWalkGuard& guard);
+    bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
+                           std::optional<quint64> listedSize);
+    bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
+    // The folder tally: begun by a folder routine (`folders` of a server source still to be
+    // listed), told after each file and each listing, ended when the routine returns.
+    void BeginFolder(quint64 files, quint64 bytes, quint64 folders);
+    void FileDone(quint64 bytes);
+    void FolderListed(quint64 files, quint64 bytes, quint64 folders);
+    void EndFolder();
+    void ReportCreateFolderError();
+
+    // What the server offers to check a transferred file, asked once per engine (FEAT).
+    const CServerChecks& ServerChecks(CFtpConnection& connection);
+
+    CTransferReport& report;
+    TransferLink link;
+    std::optional<CServerChecks> serverChecks;
+    std::optional<FolderProgress> folderTally;
+    quint64 unlistedFolders = 0;
+};

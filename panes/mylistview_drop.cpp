@@ -50,10 +50,7 @@ CPaneDropSupport CMyListView::MakeDropSupport()
         [this](const QModelIndex& index) -> QString {
             return path + ItemName(index.row()) + QLatin1Char('/');
         },
-        [this](const DropRequest& request, const QModelIndex&) {
-            RunDrop(request, *this);
-            RefreshTreeFolder();
-        });
+        [this] { return this; }, [this](const QModelIndex&) { RefreshTreeFolder(); });
 }
 
 int CMyListView::DropTarget() const

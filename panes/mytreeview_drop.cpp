@@ -54,9 +54,8 @@ CPaneDropSupport CMyTreeView::MakeDropSupport()
             return indexFromItem(item);
         },
         [this](const QModelIndex& index) -> QString { return PathOf(itemFromIndex(index)); },
-        [this](const DropRequest& request, const QModelIndex& target) {
-            if (listPane)
-                RunDrop(request, *listPane);
+        [this] { return listPane; },
+        [this](const QModelIndex& target) {
             // The items the copy changed, then the list of this row.
             if (QTreeWidgetItem* item = itemFromIndex(target)) {
                 if (side == 0)

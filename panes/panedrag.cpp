@@ -3,13 +3,8 @@
 #include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
-#include "framework/messagebox.h"
-#include "ftp/commoperation.h"
-#include "ftp/commstatusdialog.h"
-#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "panes/remotedragdata.h"
-#include "panes/replacingcopy.h"
 
 #include <QCoreApplication>
 #include <QDrag>
@@ -17,8 +12,6 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QUrl>
-
-#include <optional>
 
 namespace {
 
@@ -153,12 +146,6 @@ QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option)
     return highlighted;
 }
 
-bool ConfirmCopy()
-{
-    return ShowMessageBox(theApp().MainWindow(), kConfirmCopyText, kConfirmCopyCaption,
-                          MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok;
-}
-
 bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropRequest& request)
 {
     request.items.clear();
@@ -192,50 +179,19 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
     CMyListView* list = frame ? frame->ListPane(request.sourceSide) : nullptr;
     if (!list)
         return false;
-    request.fromList = true;
-    for (const int row : list->SelectedRows()) {
-        const QString name = list->ItemName(row);
-        const int icon = list->ItemIcon(row);
-        const bool isFolder = icon == kIconLocalFolder || icon == kIconFtpFolder;
-        const QString source =
-            request.sourceSide == 0 ? LocalItemPath(list->path, name) : list->path + name;
-        request.items.append({source, name, isFolder});
-    }
+    request.items = SelectionDropItems(*list);
     return !request.items.isEmpty();
 }
 
-bool RunDrop(const DropRequest& request, CMyListView& targetList)
+QList<DropItem> SelectionDropItems(const CMyListView& list)
 {
-    const DropPlan plan = PlanDrop(request);
-    CPaneFrame* frame = theApp().PaneFrame();
-    CMyListView* sourceList = frame ? frame->ListPane(request.sourceSide) : nullptr;
-    if (plan.refused || !request.fromList || !sourceList)
-        return RunDropPlan(plan, targetList);
-    // A list's selection: its own copy, which also keeps a replaced folder until its
-    // replacement is complete.
-    return sourceList->CopySelectedItemsToFolder(request.targetFolder, request.targetSide == 1);
-}
-
-bool RunDropPlan(const DropPlan& plan, CMyListView& targetList)
-{
-    if (plan.refused) {
-        ShowMessageBox(theApp().MainWindow(), FileMessages::InsideSourceText(),
-                       FileMessages::InsideSourceCaption(), MsgIcon::Stop);
-        return false;
+    QList<DropItem> items;
+    for (const int row : list.SelectedRows()) {
+        const QString name = list.ItemName(row);
+        const int icon = list.ItemIcon(row);
+        const bool isFolder = icon == kIconLocalFolder || icon == kIconFtpFolder;
+        const QString source = list.side == 0 ? LocalItemPath(list.path, name) : list.path + name;
+        items.append({source, name, isFolder});
     }
-    std::optional<CCommOperation> operation;
-    if (!plan.title.isEmpty()) {
-        operation.emplace(true);
-        operation->Dialog().SetTitleLine(plan.title);
-    }
-    // The destination's list pane deletes a folder being replaced, on its own side.
-    CReplacingCopy copy(targetList, operation ? &operation->Dialog() : nullptr,
-                        plan.sourceSide == 1, plan.targetSide == 1);
-    for (const DropStep& step : plan.steps) {
-        const bool ok = step.isFolder ? copy.CopyFolder(step.source, step.destination)
-                                      : copy.CopyFile(step.source, step.destination);
-        if (!ok)
-            return false;
-    }
-    return true;
+    return items;
 }

@@ -13,7 +13,7 @@ class QMimeData;
 class QWidget;
 
 // What the four panes share of dragging: the data a drag carries, the drag itself, where a
-// drag came from, and the run of a planned drop.
+// drag came from, and what a drop would copy.
 
 // The private type of a drag between the panes; it names the process, the drag and the pane
 // it started in. Items of the local panes carry text/uri-list beside it for the desktop.
@@ -40,6 +40,10 @@ struct DragOrigin
 };
 DragOrigin OriginOf(const QMimeData* data, const CVantorDoc& document);
 
+// The selected items of `list`, top to bottom, as a drop takes them: a local item under
+// the path the file system resolves its folder to.
+QList<DropItem> SelectionDropItems(const CMyListView& list);
+
 // The side and the items of a drop from `origin`, taken now (a list's selection, the
 // dragged tree folder, the dropped files), so that the drop can run after the drag ended.
 // False when there is nothing to copy.
@@ -55,18 +59,3 @@ bool DropAllowed(const DragOrigin& origin, int side);
 
 // How an item that would take the drop is painted: as a selected one.
 QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option);
-
-// "Are you sure you want to copy the selected item(s)?"; true for OK.
-bool ConfirmCopy();
-
-// Runs a drop: refused onto the items' own folder or into a dragged folder; a list's
-// selection is copied by that list, anything else by RunDropPlan. The result as there.
-bool RunDrop(const DropRequest& request, CMyListView& targetList);
-
-// Copies what `plan` says under the status window of its title (none between two local
-// folders), replacing a destination folder that exists by CReplacingCopy (the old folder
-// kept until its replacement is complete); `targetList` is the list pane of the
-// destination's side, whose operations delete and copy there. Returns true when
-// everything was copied; a false has been shown to the user, the refusal of a drop onto
-// itself included.
-bool RunDropPlan(const DropPlan& plan, CMyListView& targetList);

@@ -61,6 +61,32 @@ DropRoutine DropRoutineFor(int sourceSide, int targetSide, bool isFolder)
     return isFolder ? DropRoutine::CopyFtpFolder : DropRoutine::CopyFtpFile;
 }
 
+bool SourceIsFtp(DropRoutine routine)
+{
+    switch (routine) {
+    case DropRoutine::DownloadFile:
+    case DropRoutine::DownloadFolder:
+    case DropRoutine::CopyFtpFile:
+    case DropRoutine::CopyFtpFolder:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TargetIsFtp(DropRoutine routine)
+{
+    switch (routine) {
+    case DropRoutine::UploadFile:
+    case DropRoutine::UploadFolder:
+    case DropRoutine::CopyFtpFile:
+    case DropRoutine::CopyFtpFolder:
+        return true;
+    default:
+        return false;
+    }
+}
+
 DropPlan PlanDrop(const DropRequest& request)
 {
     DropPlan plan;

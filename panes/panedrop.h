@@ -45,7 +45,6 @@ struct DropRequest
     int targetSide = 0;
     QString targetFolder; // the folder dropped on, ending with its side's separator
     QList<DropItem> items;
-    bool fromList = false; // the items are the selection of the source side's list pane
 };
 
 // One copy of a drop: source and destination without trailing separators, as the folder
@@ -78,6 +77,9 @@ inline const QString kConfirmCopyCaption = QStringLiteral("Confirm File Copy");
 // local.
 QString DropTitle(int sourceSide, int targetSide);
 DropRoutine DropRoutineFor(int sourceSide, int targetSide, bool isFolder);
+// The sides a routine copies from and to.
+bool SourceIsFtp(DropRoutine routine);
+bool TargetIsFtp(DropRoutine routine);
 
 // The plan of a drop. Refused, as a whole, when on one side any item's destination is the
 // item itself (the items' own folder) or lies inside a dragged folder; paths are compared

@@ -1,7 +1,7 @@
 #include "panes/panedropsupport.h"
 
 #include "app/vantordoc.h"
-#include "framework/waitcursor.h"
+#include "panes/droprunner.h"
 #include "panes/panecommands.h"
 #include "panes/panedrag.h"
 
@@ -13,13 +13,14 @@
 
 CPaneDropSupport::CPaneDropSupport(QAbstractItemView& paneView, CVantorDoc& paneDocument,
                                    PaneOf paneIdOf, TargetAt itemAt, FolderOf folderOfItem,
-                                   Finish afterDrop)
+                                   ListOf sideList, Refresh afterDrop)
     : view(paneView)
     , document(paneDocument)
     , paneOf(std::move(paneIdOf))
     , targetAt(std::move(itemAt))
     , folderOf(std::move(folderOfItem))
-    , finish(std::move(afterDrop))
+    , listOf(std::move(sideList))
+    , refresh(std::move(afterDrop))
 {}
 
 bool CPaneDropSupport::Takes(const QMimeData* data) const
@@ -90,10 +91,8 @@ void CPaneDropSupport::FinishDrop()
         return;
     const PendingDrop drop = *pending;
     pending.reset();
-    if (ConfirmCopy()) {
-        CWaitCursor wait;
-        finish(drop.request, drop.target);
-    }
+    if (CMyListView* list = listOf())
+        ConfirmAndRunDrop(drop.request, *list, [&] { refresh(drop.target); });
     SetTarget({});
 }
 

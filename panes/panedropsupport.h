@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 
+class CMyListView;
 class CVantorDoc;
 class QAbstractItemView;
 class QDragEnterEvent;
@@ -21,25 +22,28 @@ class QPoint;
 // The drag and drop glue and the shared keys that a list pane and a tree pane both hold, one
 // object each: which item under the pointer takes a drop and its highlight, the drop taken
 // and run once the drag has ended, and Tab between the panes. The pane says which item
-// under a point takes a drop, the folder a drop onto an item lands in, and what happens
-// after the copy (FinishDrop). Owned by the pane; it keeps a reference to it.
+// under a point takes a drop, the folder a drop onto an item lands in, the list pane that
+// copies on its side and what it refreshes after a drop. Owned by the pane; it keeps a
+// reference to it.
 class CPaneDropSupport
 {
 public:
     using PaneOf = std::function<PaneId()>; // known once the pane is first shown
     using TargetAt = std::function<QModelIndex(const QPoint&)>;
     using FolderOf = std::function<QString(const QModelIndex&)>;
-    using Finish = std::function<void(const DropRequest&, const QModelIndex&)>;
+    using ListOf = std::function<CMyListView*()>;
+    // After a drop onto `target` (invalid when it is gone by then).
+    using Refresh = std::function<void(const QModelIndex& target)>;
 
     CPaneDropSupport(QAbstractItemView& view, CVantorDoc& document, PaneOf paneOf,
-                     TargetAt targetAt, FolderOf folderOf, Finish finish);
+                     TargetAt targetAt, FolderOf folderOf, ListOf listOf, Refresh refresh);
 
     void DragEnter(QDragEnterEvent* event);
     void DragMove(QDragMoveEvent* event);
     void DragLeave(QDragLeaveEvent* event);
-    // Takes the drop's items now and runs Finish once the drag has ended (queued), so that
+    // Takes the drop's items now and runs the drop once the drag has ended (queued), so that
     // the desktop's file manager is not kept waiting for the end of its drag while files
-    // are copied; Finish gets the item dropped on, if it still exists then.
+    // are copied.
     void Drop(QDropEvent* event);
 
     // The item highlighted as the drop target; invalid for none.
@@ -60,7 +64,8 @@ private:
     PaneOf paneOf;
     TargetAt targetAt;
     FolderOf folderOf;
-    Finish finish;
+    ListOf listOf;
+    Refresh refresh;
     QPersistentModelIndex target;
     struct PendingDrop
     {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "panes/panedrop.h"
+
+#include <functional>
+
+class CMyListView;
+
+// Carrying out a drop, or the Download and Upload commands, which copy the same way. The
+// whole way of a copy: the pane plans it (PlanDrop: direction, routine and paths of every
+// step), RunDrop opens the operation frame, hands each step to CReplacingCopy (which calls
+// the status window's copy routines) and refreshes the panes at the end.
+
+// "Are you sure you want to copy the selected item(s)?"; true for OK.
+bool ConfirmCopy();
+
+// Runs `plan`: under the status window of its title (none between two local folders), each
+// step by CReplacingCopy, the first failure ending it; then `refresh`, whatever the
+// outcome. `targetList` is the list pane of the destination's side, whose operations copy
+// between local folders and delete there. True when everything was copied; a false has
+// been shown to the user, the refusal of a drop onto itself included.
+bool RunDrop(const DropPlan& plan, CMyListView& targetList,
+             const std::function<void()>& refresh = {});
+
+// Asks for confirmation, then plans `request` and runs it under the wait cursor. False
+// when not confirmed or not all copied.
+bool ConfirmAndRunDrop(const DropRequest& request, CMyListView& targetList,
+                       const std::function<void()>& refresh);

@@ -93,6 +93,12 @@ CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     viewport()->setAcceptDrops(true);
     nameDelegate = new CNameEditDelegate(this);
     setItemDelegateForColumn(0, nameDelegate);
+    // After the view has closed the editor: the rename the edit asks for.
+    connect(nameDelegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (const auto committed = nameDelegate->TakeCommitted();
+            committed && committed->index.isValid())
+            OnEndLabelEdit(committed->index.row(), committed->text);
+    });
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { OpenFolder(index.row()); });
 }

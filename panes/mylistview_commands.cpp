@@ -30,9 +30,9 @@ bool IsFolderIcon(int icon)
 }
 
 // The time a folder just made was last written; 0 when it cannot be learnt.
-qint64 WriteTimeOf(const QString& folderPath, int side)
+qint64 WriteTimeOf(const QString& folderPath, PaneSide side)
 {
-    if (side == 0)
+    if (side == PaneSide::Local)
         return QFileInfo(folderPath).lastModified().toSecsSinceEpoch();
     CFtpConnection* connection = theApp().ftpConnection.get();
     if (!connection)
@@ -97,7 +97,7 @@ void CMyListView::NewFolder()
         return;
     DirEntry entry;
     entry.attributes = kFolderAttribute;
-    entry.writeTime = WriteTimeOf(folderPath, side);
+    entry.writeTime = WriteTimeOf(folderPath, SideOfPane(Id()));
     entry.name = name;
     // Kept in the entries too, so that a re-sort still shows the folder.
     entries.append(entry);
@@ -115,33 +115,9 @@ void CMyListView::NewFolder()
     edit(index);
 }
 
-bool CMyListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
-{
-    if (!index.isValid() || index.column() != 0)
-        return QTreeView::edit(index, trigger, event);
-    const bool editing = QTreeView::edit(index, trigger, event);
-    if (editing && state() == QAbstractItemView::EditingState)
-        editedIndex = index;
-    return editing;
-}
-
 bool CMyListView::EditingLabel() const
 {
     return nameDelegate->IsEditing();
-}
-
-void CMyListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
-{
-    // Tab in the editor would open the next name at once; a rename ends the edit.
-    if (hint == QAbstractItemDelegate::EditNextItem ||
-        hint == QAbstractItemDelegate::EditPreviousItem)
-        hint = QAbstractItemDelegate::NoHint;
-    QTreeView::closeEditor(editor, hint);
-    const std::optional<QString> text = nameDelegate->TakeCommittedText();
-    const QModelIndex index = editedIndex;
-    editedIndex = QPersistentModelIndex();
-    if (text && index.isValid())
-        OnEndLabelEdit(index.row(), *text);
 }
 
 void CMyListView::OnEndLabelEdit(int row, const QString& text)
@@ -154,7 +130,7 @@ void CMyListView::OnEndLabelEdit(int row, const QString& text)
         CWaitCursor wait;
         ShowStatusStep(QStringLiteral("Renaming File - Please Wait"));
         // Full paths: the server's current folder may be another one by now.
-        renamed = RenameOnSide(side, path + oldName, path, text);
+        renamed = RenameOnSide(SideOfPane(Id()), path + oldName, path, text);
         ShowStatusStep(kReady);
     }
     if (!renamed) {
@@ -233,13 +209,6 @@ void CMyListView::OpenParentFolder()
     if (!parent || CMyTreeView::IconOf(parent) == kIconLocalComputer)
         return;
     rowTree->setCurrentItem(parent);
-}
-
-bool CMyListView::event(QEvent* event)
-{
-    if (dropSupport.TabKey(event))
-        return true;
-    return QTreeView::event(event);
 }
 
 void CMyListView::keyPressEvent(QKeyEvent* event)

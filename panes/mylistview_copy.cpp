@@ -7,8 +7,8 @@
 bool CMyListView::CopySelectedItemsToFolder(const QString& destinationFolder, bool destinationIsFtp)
 {
     DropRequest request;
-    request.sourceSide = side;
-    request.targetSide = destinationIsFtp ? 1 : 0;
+    request.sourceSide = SideOfPane(Id());
+    request.targetSide = destinationIsFtp ? PaneSide::Ftp : PaneSide::Local;
     request.targetFolder = DropTargetFolder(destinationFolder, request.targetSide);
     request.items = SelectionDropItems(*this);
     return RunDrop(PlanDrop(request), *this);

@@ -6,8 +6,6 @@
 #include "panes/mytreeview.h"
 #include "panes/panedrag.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMimeData>
 
 std::unique_ptr<QMimeData> CMyListView::PrepareDrag()
@@ -57,26 +55,6 @@ int CMyListView::DropTarget() const
 {
     const QModelIndex target = dropSupport.Target();
     return target.isValid() ? target.row() : -1;
-}
-
-void CMyListView::dragEnterEvent(QDragEnterEvent* event)
-{
-    dropSupport.DragEnter(event);
-}
-
-void CMyListView::dragMoveEvent(QDragMoveEvent* event)
-{
-    dropSupport.DragMove(event);
-}
-
-void CMyListView::dragLeaveEvent(QDragLeaveEvent* event)
-{
-    dropSupport.DragLeave(event);
-}
-
-void CMyListView::dropEvent(QDropEvent* event)
-{
-    dropSupport.Drop(event);
 }
 
 void CMyListView::RefreshTreeFolder()

@@ -51,6 +51,12 @@ CMyTreeView::CMyTreeView(CVantorDoc& doc, QWidget* parent)
     viewport()->setAcceptDrops(true);
     nameDelegate = new CNameEditDelegate(this);
     setItemDelegate(nameDelegate);
+    // After the view has closed the editor: the rename the edit asks for.
+    connect(nameDelegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        const auto committed = nameDelegate->TakeCommitted();
+        if (QTreeWidgetItem* item = committed ? itemFromIndex(committed->index) : nullptr)
+            OnEndLabelEdit(item, committed->text);
+    });
     connect(this, &QTreeWidget::itemExpanded, this, &CMyTreeView::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &CMyTreeView::OnItemCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this, &CMyTreeView::OnSelectionChanged);

@@ -81,28 +81,12 @@ bool CMyTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     // Drives and the two roots keep their names; a placeholder names nothing.
     if (!IsFolderItem(itemFromIndex(index)))
         return false;
-    const bool editing = QTreeWidget::edit(index, trigger, event);
-    if (editing && state() == QAbstractItemView::EditingState)
-        editedIndex = index;
-    return editing;
+    return QTreeWidget::edit(index, trigger, event);
 }
 
 bool CMyTreeView::EditingLabel() const
 {
     return nameDelegate->IsEditing();
-}
-
-void CMyTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
-{
-    if (hint == QAbstractItemDelegate::EditNextItem ||
-        hint == QAbstractItemDelegate::EditPreviousItem)
-        hint = QAbstractItemDelegate::NoHint;
-    QTreeWidget::closeEditor(editor, hint);
-    const std::optional<QString> text = nameDelegate->TakeCommittedText();
-    QTreeWidgetItem* item = itemFromIndex(editedIndex);
-    editedIndex = QPersistentModelIndex();
-    if (text && item)
-        OnEndLabelEdit(item, *text);
 }
 
 void CMyTreeView::OnEndLabelEdit(QTreeWidgetItem* item, const QString& text)
@@ -114,8 +98,8 @@ void CMyTreeView::OnEndLabelEdit(QTreeWidgetItem* item, const QString& text)
         CWaitCursor wait;
         ShowStatusStep(QStringLiteral("Renaming Folder - Please Wait"));
         // The paths of the item itself, whichever folder the list shows.
-        renamed =
-            RenameOnSide(side, WithoutTrailingSlash(PathOf(item)), PathOf(item->parent()), text);
+        renamed = RenameOnSide(SideOfPane(Id()), WithoutTrailingSlash(PathOf(item)),
+                               PathOf(item->parent()), text);
         ShowStatusStep(kReady);
     }
     if (!renamed) {
@@ -155,13 +139,6 @@ void CMyTreeView::DeleteTreeFolder()
         ShowSelectedFolder();
     }
     ShowStatusStep(kReady);
-}
-
-bool CMyTreeView::event(QEvent* event)
-{
-    if (dropSupport.TabKey(event))
-        return true;
-    return QTreeWidget::event(event);
 }
 
 void CMyTreeView::keyPressEvent(QKeyEvent* event)

@@ -6,8 +6,6 @@
 #include "panes/mylistview.h"
 #include "panes/panedrag.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMimeData>
 
 QString CMyTreeView::PathOf(QTreeWidgetItem* item) const
@@ -70,26 +68,6 @@ CPaneDropSupport CMyTreeView::MakeDropSupport()
 QTreeWidgetItem* CMyTreeView::DropTarget() const
 {
     return itemFromIndex(dropSupport.Target());
-}
-
-void CMyTreeView::dragEnterEvent(QDragEnterEvent* event)
-{
-    dropSupport.DragEnter(event);
-}
-
-void CMyTreeView::dragMoveEvent(QDragMoveEvent* event)
-{
-    dropSupport.DragMove(event);
-}
-
-void CMyTreeView::dragLeaveEvent(QDragLeaveEvent* event)
-{
-    dropSupport.DragLeave(event);
-}
-
-void CMyTreeView::dropEvent(QDropEvent* event)
-{
-    dropSupport.Drop(event);
 }
 
 void CMyTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,

@@ -87,11 +87,12 @@ QString NewFolderName(const QStringList& names)
     }
 }
 
-bool RenameOnSide(int side, const QString& from, const QString& folder, const QString& newName)
+bool RenameOnSide(PaneSide side, const QString& from, const QString& folder, const QString& newName)
 {
     const QString to = folder + newName;
     const bool renamed =
-        IsPlainName(newName) && (side == 0 ? RenameLocal(from, to) : RenameOnServer(from, to));
+        IsPlainName(newName) &&
+        (side == PaneSide::Local ? RenameLocal(from, to) : RenameOnServer(from, to));
     if (!renamed)
         ShowMessageBox(theApp().MainWindow(), kRenameErrorText, kRenameErrorCaption, MsgIcon::Stop);
     return renamed;
@@ -115,7 +116,7 @@ void FocusNextPane(PaneId from, bool forward)
     while (order[at] != from)
         ++at;
     const PaneId next = order[(at + (forward ? 1 : 3)) % 4];
-    const int row = SideOfPane(next);
+    const int row = static_cast<int>(SideOfPane(next));
     QWidget* pane = IsTreePane(next) ? static_cast<QWidget*>(frame->TreePane(row))
                                      : static_cast<QWidget*>(frame->ListPane(row));
     pane->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);

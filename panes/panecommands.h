@@ -20,10 +20,11 @@ QMenu* NewPaneMenu(QWidget* pane, bool withAttributes, bool itemCommands);
 QString NewFolderName(const QStringList& names);
 
 // Renames `from` (a full path) to `newName` in `folder` (ending in "/") on the local disk
-// (side 0) or on the server (side 1). Never replaces: a name that is taken fails, and so
+// or on the server. Never replaces: a name that is taken fails, and so
 // does one that is no plain name (a "/" in it would move the item elsewhere). False after
 // the rename error has been shown.
-bool RenameOnSide(int side, const QString& from, const QString& folder, const QString& newName);
+bool RenameOnSide(PaneSide side, const QString& from, const QString& folder,
+                  const QString& newName);
 
 // Status pane 0 of the main window, painted at once.
 void ShowStatusStep(const QString& text);

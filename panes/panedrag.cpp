@@ -50,12 +50,12 @@ std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
                                            const QList<DropItem>& remoteItems)
 {
     document.dragSource = static_cast<int>(source);
-    document.dragImage = SideOfPane(source) == 0 ? kDragLocal : kDragFtp;
+    document.dragImage = SideOfPane(source) == PaneSide::Local ? kDragLocal : kDragFtp;
     document.dragOffset = QPoint(0, -20);
     ++document.dragSerial;
 
     std::unique_ptr<QMimeData> data;
-    if (SideOfPane(source) == 1)
+    if (SideOfPane(source) == PaneSide::Ftp)
         data = std::make_unique<CRemoteDragData>(remoteItems);
     else
         data = std::make_unique<QMimeData>();
@@ -126,17 +126,17 @@ DragOrigin OriginOf(const QMimeData* data, const CVantorDoc& document)
     return origin;
 }
 
-QString DropTargetFolder(const QString& folder, int side)
+QString DropTargetFolder(const QString& folder, PaneSide side)
 {
-    return side == 0 ? CanonicalLocalFolder(folder) : folder;
+    return side == PaneSide::Local ? CanonicalLocalFolder(folder) : folder;
 }
 
-bool DropAllowed(const DragOrigin& origin, int side)
+bool DropAllowed(const DragOrigin& origin, PaneSide side)
 {
     const CVantorApp& app = theApp();
     if (origin.kind == DragOrigin::Kind::None || app.busy)
         return false;
-    return side == 0 || (!app.ftpUnavailable && app.ftpConnection);
+    return side == PaneSide::Local || (!app.ftpUnavailable && app.ftpConnection);
 }
 
 QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option)
@@ -153,7 +153,7 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
     case DragOrigin::Kind::None:
         return false;
     case DragOrigin::Kind::Outside:
-        request.sourceSide = 0;
+        request.sourceSide = PaneSide::Local;
         for (const QString& localPath : origin.localPaths) {
             const QString name = NameOf(localPath);
             if (name.isEmpty())
@@ -170,13 +170,13 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
         if (document.dragFolderName.isEmpty())
             return false;
         QString folder = WithoutTrailingSlash(document.dragFolderPath);
-        if (request.sourceSide == 0)
+        if (request.sourceSide == PaneSide::Local)
             folder = LocalItemPath(ParentOf(folder), document.dragFolderName);
         request.items.append({folder, document.dragFolderName, true});
         return true;
     }
     CPaneFrame* frame = theApp().PaneFrame();
-    CMyListView* list = frame ? frame->ListPane(request.sourceSide) : nullptr;
+    CMyListView* list = frame ? frame->ListPane(static_cast<int>(request.sourceSide)) : nullptr;
     if (!list)
         return false;
     request.items = SelectionDropItems(*list);

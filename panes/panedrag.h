@@ -51,11 +51,11 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
 
 // The folder a drop lands in, as the copy and the checks take it: a local folder by the
 // path the file system resolves it to, a server folder as it is. Ends with "/".
-QString DropTargetFolder(const QString& folder, int side);
+QString DropTargetFolder(const QString& folder, PaneSide side);
 
 // Whether a drag brings something `side`'s panes may take now: files from the desktop or a
 // drag of ours, while no operation runs and (on the FTP side) the server is reachable.
-bool DropAllowed(const DragOrigin& origin, int side);
+bool DropAllowed(const DragOrigin& origin, PaneSide side);
 
 // How an item that would take the drop is painted: as a selected one.
 QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option);

@@ -21,7 +21,34 @@ CPaneDropSupport::CPaneDropSupport(QAbstractItemView& paneView, CVantorDoc& pane
     , folderOf(std::move(folderOfItem))
     , listOf(std::move(sideList))
     , refresh(std::move(afterDrop))
-{}
+{
+    view.viewport()->installEventFilter(this);
+    view.installEventFilter(this);
+}
+
+bool CPaneDropSupport::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &view)
+        return TabKey(event);
+    if (watched != view.viewport())
+        return false;
+    switch (event->type()) {
+    case QEvent::DragEnter:
+        DragEnter(static_cast<QDragEnterEvent*>(event));
+        return true;
+    case QEvent::DragMove:
+        DragMove(static_cast<QDragMoveEvent*>(event));
+        return true;
+    case QEvent::DragLeave:
+        DragLeave(static_cast<QDragLeaveEvent*>(event));
+        return true;
+    case QEvent::Drop:
+        Drop(static_cast<QDropEvent*>(event));
+        return true;
+    default:
+        return false;
+    }
+}
 
 bool CPaneDropSupport::Takes(const QMimeData* data) const
 {

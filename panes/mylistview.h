@@ -74,6 +74,8 @@ public:
     void OpenParentFolder();
     // The row highlighted as the drop target during a drag; -1 for none.
     int DropTarget() const;
+    // Whether the folder the list shows is the drop target (a drag over its empty area).
+    bool DropOnFolderShown() const;
     using QTreeView::edit; // edit(index) starts editing a name, as F2 does
     // Whether a name is being edited in place: as long as its editor is open.
     bool EditingLabel() const;
@@ -112,8 +114,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override;
 
 private:
     void FillOnce(const QString& folderPath, bool resortOnly);

@@ -22,7 +22,7 @@ std::unique_ptr<QMimeData> CMyListView::PrepareDrag()
         else
             remoteItems.append({path + name, name, ItemIcon(row) == kIconFtpFolder});
     }
-    dropSupport.SetTarget({});
+    dropSupport.ClearTarget();
     auto dragData = NewPaneDragData(document, Id(), localPaths, remoteItems);
     document.dragOwner = static_cast<int>(Id());
     return dragData;
@@ -36,25 +36,40 @@ void CMyListView::startDrag(Qt::DropActions)
 
 CPaneDropSupport CMyListView::MakeDropSupport()
 {
-    return CPaneDropSupport(
-        *this, document, [this] { return Id(); },
-        [this](const QPoint& position) {
-            const QModelIndex index = indexAt(position);
-            if (!index.isValid())
-                return QModelIndex();
-            const int icon = ItemIcon(index.row());
-            return icon == kIconLocalFolder || icon == kIconFtpFolder ? index : QModelIndex();
-        },
-        [this](const QModelIndex& index) -> QString {
-            return path + ItemName(index.row()) + QLatin1Char('/');
-        },
-        [this] { return this; }, [this](const QModelIndex&) { RefreshTreeFolder(); });
+    CPaneDropSupport::Pane pane;
+    pane.paneOf = [this] { return Id(); };
+    pane.targetAt = [this](const QPoint& position) -> std::optional<QModelIndex> {
+        const QModelIndex index = indexAt(position);
+        // Below and beside the rows: the folder the list shows.
+        if (!index.isValid())
+            return path.isEmpty() ? std::nullopt : std::optional<QModelIndex>(QModelIndex());
+        const int icon = ItemIcon(index.row());
+        if (icon == kIconLocalFolder || icon == kIconFtpFolder)
+            return index;
+        return std::nullopt;
+    };
+    pane.folderOf = [this](const QModelIndex& index) -> QString {
+        return index.isValid() ? path + ItemName(index.row()) + QLatin1Char('/') : path;
+    };
+    pane.listOf = [this] { return this; };
+    pane.refresh = [this](const QModelIndex& target) {
+        RefreshTreeFolder();
+        // A copy into the folder the list shows shows up in it.
+        if (!target.isValid())
+            FillList(path);
+    };
+    return CPaneDropSupport(*this, document, std::move(pane));
 }
 
 int CMyListView::DropTarget() const
 {
     const QModelIndex target = dropSupport.Target();
     return target.isValid() ? target.row() : -1;
+}
+
+bool CMyListView::DropOnFolderShown() const
+{
+    return dropSupport.TargetIsPane();
 }
 
 void CMyListView::RefreshTreeFolder()
@@ -66,11 +81,4 @@ void CMyListView::RefreshTreeFolder()
         rowTree->ReadLocalFolder(path, folderItem);
     else
         rowTree->ReadFtpFolder(path, folderItem);
-}
-
-void CMyListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const
-{
-    QTreeView::drawRow(painter, dropSupport.IsTarget(index) ? WithDropHighlight(option) : option,
-                       index);
 }

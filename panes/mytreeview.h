@@ -82,8 +82,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override;
 
 private:
     // The drop glue of this pane: every folder item (drives and the FTP root too) takes

@@ -139,13 +139,6 @@ bool DropAllowed(const DragOrigin& origin, PaneSide side)
     return side == PaneSide::Local || (!app.ftpUnavailable && app.ftpConnection);
 }
 
-QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option)
-{
-    QStyleOptionViewItem highlighted = option;
-    highlighted.state |= QStyle::State_Selected | QStyle::State_Active;
-    return highlighted;
-}
-
 bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropRequest& request)
 {
     request.items.clear();

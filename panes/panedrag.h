@@ -3,7 +3,6 @@
 #include "panes/panedrop.h"
 
 #include <QStringList>
-#include <QStyleOptionViewItem>
 
 #include <memory>
 
@@ -56,6 +55,3 @@ QString DropTargetFolder(const QString& folder, PaneSide side);
 // Whether a drag brings something `side`'s panes may take now: files from the desktop or a
 // drag of ours, while no operation runs and (on the FTP side) the server is reachable.
 bool DropAllowed(const DragOrigin& origin, PaneSide side);
-
-// How an item that would take the drop is painted: as a selected one.
-QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option);

@@ -1,11 +1,14 @@
 #include "panes/droprunner.h"
 
+#include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "framework/messagebox.h"
 #include "framework/waitcursor.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
 #include "ftp/filemessages.h"
+#include "panes/mylistview.h"
+#include "panes/panedrag.h"
 #include "panes/replacingcopy.h"
 
 #include <optional>
@@ -58,4 +61,30 @@ bool ConfirmAndRunDrop(const DropRequest& request, CMyListView& targetList,
         return false;
     CWaitCursor wait;
     return RunDrop(PlanDrop(request), targetList, refresh);
+}
+
+CMyListView* OtherSideList(PaneSide side)
+{
+    const PaneSide other = OtherSide(side);
+    CPaneFrame* frame = theApp().PaneFrame();
+    CMyListView* list = frame ? frame->ListPane(static_cast<int>(other)) : nullptr;
+    if (!list || list->path.isEmpty() || !SideTakesCopies(side) || !SideTakesCopies(other))
+        return nullptr;
+    return list;
+}
+
+bool CopyToOtherSide(PaneSide side, const QList<DropItem>& items)
+{
+    CMyListView* target = OtherSideList(side);
+    if (!target || items.isEmpty())
+        return false;
+    DropRequest request;
+    request.sourceSide = side;
+    request.targetSide = OtherSide(side);
+    request.targetFolder = DropTargetFolder(target->path, request.targetSide);
+    request.items = items;
+    return ConfirmAndRunDrop(request, *target, [target] {
+        target->RefreshTreeFolder();
+        target->FillList(target->path);
+    });
 }

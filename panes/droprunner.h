@@ -22,6 +22,15 @@ bool ConfirmCopy();
 bool RunDrop(const DropPlan& plan, CMyListView& targetList,
              const std::function<void()>& refresh = {});
 
+// The list pane of the side other than `side` when it shows a folder that may take a copy
+// from `side` now; null otherwise.
+CMyListView* OtherSideList(PaneSide side);
+
+// Download and Upload: copies `items` of `side` into the folder the other side's list shows,
+// as a drop there (the same question, the same run), and shows the copies in that list.
+// False when nothing was copied or not all.
+bool CopyToOtherSide(PaneSide side, const QList<DropItem>& items);
+
 // Asks for confirmation, then plans `request` and runs it under the wait cursor. False
 // when not confirmed or not all copied.
 bool ConfirmAndRunDrop(const DropRequest& request, CMyListView& targetList,

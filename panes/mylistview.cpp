@@ -81,9 +81,10 @@ CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    // F2 or a click on the selected name edits it; the edit renames through the pane
-    // (edit, closeEditor), which refuses drives and the roots.
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // F2 edits the name (and the Rename command); a press on a selected name starts a drag,
+    // never the editor. The edit renames through the pane, which refuses drives and the
+    // roots.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
     header()->setSectionsMovable(false);

@@ -68,6 +68,9 @@ public:
     void NewFolder();
     // Deletes the selected items of the folder the pane shows, after asking.
     void DeleteSelected();
+    // Download or Upload: the selected items into the folder the other side's list shows,
+    // after the question a drop asks.
+    void OnCopyToOtherSide();
     // Opens the folder of row `row` the way the tree does (the tree selects it).
     void OpenFolder(int row);
     // Shows the folder above the pane's folder, as far up as the drive or the server's root.

@@ -10,8 +10,10 @@
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "panes/dirlistmodel.h"
+#include "panes/droprunner.h"
 #include "panes/mytreeview.h"
 #include "panes/nameeditdelegate.h"
+#include "panes/panedrag.h"
 #include "panes/panecommands.h"
 
 #include <QContextMenuEvent>
@@ -54,7 +56,8 @@ void CMyListView::contextMenuEvent(QContextMenuEvent* event)
     const QModelIndex index = indexAt(event->pos());
     if (index.isValid())
         contextItem = index.row();
-    QMenu* menu = NewPaneMenu(this, side == 1, index.isValid());
+    QMenu* menu = NewPaneMenu(this, SideOfPane(Id()), index.isValid(),
+                              !SelectedRows().isEmpty() && OtherSideList(SideOfPane(Id())));
     connect(menu, &QMenu::triggered, this,
             [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
     menu->popup(event->globalPos());
@@ -78,6 +81,9 @@ void CMyListView::OnMenuCommand(int command)
         break;
     case ResourceId::kDelete:
         DeleteSelected();
+        break;
+    case ResourceId::kCopyToOtherSide:
+        OnCopyToOtherSide();
         break;
     case ResourceId::kAttributes:
         if (side == 1)
@@ -170,6 +176,11 @@ void CMyListView::DeleteSelected()
         FillList(path);
     }
     ShowStatusStep(kReady);
+}
+
+void CMyListView::OnCopyToOtherSide()
+{
+    CopyToOtherSide(SideOfPane(Id()), SelectionDropItems(*this));
 }
 
 void CMyListView::OpenFolder(int row)

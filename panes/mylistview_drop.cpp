@@ -52,6 +52,7 @@ CPaneDropSupport CMyListView::MakeDropSupport()
         return index.isValid() ? path + ItemName(index.row()) + QLatin1Char('/') : path;
     };
     pane.listOf = [this] { return this; };
+    pane.copyOut = [this] { OnCopyToOtherSide(); };
     pane.refresh = [this](const QModelIndex& target) {
         RefreshTreeFolder();
         // A copy into the folder the list shows shows up in it.

@@ -62,6 +62,9 @@ public:
     // cannot be dragged. startDrag runs it.
     std::unique_ptr<QMimeData> PrepareDrag(QTreeWidgetItem* item);
 
+    // Download or Upload: the selected folder into the folder the other side's list shows,
+    // after the question a drop asks.
+    void OnCopyToOtherSide();
     // Deletes the folder the list of this row shows (the selected one), after asking; then
     // shows its parent.
     void DeleteTreeFolder();

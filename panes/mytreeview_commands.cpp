@@ -7,9 +7,11 @@
 #include "app/vantordoc.h"
 #include "framework/messagebox.h"
 #include "framework/waitcursor.h"
+#include "panes/droprunner.h"
 #include "panes/mylistview.h"
 #include "panes/nameeditdelegate.h"
 #include "panes/panecommands.h"
+#include "panes/panedrag.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -46,7 +48,8 @@ void CMyTreeView::contextMenuEvent(QContextMenuEvent* event)
         setCurrentItem(item);
     if (IconOf(item) == kIconLocalComputer)
         return;
-    QMenu* menu = NewPaneMenu(this, false, IsFolderItem(item));
+    QMenu* menu = NewPaneMenu(this, SideOfPane(Id()), IsFolderItem(item),
+                              IsFolderItem(item) && OtherSideList(SideOfPane(Id())));
     connect(menu, &QMenu::triggered, this,
             [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
     menu->popup(event->globalPos());
@@ -72,6 +75,9 @@ void CMyTreeView::OnMenuCommand(int command)
         break;
     case ResourceId::kDelete:
         DeleteTreeFolder();
+        break;
+    case ResourceId::kCopyToOtherSide:
+        OnCopyToOtherSide();
         break;
     }
 }
@@ -111,6 +117,14 @@ void CMyTreeView::OnEndLabelEdit(QTreeWidgetItem* item, const QString& text)
     QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr;
     if (shown && IsWithin(shown, item) && (side == 0 || theApp().ftpSideInUse))
         listPane->path = PathOf(shown);
+}
+
+void CMyTreeView::OnCopyToOtherSide()
+{
+    QTreeWidgetItem* item = currentItem();
+    if (IsFolderItem(item))
+        CopyToOtherSide(SideOfPane(Id()),
+                        {FolderDropItem(SideOfPane(Id()), PathOf(item), item->text(0))});
 }
 
 void CMyTreeView::DeleteTreeFolder()

@@ -55,6 +55,7 @@ CPaneDropSupport CMyTreeView::MakeDropSupport()
         return PathOf(itemFromIndex(index));
     };
     pane.listOf = [this] { return listPane; };
+    pane.copyOut = [this] { OnCopyToOtherSide(); };
     pane.refresh = [this](const QModelIndex& target) {
         // The items the copy changed, then the list of this row.
         if (QTreeWidgetItem* item = itemFromIndex(target)) {

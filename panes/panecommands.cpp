@@ -10,6 +10,7 @@
 #include "inet/internetexception.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
+#include "panes/panedropsupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -62,7 +63,7 @@ bool RenameOnServer(const QString& from, const QString& to)
 
 } // namespace
 
-QMenu* NewPaneMenu(QWidget* pane, bool withAttributes, bool itemCommands)
+QMenu* NewPaneMenu(QWidget* pane, PaneSide side, bool itemCommands, bool canCopy)
 {
     auto* menu = new QMenu(pane);
     menu->setObjectName(QStringLiteral("paneMenu"));
@@ -72,9 +73,17 @@ QMenu* NewPaneMenu(QWidget* pane, bool withAttributes, bool itemCommands)
         ->setEnabled(itemCommands);
     AddMenuCommand(menu, QStringLiteral("&Delete"), "actionDelete", ResourceId::kDelete)
         ->setEnabled(itemCommands);
-    if (withAttributes)
+    const bool isList = qobject_cast<CMyListView*>(pane) != nullptr;
+    if (isList && side == PaneSide::Ftp)
         AddMenuCommand(menu, QStringLiteral("&Attributes"), "actionAttributes",
                        ResourceId::kAttributes);
+    QAction* copy = side == PaneSide::Local
+                        ? AddMenuCommand(menu, QStringLiteral("&Upload"), "actionUpload",
+                                         ResourceId::kCopyToOtherSide)
+                        : AddMenuCommand(menu, QStringLiteral("Do&wnload"), "actionDownload",
+                                         ResourceId::kCopyToOtherSide);
+    copy->setShortcut(CPaneDropSupport::CopyOutKey(side));
+    copy->setEnabled(canCopy);
     return menu;
 }
 

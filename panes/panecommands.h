@@ -11,10 +11,11 @@ class QWidget;
 // What the commands of the four panes share: the context menu, names, renaming on either
 // side, the status texts and the focus order.
 
-// The context menu of a pane: New Folder, Rename, Delete and, for the FTP list, Attributes.
-// Its actions carry the command identifiers as data and are named actionNewFolder,
-// actionRename, actionDelete and actionAttributes. The menu deletes itself when closed.
-QMenu* NewPaneMenu(QWidget* pane, bool withAttributes, bool itemCommands);
+// The context menu of a pane: New Folder, Rename, Delete, for the FTP list Attributes, and
+// Upload (local side) or Download (FTP side) with its key. Its actions carry the command
+// identifiers as data and are named actionNewFolder, actionRename, actionDelete,
+// actionAttributes and actionUpload or actionDownload. The menu deletes itself when closed.
+QMenu* NewPaneMenu(QWidget* pane, PaneSide side, bool itemCommands, bool canCopy);
 
 // "NewFolder1", "NewFolder2", ...: the first that is none of `names`, case counting.
 QString NewFolderName(const QStringList& names);

@@ -131,12 +131,23 @@ QString DropTargetFolder(const QString& folder, PaneSide side)
     return side == PaneSide::Local ? CanonicalLocalFolder(folder) : folder;
 }
 
-bool DropAllowed(const DragOrigin& origin, PaneSide side)
+bool SideTakesCopies(PaneSide side)
 {
     const CVantorApp& app = theApp();
-    if (origin.kind == DragOrigin::Kind::None || app.busy)
+    if (app.busy)
         return false;
     return side == PaneSide::Local || (!app.ftpUnavailable && app.ftpConnection);
+}
+
+bool DropAllowed(const DragOrigin& origin, PaneSide side)
+{
+    return origin.kind != DragOrigin::Kind::None && SideTakesCopies(side);
+}
+
+DropItem FolderDropItem(PaneSide side, const QString& folderPath, const QString& name)
+{
+    const QString folder = WithoutTrailingSlash(folderPath);
+    return {side == PaneSide::Local ? LocalItemPath(ParentOf(folder), name) : folder, name, true};
 }
 
 bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropRequest& request)
@@ -162,10 +173,8 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
     if (IsTreePane(origin.pane)) {
         if (document.dragFolderName.isEmpty())
             return false;
-        QString folder = WithoutTrailingSlash(document.dragFolderPath);
-        if (request.sourceSide == PaneSide::Local)
-            folder = LocalItemPath(ParentOf(folder), document.dragFolderName);
-        request.items.append({folder, document.dragFolderName, true});
+        request.items.append(
+            FolderDropItem(request.sourceSide, document.dragFolderPath, document.dragFolderName));
         return true;
     }
     CPaneFrame* frame = theApp().PaneFrame();

@@ -55,3 +55,10 @@ QString DropTargetFolder(const QString& folder, PaneSide side);
 // Whether a drag brings something `side`'s panes may take now: files from the desktop or a
 // drag of ours, while no operation runs and (on the FTP side) the server is reachable.
 bool DropAllowed(const DragOrigin& origin, PaneSide side);
+// Whether copies into `side` may start now: no operation runs and (on the FTP side) the
+// server is reachable.
+bool SideTakesCopies(PaneSide side);
+
+// The folder at `folderPath` (with or without its trailing "/") named `name` on `side`, as
+// a drop takes it.
+DropItem FolderDropItem(PaneSide side, const QString& folderPath, const QString& name);

@@ -1,6 +1,8 @@
-// Where a drop lands besides folder rows (the folder a list shows), and what the user sees
-// while dragging: the drop frame, scrolling near an edge, a closed folder that opens.
+// Where a drop lands besides folder rows (the folder a list shows), what the user sees
+// while dragging (the drop frame, scrolling near an edge, a closed folder that opens), and
+// Download/Upload, which copy as a drop does without a mouse.
 #include "app/mainframe.h"
+#include "app/vantorapp.h"
 #include "panes/droprunner.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
@@ -11,10 +13,17 @@
 #include "tests/fixtures/testhelpers.h"
 #include "tests/panes/panetesting.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QImage>
+#include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -146,4 +155,109 @@ TEST(PaneDrag, ADragNearAnEdgeScrollsAndAClosedFolderOpensWhenTheDragRestsOnIt)
     EXPECT_TRUE(QTest::qWaitFor([&] { return many->isExpanded(); }));
     EXPECT_NE(TreeItem(tree, {Home(), QStringLiteral("many"), QStringLiteral("inner")}), nullptr);
     DragLeave(tree);
+}
+
+TEST(PaneCommands, DownloadAndUploadCopyIntoTheFolderTheOtherSideShows)
+{
+    CFtpServerFixture server;
+    PrepareCopySides(server, 3);
+    CProgramRun run(Home(), ProfileFor(server));
+    Panes panes(run.Frame());
+    panes.ShowTop(0);
+    panes.ShowTop(1);
+    const QKeySequence download(Qt::CTRL | Qt::Key_D);
+    const QKeySequence upload(Qt::CTRL | Qt::Key_U);
+    // The keys are the program's only ones of their kind.
+    for (const QAction* action : run.Frame().findChildren<QAction*>()) {
+        EXPECT_NE(action->shortcut(), download) << action->objectName().toStdString();
+        EXPECT_NE(action->shortcut(), upload) << action->objectName().toStdString();
+    }
+
+    // Download by key from the FTP list, into the folder the local list shows.
+    panes.tree[0]->setCurrentItem(panes.Folder(0, "in0"));
+    SelectNames(*panes.list[1], {"d", "f.txt"});
+    run.Boxes().Expect(kConfirmCopyText, kConfirmCopyCaption, MsgIcon::Question);
+    QTest::keyClick(panes.list[1], Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(run.Boxes().Pending(), 0);
+    EXPECT_EQ(ReadFile(Home() + "/in0/d/g.txt"), "gg");
+    EXPECT_EQ(ReadFile(Home() + "/in0/f.txt"), "ff");
+    EXPECT_EQ(ShownNames(*panes.list[0]), (QStringList{"d", "f.txt"}));
+
+    // Upload from the local list's menu into the folder the FTP list shows; a cancelled
+    // question first copies nothing.
+    panes.tree[1]->setCurrentItem(panes.Folder(1, "in1"));
+    SelectNames(*panes.list[0], {"f.txt"});
+    run.Boxes().Expect(kConfirmCopyText, MsgAnswer::Cancel).Expect(kConfirmCopyText);
+    QTest::keyClick(panes.list[0], Qt::Key_U, Qt::ControlModifier);
+    EXPECT_FALSE(QFileInfo::exists(server.Root() + "/in1/f.txt"));
+    const QPoint at = RowPoint(*panes.list[0], "f.txt");
+    QContextMenuEvent click(QContextMenuEvent::Mouse, at,
+                            panes.list[0]->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(panes.list[0]->viewport(), &click);
+    QMenu* menu = panes.list[0]->findChild<QMenu*>(QStringLiteral("paneMenu"));
+    ASSERT_NE(menu, nullptr);
+    QAction* action = menu->findChild<QAction*>(QStringLiteral("actionUpload"));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->shortcut(), upload);
+    // The copy's window closes the menu, which then goes.
+    const QPointer<QMenu> open(menu);
+    action->trigger();
+    delete open.data();
+    EXPECT_EQ(ReadFile(server.Root() + "/in1/f.txt"), "ff");
+    EXPECT_EQ(ShownNames(*panes.list[1]), QStringList{"f.txt"});
+
+    // A folder of the FTP tree by key.
+    panes.ShowTop(0);
+    panes.tree[0]->setCurrentItem(panes.Folder(0, "in2"));
+    panes.ShowTop(1);
+    panes.tree[1]->setCurrentItem(panes.Folder(1, "d"));
+    run.Boxes().Expect(kConfirmCopyText);
+    QTest::keyClick(panes.tree[1], Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(ReadFile(Home() + "/in2/d/g.txt"), "gg");
+    EXPECT_EQ(run.Boxes().Pending(), 0);
+    EXPECT_FALSE(theApp().busy);
+}
+
+TEST(PaneCommands, AClickOnASelectedNameNeverEditsItF2Does)
+{
+    MakeLocalFile(Home() + QStringLiteral("/docs/inner.txt"), 1);
+    MakeLocalFile(Home() + QStringLiteral("/a.txt"), 1);
+    CProgramRun run(Home());
+    Panes panes(run.Frame());
+    panes.ShowTop(0);
+    CMyListView& list = *panes.list[0];
+    CMyTreeView& tree = *panes.tree[0];
+    SelectNames(list, {QStringLiteral("a.txt")});
+    list.setCurrentIndex(list.indexAt(RowPoint(list, QStringLiteral("a.txt"))));
+    QTreeWidgetItem* docs = panes.Folder(0, QStringLiteral("docs"));
+    tree.setCurrentItem(docs);
+    tree.setCurrentItem(panes.Top(0));
+    tree.setCurrentItem(docs);
+
+    const struct
+    {
+        const char* what;
+        QAbstractItemView* view;
+        QPoint at;
+        std::function<bool()> editing;
+    } rows[] = {
+        {"list", &list, RowPoint(list, QStringLiteral("a.txt")),
+         [&] { return list.EditingLabel(); }},
+        {"tree", &tree, ItemPoint(tree, docs), [&] { return tree.EditingLabel(); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        row.view->setFocus();
+        // The press that may begin a drag; an edit would start once the double-click time
+        // has passed, before the later timer below.
+        QTest::mouseClick(row.view->viewport(), Qt::LeftButton, {}, row.at);
+        bool passed = false;
+        QTimer::singleShot(QApplication::doubleClickInterval() + 50, [&] { passed = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return passed; }));
+        EXPECT_FALSE(row.editing());
+        QTest::keyClick(row.view, Qt::Key_F2);
+        EXPECT_TRUE(row.editing());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_FALSE(row.editing());
+    }
 }

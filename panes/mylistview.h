@@ -66,6 +66,8 @@ public:
     // Makes the first free "NewFolder<n>" in the pane's folder, adds it last and starts
     // editing its name.
     void NewFolder();
+    // The New Folder command: NewFolder with its status texts.
+    void OnNewFolder();
     // Deletes the selected items of the folder the pane shows, after asking.
     void DeleteSelected();
     // Download or Upload: the selected items into the folder the other side's list shows,
@@ -123,7 +125,7 @@ private:
     // The drop glue of this pane: folder rows take drops, which copy into them.
     CPaneDropSupport MakeDropSupport();
 
-    void OnMenuCommand(int command);
+    void OnRename();
     void OnEndLabelEdit(int row, const QString& text);
 
     void ReadFolder();

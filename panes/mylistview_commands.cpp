@@ -13,8 +13,8 @@
 #include "panes/droprunner.h"
 #include "panes/mytreeview.h"
 #include "panes/nameeditdelegate.h"
-#include "panes/panedrag.h"
 #include "panes/panecommands.h"
+#include "panes/panedrag.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>
@@ -56,40 +56,40 @@ void CMyListView::contextMenuEvent(QContextMenuEvent* event)
     const QModelIndex index = indexAt(event->pos());
     if (index.isValid())
         contextItem = index.row();
-    QMenu* menu = NewPaneMenu(this, SideOfPane(Id()), index.isValid(),
-                              !SelectedRows().isEmpty() && OtherSideList(SideOfPane(Id())));
-    connect(menu, &QMenu::triggered, this,
-            [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
-    menu->popup(event->globalPos());
+    // Every command of the list runs under the wait cursor.
+    const auto waiting = [this](void (CMyListView::*command)()) {
+        return [this, command] {
+            CWaitCursor wait;
+            (this->*command)();
+        };
+    };
+    PaneMenuCommands commands;
+    commands.newFolder = waiting(&CMyListView::OnNewFolder);
+    if (index.isValid()) {
+        commands.rename = waiting(&CMyListView::OnRename);
+        commands.remove = waiting(&CMyListView::DeleteSelected);
+    }
+    if (side == 1)
+        commands.attributes = waiting(&CMyListView::SetAttributes);
+    if (!SelectedRows().isEmpty() && OtherSideList(SideOfPane(Id())))
+        commands.copy = [this] { OnCopyToOtherSide(); };
+    NewPaneMenu(this, SideOfPane(Id()), commands)->popup(event->globalPos());
 }
 
-void CMyListView::OnMenuCommand(int command)
+void CMyListView::OnNewFolder()
 {
-    CWaitCursor wait;
-    switch (command) {
-    case ResourceId::kNewFolder:
-        ShowStatusStep(QStringLiteral("Creating New Folder - Please Wait"));
-        NewFolder();
-        ShowStatusStep(kReady);
-        break;
-    case ResourceId::kRename:
-        if (contextItem >= 0 && contextItem < ItemCount()) {
-            const QModelIndex index = rowsModel->index(contextItem, 0);
-            scrollTo(index);
-            edit(index);
-        }
-        break;
-    case ResourceId::kDelete:
-        DeleteSelected();
-        break;
-    case ResourceId::kCopyToOtherSide:
-        OnCopyToOtherSide();
-        break;
-    case ResourceId::kAttributes:
-        if (side == 1)
-            SetAttributes();
-        break;
-    }
+    ShowStatusStep(QStringLiteral("Creating New Folder - Please Wait"));
+    NewFolder();
+    ShowStatusStep(kReady);
+}
+
+void CMyListView::OnRename()
+{
+    if (contextItem < 0 || contextItem >= ItemCount())
+        return;
+    const QModelIndex index = rowsModel->index(contextItem, 0);
+    scrollTo(index);
+    edit(index);
 }
 
 void CMyListView::NewFolder()

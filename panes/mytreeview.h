@@ -90,7 +90,7 @@ private:
     // The drop glue of this pane: every folder item (drives and the FTP root too) takes
     // drops, which copy into it.
     CPaneDropSupport MakeDropSupport();
-    void OnMenuCommand(int command);
+    void OnRename();
     void OnEndLabelEdit(QTreeWidgetItem* item, const QString& text);
     // Whether `item` names a folder that can be renamed, deleted or dragged.
     static bool IsFolderItem(const QTreeWidgetItem* item);

@@ -48,37 +48,28 @@ void CMyTreeView::contextMenuEvent(QContextMenuEvent* event)
         setCurrentItem(item);
     if (IconOf(item) == kIconLocalComputer)
         return;
-    QMenu* menu = NewPaneMenu(this, SideOfPane(Id()), IsFolderItem(item),
-                              IsFolderItem(item) && OtherSideList(SideOfPane(Id())));
-    connect(menu, &QMenu::triggered, this,
-            [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
-    menu->popup(event->globalPos());
+    PaneMenuCommands commands;
+    commands.newFolder = [this] {
+        if (!listPane)
+            return;
+        CWaitCursor wait;
+        listPane->setFocus();
+        listPane->OnNewFolder();
+    };
+    if (IsFolderItem(item)) {
+        commands.rename = [this] { OnRename(); };
+        commands.remove = [this] { DeleteTreeFolder(); };
+        if (OtherSideList(SideOfPane(Id())))
+            commands.copy = [this] { OnCopyToOtherSide(); };
+    }
+    NewPaneMenu(this, SideOfPane(Id()), commands)->popup(event->globalPos());
 }
 
-void CMyTreeView::OnMenuCommand(int command)
+void CMyTreeView::OnRename()
 {
-    switch (command) {
-    case ResourceId::kNewFolder:
-        if (listPane) {
-            CWaitCursor wait;
-            ShowStatusStep(QStringLiteral("Creating New Folder - Please Wait"));
-            listPane->setFocus();
-            listPane->NewFolder();
-            ShowStatusStep(kReady);
-        }
-        break;
-    case ResourceId::kRename:
-        if (QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr) {
-            scrollToItem(shown);
-            editItem(shown);
-        }
-        break;
-    case ResourceId::kDelete:
-        DeleteTreeFolder();
-        break;
-    case ResourceId::kCopyToOtherSide:
-        OnCopyToOtherSide();
-        break;
+    if (QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr) {
+        scrollToItem(shown);
+        editItem(shown);
     }
 }
 

@@ -21,11 +21,15 @@ namespace {
 const QString kRenameErrorText = FileMessages::RenameText();
 const QString kRenameErrorCaption = FileMessages::RenameCaption();
 
-QAction* AddMenuCommand(QMenu* menu, const QString& text, const char* name, int id)
+QAction* AddMenuCommand(QMenu* menu, QWidget* pane, const QString& text, const char* name, int id,
+                        const std::function<void()>& command)
 {
     QAction* action = menu->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
     action->setData(id);
+    action->setEnabled(bool(command));
+    if (command)
+        QObject::connect(action, &QAction::triggered, pane, command);
     return action;
 }
 
@@ -63,27 +67,25 @@ bool RenameOnServer(const QString& from, const QString& to)
 
 } // namespace
 
-QMenu* NewPaneMenu(QWidget* pane, PaneSide side, bool itemCommands, bool canCopy)
+QMenu* NewPaneMenu(QWidget* pane, PaneSide side, const PaneMenuCommands& commands)
 {
     auto* menu = new QMenu(pane);
     menu->setObjectName(QStringLiteral("paneMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    AddMenuCommand(menu, QStringLiteral("&New Folder"), "actionNewFolder", ResourceId::kNewFolder);
-    AddMenuCommand(menu, QStringLiteral("&Rename"), "actionRename", ResourceId::kRename)
-        ->setEnabled(itemCommands);
-    AddMenuCommand(menu, QStringLiteral("&Delete"), "actionDelete", ResourceId::kDelete)
-        ->setEnabled(itemCommands);
-    const bool isList = qobject_cast<CMyListView*>(pane) != nullptr;
-    if (isList && side == PaneSide::Ftp)
-        AddMenuCommand(menu, QStringLiteral("&Attributes"), "actionAttributes",
-                       ResourceId::kAttributes);
-    QAction* copy = side == PaneSide::Local
-                        ? AddMenuCommand(menu, QStringLiteral("&Upload"), "actionUpload",
-                                         ResourceId::kCopyToOtherSide)
-                        : AddMenuCommand(menu, QStringLiteral("Do&wnload"), "actionDownload",
-                                         ResourceId::kCopyToOtherSide);
+    AddMenuCommand(menu, pane, QStringLiteral("&New Folder"), "actionNewFolder",
+                   ResourceId::kNewFolder, commands.newFolder);
+    AddMenuCommand(menu, pane, QStringLiteral("&Rename"), "actionRename", ResourceId::kRename,
+                   commands.rename);
+    AddMenuCommand(menu, pane, QStringLiteral("&Delete"), "actionDelete", ResourceId::kDelete,
+                   commands.remove);
+    if (commands.attributes)
+        AddMenuCommand(menu, pane, QStringLiteral("&Attributes"), "actionAttributes",
+                       ResourceId::kAttributes, commands.attributes);
+    const bool local = side == PaneSide::Local;
+    QAction* copy = AddMenuCommand(
+        menu, pane, local ? QStringLiteral("&Upload") : QStringLiteral("Do&wnload"),
+        local ? "actionUpload" : "actionDownload", ResourceId::kCopyToOtherSide, commands.copy);
     copy->setShortcut(CPaneDropSupport::CopyOutKey(side));
-    copy->setEnabled(canCopy);
     return menu;
 }
 

@@ -5,17 +5,30 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QMenu;
 class QWidget;
 
 // What the commands of the four panes share: the context menu, names, renaming on either
 // side, the status texts and the focus order.
 
-// The context menu of a pane: New Folder, Rename, Delete, for the FTP list Attributes, and
-// Upload (local side) or Download (FTP side) with its key. Its actions carry the command
-// identifiers as data and are named actionNewFolder, actionRename, actionDelete,
-// actionAttributes and actionUpload or actionDownload. The menu deletes itself when closed.
-QMenu* NewPaneMenu(QWidget* pane, PaneSide side, bool itemCommands, bool canCopy);
+// What the commands of a pane's context menu run; a command without a function is greyed
+// (Attributes is left out).
+struct PaneMenuCommands
+{
+    std::function<void()> newFolder;
+    std::function<void()> rename;
+    std::function<void()> remove;
+    std::function<void()> attributes; // the FTP list only
+    std::function<void()> copy;       // Upload on the local side, Download on the FTP side
+};
+
+// The context menu of a pane: New Folder, Rename, Delete, Attributes, and Upload (local
+// side) or Download (FTP side) with its key. Its actions are named actionNewFolder,
+// actionRename, actionDelete, actionAttributes and actionUpload or actionDownload, and carry
+// the command identifiers as data. The menu deletes itself when closed.
+QMenu* NewPaneMenu(QWidget* pane, PaneSide side, const PaneMenuCommands& commands);
 
 // "NewFolder1", "NewFolder2", ...: the first that is none of `names`, case counting.
 QString NewFolderName(const QStringList& names);

@@ -2,7 +2,6 @@
 // Folder, Delete, and the keys.
 #include "panes/mylistview.h"
 
-#include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "framework/messagebox.h"

@@ -2,7 +2,6 @@
 // place, deleting it, and the keys.
 #include "panes/mytreeview.h"
 
-#include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "framework/messagebox.h"

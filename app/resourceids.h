@@ -21,6 +21,8 @@ inline constexpr int kRename = 32774;
 inline constexpr int kDelete = 32775;
 inline constexpr int kNewFolder = 32776;
 inline constexpr int kAttributes = 32788;
+// Download or Upload: the selection into the folder the other side shows.
+inline constexpr int kCopyToOtherSide = 32800;
 
 // Help contexts.
 inline constexpr int kHelpCommStatus = 200;

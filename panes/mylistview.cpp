@@ -81,9 +81,10 @@ CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     setSortingEnabled(false);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    // F2 or a click on the selected name edits it; the edit renames through the pane
-    // (edit, closeEditor), which refuses drives and the roots.
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // F2 edits the name (and the Rename command); a press on a selected name starts a drag,
+    // never the editor. The edit renames through the pane, which refuses drives and the
+    // roots.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
     header()->setSectionsMovable(false);
@@ -93,6 +94,12 @@ CMyListView::CMyListView(CVantorDoc& doc, QWidget* parent)
     viewport()->setAcceptDrops(true);
     nameDelegate = new CNameEditDelegate(this);
     setItemDelegateForColumn(0, nameDelegate);
+    // After the view has closed the editor: the rename the edit asks for.
+    connect(nameDelegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        if (const auto committed = nameDelegate->TakeCommitted();
+            committed && committed->index.isValid())
+            OnEndLabelEdit(committed->index.row(), committed->text);
+    });
     connect(this, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex& index) { OpenFolder(index.row()); });
 }

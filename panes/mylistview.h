@@ -66,14 +66,21 @@ public:
     // Makes the first free "NewFolder<n>" in the pane's folder, adds it last and starts
     // editing its name.
     void NewFolder();
+    // The New Folder command: NewFolder with its status texts.
+    void OnNewFolder();
     // Deletes the selected items of the folder the pane shows, after asking.
     void DeleteSelected();
+    // Download or Upload: the selected items into the folder the other side's list shows,
+    // after the question a drop asks.
+    void OnCopyToOtherSide();
     // Opens the folder of row `row` the way the tree does (the tree selects it).
     void OpenFolder(int row);
     // Shows the folder above the pane's folder, as far up as the drive or the server's root.
     void OpenParentFolder();
     // The row highlighted as the drop target during a drag; -1 for none.
     int DropTarget() const;
+    // Whether the folder the list shows is the drop target (a drag over its empty area).
+    bool DropOnFolderShown() const;
     using QTreeView::edit; // edit(index) starts editing a name, as F2 does
     // Whether a name is being edited in place: as long as its editor is open.
     bool EditingLabel() const;
@@ -109,25 +116,16 @@ public:
     bool forceFtpDelete = false;
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
-    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
-    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void startDrag(Qt::DropActions supportedActions) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override;
 
 private:
     void FillOnce(const QString& folderPath, bool resortOnly);
     // The drop glue of this pane: folder rows take drops, which copy into them.
     CPaneDropSupport MakeDropSupport();
 
-    void OnMenuCommand(int command);
+    void OnRename();
     void OnEndLabelEdit(int row, const QString& text);
 
     void ReadFolder();
@@ -147,5 +145,4 @@ private:
     std::optional<PendingFill> pendingFill;
     CNameEditDelegate* nameDelegate = nullptr;
     CListColumns* columns = nullptr;
-    QPersistentModelIndex editedIndex;
 };

@@ -2,7 +2,6 @@
 // Folder, Delete, and the keys.
 #include "panes/mylistview.h"
 
-#include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "framework/messagebox.h"
@@ -10,9 +9,11 @@
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "panes/dirlistmodel.h"
+#include "panes/droprunner.h"
 #include "panes/mytreeview.h"
 #include "panes/nameeditdelegate.h"
 #include "panes/panecommands.h"
+#include "panes/panedrag.h"
 
 #include <QContextMenuEvent>
 #include <QDateTime>
@@ -30,9 +31,9 @@ bool IsFolderIcon(int icon)
 }
 
 // The time a folder just made was last written; 0 when it cannot be learnt.
-qint64 WriteTimeOf(const QString& folderPath, int side)
+qint64 WriteTimeOf(const QString& folderPath, PaneSide side)
 {
-    if (side == 0)
+    if (side == PaneSide::Local)
         return QFileInfo(folderPath).lastModified().toSecsSinceEpoch();
     CFtpConnection* connection = theApp().ftpConnection.get();
     if (!connection)
@@ -54,36 +55,40 @@ void CMyListView::contextMenuEvent(QContextMenuEvent* event)
     const QModelIndex index = indexAt(event->pos());
     if (index.isValid())
         contextItem = index.row();
-    QMenu* menu = NewPaneMenu(this, side == 1, index.isValid());
-    connect(menu, &QMenu::triggered, this,
-            [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
-    menu->popup(event->globalPos());
+    // Every command of the list runs under the wait cursor.
+    const auto waiting = [this](void (CMyListView::*command)()) {
+        return [this, command] {
+            CWaitCursor wait;
+            (this->*command)();
+        };
+    };
+    PaneMenuCommands commands;
+    commands.newFolder = waiting(&CMyListView::OnNewFolder);
+    if (index.isValid()) {
+        commands.rename = waiting(&CMyListView::OnRename);
+        commands.remove = waiting(&CMyListView::DeleteSelected);
+    }
+    if (side == 1)
+        commands.attributes = waiting(&CMyListView::SetAttributes);
+    if (!SelectedRows().isEmpty() && OtherSideList(SideOfPane(Id())))
+        commands.copy = [this] { OnCopyToOtherSide(); };
+    NewPaneMenu(this, SideOfPane(Id()), commands)->popup(event->globalPos());
 }
 
-void CMyListView::OnMenuCommand(int command)
+void CMyListView::OnNewFolder()
 {
-    CWaitCursor wait;
-    switch (command) {
-    case ResourceId::kNewFolder:
-        ShowStatusStep(QStringLiteral("Creating New Folder - Please Wait"));
-        NewFolder();
-        ShowStatusStep(kReady);
-        break;
-    case ResourceId::kRename:
-        if (contextItem >= 0 && contextItem < ItemCount()) {
-            const QModelIndex index = rowsModel->index(contextItem, 0);
-            scrollTo(index);
-            edit(index);
-        }
-        break;
-    case ResourceId::kDelete:
-        DeleteSelected();
-        break;
-    case ResourceId::kAttributes:
-        if (side == 1)
-            SetAttributes();
-        break;
-    }
+    ShowStatusStep(QStringLiteral("Creating New Folder - Please Wait"));
+    NewFolder();
+    ShowStatusStep(kReady);
+}
+
+void CMyListView::OnRename()
+{
+    if (contextItem < 0 || contextItem >= ItemCount())
+        return;
+    const QModelIndex index = rowsModel->index(contextItem, 0);
+    scrollTo(index);
+    edit(index);
 }
 
 void CMyListView::NewFolder()
@@ -97,7 +102,7 @@ void CMyListView::NewFolder()
         return;
     DirEntry entry;
     entry.attributes = kFolderAttribute;
-    entry.writeTime = WriteTimeOf(folderPath, side);
+    entry.writeTime = WriteTimeOf(folderPath, SideOfPane(Id()));
     entry.name = name;
     // Kept in the entries too, so that a re-sort still shows the folder.
     entries.append(entry);
@@ -115,33 +120,9 @@ void CMyListView::NewFolder()
     edit(index);
 }
 
-bool CMyListView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
-{
-    if (!index.isValid() || index.column() != 0)
-        return QTreeView::edit(index, trigger, event);
-    const bool editing = QTreeView::edit(index, trigger, event);
-    if (editing && state() == QAbstractItemView::EditingState)
-        editedIndex = index;
-    return editing;
-}
-
 bool CMyListView::EditingLabel() const
 {
     return nameDelegate->IsEditing();
-}
-
-void CMyListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
-{
-    // Tab in the editor would open the next name at once; a rename ends the edit.
-    if (hint == QAbstractItemDelegate::EditNextItem ||
-        hint == QAbstractItemDelegate::EditPreviousItem)
-        hint = QAbstractItemDelegate::NoHint;
-    QTreeView::closeEditor(editor, hint);
-    const std::optional<QString> text = nameDelegate->TakeCommittedText();
-    const QModelIndex index = editedIndex;
-    editedIndex = QPersistentModelIndex();
-    if (text && index.isValid())
-        OnEndLabelEdit(index.row(), *text);
 }
 
 void CMyListView::OnEndLabelEdit(int row, const QString& text)
@@ -154,7 +135,7 @@ void CMyListView::OnEndLabelEdit(int row, const QString& text)
         CWaitCursor wait;
         ShowStatusStep(QStringLiteral("Renaming File - Please Wait"));
         // Full paths: the server's current folder may be another one by now.
-        renamed = RenameOnSide(side, path + oldName, path, text);
+        renamed = RenameOnSide(SideOfPane(Id()), path + oldName, path, text);
         ShowStatusStep(kReady);
     }
     if (!renamed) {
@@ -196,6 +177,11 @@ void CMyListView::DeleteSelected()
     ShowStatusStep(kReady);
 }
 
+void CMyListView::OnCopyToOtherSide()
+{
+    CopyToOtherSide(SideOfPane(Id()), SelectionDropItems(*this));
+}
+
 void CMyListView::OpenFolder(int row)
 {
     QTreeWidgetItem* folderItem = TreeItem();
@@ -233,13 +219,6 @@ void CMyListView::OpenParentFolder()
     if (!parent || CMyTreeView::IconOf(parent) == kIconLocalComputer)
         return;
     rowTree->setCurrentItem(parent);
-}
-
-bool CMyListView::event(QEvent* event)
-{
-    if (dropSupport.TabKey(event))
-        return true;
-    return QTreeView::event(event);
 }
 
 void CMyListView::keyPressEvent(QKeyEvent* event)

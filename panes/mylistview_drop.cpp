@@ -6,8 +6,6 @@
 #include "panes/mytreeview.h"
 #include "panes/panedrag.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMimeData>
 
 std::unique_ptr<QMimeData> CMyListView::PrepareDrag()
@@ -24,7 +22,7 @@ std::unique_ptr<QMimeData> CMyListView::PrepareDrag()
         else
             remoteItems.append({path + name, name, ItemIcon(row) == kIconFtpFolder});
     }
-    dropSupport.SetTarget({});
+    dropSupport.ClearTarget();
     auto dragData = NewPaneDragData(document, Id(), localPaths, remoteItems);
     document.dragOwner = static_cast<int>(Id());
     return dragData;
@@ -38,22 +36,30 @@ void CMyListView::startDrag(Qt::DropActions)
 
 CPaneDropSupport CMyListView::MakeDropSupport()
 {
-    return CPaneDropSupport(
-        *this, document, [this] { return Id(); },
-        [this](const QPoint& position) {
-            const QModelIndex index = indexAt(position);
-            if (!index.isValid())
-                return QModelIndex();
-            const int icon = ItemIcon(index.row());
-            return icon == kIconLocalFolder || icon == kIconFtpFolder ? index : QModelIndex();
-        },
-        [this](const QModelIndex& index) -> QString {
-            return path + ItemName(index.row()) + QLatin1Char('/');
-        },
-        [this](const DropRequest& request, const QModelIndex&) {
-            RunDrop(request, *this);
-            RefreshTreeFolder();
-        });
+    CPaneDropSupport::Pane pane;
+    pane.paneOf = [this] { return Id(); };
+    pane.targetAt = [this](const QPoint& position) -> std::optional<QModelIndex> {
+        const QModelIndex index = indexAt(position);
+        // Below and beside the rows: the folder the list shows.
+        if (!index.isValid())
+            return path.isEmpty() ? std::nullopt : std::optional<QModelIndex>(QModelIndex());
+        const int icon = ItemIcon(index.row());
+        if (icon == kIconLocalFolder || icon == kIconFtpFolder)
+            return index;
+        return std::nullopt;
+    };
+    pane.folderOf = [this](const QModelIndex& index) -> QString {
+        return index.isValid() ? path + ItemName(index.row()) + QLatin1Char('/') : path;
+    };
+    pane.listOf = [this] { return this; };
+    pane.copyOut = [this] { OnCopyToOtherSide(); };
+    pane.refresh = [this](const QModelIndex& target) {
+        RefreshTreeFolder();
+        // A copy into the folder the list shows shows up in it.
+        if (!target.isValid())
+            FillList(path);
+    };
+    return CPaneDropSupport(*this, document, std::move(pane));
 }
 
 int CMyListView::DropTarget() const
@@ -62,24 +68,9 @@ int CMyListView::DropTarget() const
     return target.isValid() ? target.row() : -1;
 }
 
-void CMyListView::dragEnterEvent(QDragEnterEvent* event)
+bool CMyListView::DropOnFolderShown() const
 {
-    dropSupport.DragEnter(event);
-}
-
-void CMyListView::dragMoveEvent(QDragMoveEvent* event)
-{
-    dropSupport.DragMove(event);
-}
-
-void CMyListView::dragLeaveEvent(QDragLeaveEvent* event)
-{
-    dropSupport.DragLeave(event);
-}
-
-void CMyListView::dropEvent(QDropEvent* event)
-{
-    dropSupport.Drop(event);
+    return dropSupport.TargetIsPane();
 }
 
 void CMyListView::RefreshTreeFolder()
@@ -91,11 +82,4 @@ void CMyListView::RefreshTreeFolder()
         rowTree->ReadLocalFolder(path, folderItem);
     else
         rowTree->ReadFtpFolder(path, folderItem);
-}
-
-void CMyListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const
-{
-    QTreeView::drawRow(painter, dropSupport.IsTarget(index) ? WithDropHighlight(option) : option,
-                       index);
 }

@@ -40,9 +40,10 @@ CMyTreeView::CMyTreeView(CVantorDoc& doc, QWidget* parent)
     header()->hide();
     setRootIsDecorated(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
-    // F2 or a click on the selected name edits it; the edit renames through the pane
-    // (edit, closeEditor), which refuses drives and the roots.
-    setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+    // F2 edits the name (and the Rename command); a press on a selected name starts a drag,
+    // never the editor. The edit renames through the pane, which refuses drives and the
+    // roots.
+    setEditTriggers(QAbstractItemView::EditKeyPressed);
     setIconSize(QSize(16, 16));
     setFrameShape(QFrame::StyledPanel);
     setUniformRowHeights(true);
@@ -51,6 +52,12 @@ CMyTreeView::CMyTreeView(CVantorDoc& doc, QWidget* parent)
     viewport()->setAcceptDrops(true);
     nameDelegate = new CNameEditDelegate(this);
     setItemDelegate(nameDelegate);
+    // After the view has closed the editor: the rename the edit asks for.
+    connect(nameDelegate, &QAbstractItemDelegate::closeEditor, this, [this] {
+        const auto committed = nameDelegate->TakeCommitted();
+        if (QTreeWidgetItem* item = committed ? itemFromIndex(committed->index) : nullptr)
+            OnEndLabelEdit(item, committed->text);
+    });
     connect(this, &QTreeWidget::itemExpanded, this, &CMyTreeView::OnItemExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &CMyTreeView::OnItemCollapsed);
     connect(this, &QTreeWidget::currentItemChanged, this, &CMyTreeView::OnSelectionChanged);

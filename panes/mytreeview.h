@@ -62,6 +62,9 @@ public:
     // cannot be dragged. startDrag runs it.
     std::unique_ptr<QMimeData> PrepareDrag(QTreeWidgetItem* item);
 
+    // Download or Upload: the selected folder into the folder the other side's list shows,
+    // after the question a drop asks.
+    void OnCopyToOtherSide();
     // Deletes the folder the list of this row shows (the selected one), after asking; then
     // shows its parent.
     void DeleteTreeFolder();
@@ -78,24 +81,16 @@ public:
     bool suppressSelection = false;
 
 protected:
-    bool event(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
-    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void startDrag(Qt::DropActions supportedActions) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                 const QModelIndex& index) const override;
 
 private:
     // The drop glue of this pane: every folder item (drives and the FTP root too) takes
     // drops, which copy into it.
     CPaneDropSupport MakeDropSupport();
-    void OnMenuCommand(int command);
+    void OnRename();
     void OnEndLabelEdit(QTreeWidgetItem* item, const QString& text);
     // Whether `item` names a folder that can be renamed, deleted or dragged.
     static bool IsFolderItem(const QTreeWidgetItem* item);
@@ -112,5 +107,4 @@ private:
     CPaneDropSupport dropSupport = MakeDropSupport();
     bool inFolderRead = false;
     CNameEditDelegate* nameDelegate = nullptr;
-    QPersistentModelIndex editedIndex;
 };

@@ -2,14 +2,15 @@
 // place, deleting it, and the keys.
 #include "panes/mytreeview.h"
 
-#include "app/resourceids.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
 #include "framework/messagebox.h"
 #include "framework/waitcursor.h"
+#include "panes/droprunner.h"
 #include "panes/mylistview.h"
 #include "panes/nameeditdelegate.h"
 #include "panes/panecommands.h"
+#include "panes/panedrag.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
@@ -46,33 +47,28 @@ void CMyTreeView::contextMenuEvent(QContextMenuEvent* event)
         setCurrentItem(item);
     if (IconOf(item) == kIconLocalComputer)
         return;
-    QMenu* menu = NewPaneMenu(this, false, IsFolderItem(item));
-    connect(menu, &QMenu::triggered, this,
-            [this](QAction* action) { OnMenuCommand(action->data().toInt()); });
-    menu->popup(event->globalPos());
+    PaneMenuCommands commands;
+    commands.newFolder = [this] {
+        if (!listPane)
+            return;
+        CWaitCursor wait;
+        listPane->setFocus();
+        listPane->OnNewFolder();
+    };
+    if (IsFolderItem(item)) {
+        commands.rename = [this] { OnRename(); };
+        commands.remove = [this] { DeleteTreeFolder(); };
+        if (OtherSideList(SideOfPane(Id())))
+            commands.copy = [this] { OnCopyToOtherSide(); };
+    }
+    NewPaneMenu(this, SideOfPane(Id()), commands)->popup(event->globalPos());
 }
 
-void CMyTreeView::OnMenuCommand(int command)
+void CMyTreeView::OnRename()
 {
-    switch (command) {
-    case ResourceId::kNewFolder:
-        if (listPane) {
-            CWaitCursor wait;
-            ShowStatusStep(QStringLiteral("Creating New Folder - Please Wait"));
-            listPane->setFocus();
-            listPane->NewFolder();
-            ShowStatusStep(kReady);
-        }
-        break;
-    case ResourceId::kRename:
-        if (QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr) {
-            scrollToItem(shown);
-            editItem(shown);
-        }
-        break;
-    case ResourceId::kDelete:
-        DeleteTreeFolder();
-        break;
+    if (QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr) {
+        scrollToItem(shown);
+        editItem(shown);
     }
 }
 
@@ -81,28 +77,12 @@ bool CMyTreeView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* ev
     // Drives and the two roots keep their names; a placeholder names nothing.
     if (!IsFolderItem(itemFromIndex(index)))
         return false;
-    const bool editing = QTreeWidget::edit(index, trigger, event);
-    if (editing && state() == QAbstractItemView::EditingState)
-        editedIndex = index;
-    return editing;
+    return QTreeWidget::edit(index, trigger, event);
 }
 
 bool CMyTreeView::EditingLabel() const
 {
     return nameDelegate->IsEditing();
-}
-
-void CMyTreeView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
-{
-    if (hint == QAbstractItemDelegate::EditNextItem ||
-        hint == QAbstractItemDelegate::EditPreviousItem)
-        hint = QAbstractItemDelegate::NoHint;
-    QTreeWidget::closeEditor(editor, hint);
-    const std::optional<QString> text = nameDelegate->TakeCommittedText();
-    QTreeWidgetItem* item = itemFromIndex(editedIndex);
-    editedIndex = QPersistentModelIndex();
-    if (text && item)
-        OnEndLabelEdit(item, *text);
 }
 
 void CMyTreeView::OnEndLabelEdit(QTreeWidgetItem* item, const QString& text)
@@ -114,8 +94,8 @@ void CMyTreeView::OnEndLabelEdit(QTreeWidgetItem* item, const QString& text)
         CWaitCursor wait;
         ShowStatusStep(QStringLiteral("Renaming Folder - Please Wait"));
         // The paths of the item itself, whichever folder the list shows.
-        renamed =
-            RenameOnSide(side, WithoutTrailingSlash(PathOf(item)), PathOf(item->parent()), text);
+        renamed = RenameOnSide(SideOfPane(Id()), WithoutTrailingSlash(PathOf(item)),
+                               PathOf(item->parent()), text);
         ShowStatusStep(kReady);
     }
     if (!renamed) {
@@ -127,6 +107,14 @@ void CMyTreeView::OnEndLabelEdit(QTreeWidgetItem* item, const QString& text)
     QTreeWidgetItem* shown = listPane ? listPane->TreeItem() : nullptr;
     if (shown && IsWithin(shown, item) && (side == 0 || theApp().ftpSideInUse))
         listPane->path = PathOf(shown);
+}
+
+void CMyTreeView::OnCopyToOtherSide()
+{
+    QTreeWidgetItem* item = currentItem();
+    if (IsFolderItem(item))
+        CopyToOtherSide(SideOfPane(Id()),
+                        {FolderDropItem(SideOfPane(Id()), PathOf(item), item->text(0))});
 }
 
 void CMyTreeView::DeleteTreeFolder()
@@ -155,13 +143,6 @@ void CMyTreeView::DeleteTreeFolder()
         ShowSelectedFolder();
     }
     ShowStatusStep(kReady);
-}
-
-bool CMyTreeView::event(QEvent* event)
-{
-    if (dropSupport.TabKey(event))
-        return true;
-    return QTreeWidget::event(event);
 }
 
 void CMyTreeView::keyPressEvent(QKeyEvent* event)

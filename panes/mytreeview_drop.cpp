@@ -6,8 +6,6 @@
 #include "panes/mylistview.h"
 #include "panes/panedrag.h"
 
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QMimeData>
 
 QString CMyTreeView::PathOf(QTreeWidgetItem* item) const
@@ -26,7 +24,7 @@ std::unique_ptr<QMimeData> CMyTreeView::PrepareDrag(QTreeWidgetItem* item)
     // A local folder keeps its "/", a server folder loses it, as the copies take them.
     document.dragFolderPath = side == 0 ? folderPath : folderPath.chopped(1);
     setCurrentItem(item);
-    dropSupport.SetTarget({});
+    dropSupport.ClearTarget();
     std::unique_ptr<QMimeData> dragData;
     if (side == 0)
         dragData = NewPaneDragData(document, Id(), {WithoutTrailingSlash(folderPath)});
@@ -45,57 +43,33 @@ void CMyTreeView::startDrag(Qt::DropActions)
 
 CPaneDropSupport CMyTreeView::MakeDropSupport()
 {
-    return CPaneDropSupport(
-        *this, document, [this] { return Id(); },
-        [this](const QPoint& position) {
-            QTreeWidgetItem* item = itemAt(position);
-            if (!item || IsPlaceholder(item) || IconOf(item) == kIconLocalComputer)
-                return QModelIndex();
-            return indexFromItem(item);
-        },
-        [this](const QModelIndex& index) -> QString { return PathOf(itemFromIndex(index)); },
-        [this](const DropRequest& request, const QModelIndex& target) {
-            if (listPane)
-                RunDrop(request, *listPane);
-            // The items the copy changed, then the list of this row.
-            if (QTreeWidgetItem* item = itemFromIndex(target)) {
-                if (side == 0)
-                    ReadLocalFolder(LocalPathOf(item), item);
-                else
-                    ReadFtpFolder(FtpPathOf(item), item);
-            }
-            ShowSelectedFolder();
-        });
+    CPaneDropSupport::Pane pane;
+    pane.paneOf = [this] { return Id(); };
+    pane.targetAt = [this](const QPoint& position) -> std::optional<QModelIndex> {
+        QTreeWidgetItem* item = itemAt(position);
+        if (!item || IsPlaceholder(item) || IconOf(item) == kIconLocalComputer)
+            return std::nullopt;
+        return indexFromItem(item);
+    };
+    pane.folderOf = [this](const QModelIndex& index) -> QString {
+        return PathOf(itemFromIndex(index));
+    };
+    pane.listOf = [this] { return listPane; };
+    pane.copyOut = [this] { OnCopyToOtherSide(); };
+    pane.refresh = [this](const QModelIndex& target) {
+        // The items the copy changed, then the list of this row.
+        if (QTreeWidgetItem* item = itemFromIndex(target)) {
+            if (side == 0)
+                ReadLocalFolder(LocalPathOf(item), item);
+            else
+                ReadFtpFolder(FtpPathOf(item), item);
+        }
+        ShowSelectedFolder();
+    };
+    return CPaneDropSupport(*this, document, std::move(pane));
 }
 
 QTreeWidgetItem* CMyTreeView::DropTarget() const
 {
     return itemFromIndex(dropSupport.Target());
-}
-
-void CMyTreeView::dragEnterEvent(QDragEnterEvent* event)
-{
-    dropSupport.DragEnter(event);
-}
-
-void CMyTreeView::dragMoveEvent(QDragMoveEvent* event)
-{
-    dropSupport.DragMove(event);
-}
-
-void CMyTreeView::dragLeaveEvent(QDragLeaveEvent* event)
-{
-    dropSupport.DragLeave(event);
-}
-
-void CMyTreeView::dropEvent(QDropEvent* event)
-{
-    dropSupport.Drop(event);
-}
-
-void CMyTreeView::drawRow(QPainter* painter, const QStyleOptionViewItem& option,
-                          const QModelIndex& index) const
-{
-    QTreeWidget::drawRow(painter, dropSupport.IsTarget(index) ? WithDropHighlight(option) : option,
-                         index);
 }

@@ -1,5 +1,6 @@
 #include "panes/nameeditdelegate.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 QWidget* CNameEditDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
@@ -7,6 +8,7 @@ QWidget* CNameEditDelegate::createEditor(QWidget* parent, const QStyleOptionView
 {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     openEditor = editor;
+    editedIndex = index;
     return editor;
 }
 
@@ -21,9 +23,27 @@ bool CNameEditDelegate::IsEditing() const
     return openEditor && !openEditor->isHidden();
 }
 
-std::optional<QString> CNameEditDelegate::TakeCommittedText()
+std::optional<CNameEditDelegate::Committed> CNameEditDelegate::TakeCommitted()
 {
     std::optional<QString> text;
     text.swap(committedText);
-    return text;
+    const QModelIndex index = editedIndex;
+    editedIndex = QPersistentModelIndex();
+    if (!text)
+        return std::nullopt;
+    return Committed{index, *text};
+}
+
+bool CNameEditDelegate::eventFilter(QObject* object, QEvent* event)
+{
+    auto* editor = qobject_cast<QWidget*>(object);
+    if (editor && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            emit commitData(editor);
+            emit closeEditor(editor, NoHint);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
 }

@@ -10,6 +10,7 @@
 #include "inet/internetexception.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
+#include "panes/panedropsupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -20,11 +21,15 @@ namespace {
 const QString kRenameErrorText = FileMessages::RenameText();
 const QString kRenameErrorCaption = FileMessages::RenameCaption();
 
-QAction* AddMenuCommand(QMenu* menu, const QString& text, const char* name, int id)
+QAction* AddMenuCommand(QMenu* menu, QWidget* pane, const QString& text, const char* name, int id,
+                        const std::function<void()>& command)
 {
     QAction* action = menu->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
     action->setData(id);
+    action->setEnabled(bool(command));
+    if (command)
+        QObject::connect(action, &QAction::triggered, pane, command);
     return action;
 }
 
@@ -62,19 +67,25 @@ bool RenameOnServer(const QString& from, const QString& to)
 
 } // namespace
 
-QMenu* NewPaneMenu(QWidget* pane, bool withAttributes, bool itemCommands)
+QMenu* NewPaneMenu(QWidget* pane, PaneSide side, const PaneMenuCommands& commands)
 {
     auto* menu = new QMenu(pane);
     menu->setObjectName(QStringLiteral("paneMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    AddMenuCommand(menu, QStringLiteral("&New Folder"), "actionNewFolder", ResourceId::kNewFolder);
-    AddMenuCommand(menu, QStringLiteral("&Rename"), "actionRename", ResourceId::kRename)
-        ->setEnabled(itemCommands);
-    AddMenuCommand(menu, QStringLiteral("&Delete"), "actionDelete", ResourceId::kDelete)
-        ->setEnabled(itemCommands);
-    if (withAttributes)
-        AddMenuCommand(menu, QStringLiteral("&Attributes"), "actionAttributes",
-                       ResourceId::kAttributes);
+    AddMenuCommand(menu, pane, QStringLiteral("&New Folder"), "actionNewFolder",
+                   ResourceId::kNewFolder, commands.newFolder);
+    AddMenuCommand(menu, pane, QStringLiteral("&Rename"), "actionRename", ResourceId::kRename,
+                   commands.rename);
+    AddMenuCommand(menu, pane, QStringLiteral("&Delete"), "actionDelete", ResourceId::kDelete,
+                   commands.remove);
+    if (commands.attributes)
+        AddMenuCommand(menu, pane, QStringLiteral("&Attributes"), "actionAttributes",
+                       ResourceId::kAttributes, commands.attributes);
+    const bool local = side == PaneSide::Local;
+    QAction* copy = AddMenuCommand(
+        menu, pane, local ? QStringLiteral("&Upload") : QStringLiteral("Do&wnload"),
+        local ? "actionUpload" : "actionDownload", ResourceId::kCopyToOtherSide, commands.copy);
+    copy->setShortcut(CPaneDropSupport::CopyOutKey(side));
     return menu;
 }
 
@@ -87,11 +98,12 @@ QString NewFolderName(const QStringList& names)
     }
 }
 
-bool RenameOnSide(int side, const QString& from, const QString& folder, const QString& newName)
+bool RenameOnSide(PaneSide side, const QString& from, const QString& folder, const QString& newName)
 {
     const QString to = folder + newName;
     const bool renamed =
-        IsPlainName(newName) && (side == 0 ? RenameLocal(from, to) : RenameOnServer(from, to));
+        IsPlainName(newName) &&
+        (side == PaneSide::Local ? RenameLocal(from, to) : RenameOnServer(from, to));
     if (!renamed)
         ShowMessageBox(theApp().MainWindow(), kRenameErrorText, kRenameErrorCaption, MsgIcon::Stop);
     return renamed;
@@ -115,7 +127,7 @@ void FocusNextPane(PaneId from, bool forward)
     while (order[at] != from)
         ++at;
     const PaneId next = order[(at + (forward ? 1 : 3)) % 4];
-    const int row = SideOfPane(next);
+    const int row = static_cast<int>(SideOfPane(next));
     QWidget* pane = IsTreePane(next) ? static_cast<QWidget*>(frame->TreePane(row))
                                      : static_cast<QWidget*>(frame->ListPane(row));
     pane->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);

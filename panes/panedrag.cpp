@@ -3,13 +3,8 @@
 #include "app/paneframe.h"
 #include "app/vantorapp.h"
 #include "app/vantordoc.h"
-#include "framework/messagebox.h"
-#include "ftp/commoperation.h"
-#include "ftp/commstatusdialog.h"
-#include "ftp/filemessages.h"
 #include "panes/mylistview.h"
 #include "panes/remotedragdata.h"
-#include "panes/replacingcopy.h"
 
 #include <QCoreApplication>
 #include <QDrag>
@@ -17,8 +12,6 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QUrl>
-
-#include <optional>
 
 namespace {
 
@@ -57,12 +50,12 @@ std::unique_ptr<QMimeData> NewPaneDragData(CVantorDoc& document, PaneId source,
                                            const QList<DropItem>& remoteItems)
 {
     document.dragSource = static_cast<int>(source);
-    document.dragImage = SideOfPane(source) == 0 ? kDragLocal : kDragFtp;
+    document.dragImage = SideOfPane(source) == PaneSide::Local ? kDragLocal : kDragFtp;
     document.dragOffset = QPoint(0, -20);
     ++document.dragSerial;
 
     std::unique_ptr<QMimeData> data;
-    if (SideOfPane(source) == 1)
+    if (SideOfPane(source) == PaneSide::Ftp)
         data = std::make_unique<CRemoteDragData>(remoteItems);
     else
         data = std::make_unique<QMimeData>();
@@ -133,30 +126,28 @@ DragOrigin OriginOf(const QMimeData* data, const CVantorDoc& document)
     return origin;
 }
 
-QString DropTargetFolder(const QString& folder, int side)
+QString DropTargetFolder(const QString& folder, PaneSide side)
 {
-    return side == 0 ? CanonicalLocalFolder(folder) : folder;
+    return side == PaneSide::Local ? CanonicalLocalFolder(folder) : folder;
 }
 
-bool DropAllowed(const DragOrigin& origin, int side)
+bool SideTakesCopies(PaneSide side)
 {
     const CVantorApp& app = theApp();
-    if (origin.kind == DragOrigin::Kind::None || app.busy)
+    if (app.busy)
         return false;
-    return side == 0 || (!app.ftpUnavailable && app.ftpConnection);
+    return side == PaneSide::Local || (!app.ftpUnavailable && app.ftpConnection);
 }
 
-QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option)
+bool DropAllowed(const DragOrigin& origin, PaneSide side)
 {
-    QStyleOptionViewItem highlighted = option;
-    highlighted.state |= QStyle::State_Selected | QStyle::State_Active;
-    return highlighted;
+    return origin.kind != DragOrigin::Kind::None && SideTakesCopies(side);
 }
 
-bool ConfirmCopy()
+DropItem FolderDropItem(PaneSide side, const QString& folderPath, const QString& name)
 {
-    return ShowMessageBox(theApp().MainWindow(), kConfirmCopyText, kConfirmCopyCaption,
-                          MsgIcon::Question, MsgButtons::OkCancel) == MsgAnswer::Ok;
+    const QString folder = WithoutTrailingSlash(folderPath);
+    return {side == PaneSide::Local ? LocalItemPath(ParentOf(folder), name) : folder, name, true};
 }
 
 bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropRequest& request)
@@ -166,7 +157,7 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
     case DragOrigin::Kind::None:
         return false;
     case DragOrigin::Kind::Outside:
-        request.sourceSide = 0;
+        request.sourceSide = PaneSide::Local;
         for (const QString& localPath : origin.localPaths) {
             const QString name = NameOf(localPath);
             if (name.isEmpty())
@@ -182,60 +173,27 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
     if (IsTreePane(origin.pane)) {
         if (document.dragFolderName.isEmpty())
             return false;
-        QString folder = WithoutTrailingSlash(document.dragFolderPath);
-        if (request.sourceSide == 0)
-            folder = LocalItemPath(ParentOf(folder), document.dragFolderName);
-        request.items.append({folder, document.dragFolderName, true});
+        request.items.append(
+            FolderDropItem(request.sourceSide, document.dragFolderPath, document.dragFolderName));
         return true;
     }
     CPaneFrame* frame = theApp().PaneFrame();
-    CMyListView* list = frame ? frame->ListPane(request.sourceSide) : nullptr;
+    CMyListView* list = frame ? frame->ListPane(static_cast<int>(request.sourceSide)) : nullptr;
     if (!list)
         return false;
-    request.fromList = true;
-    for (const int row : list->SelectedRows()) {
-        const QString name = list->ItemName(row);
-        const int icon = list->ItemIcon(row);
-        const bool isFolder = icon == kIconLocalFolder || icon == kIconFtpFolder;
-        const QString source =
-            request.sourceSide == 0 ? LocalItemPath(list->path, name) : list->path + name;
-        request.items.append({source, name, isFolder});
-    }
+    request.items = SelectionDropItems(*list);
     return !request.items.isEmpty();
 }
 
-bool RunDrop(const DropRequest& request, CMyListView& targetList)
+QList<DropItem> SelectionDropItems(const CMyListView& list)
 {
-    const DropPlan plan = PlanDrop(request);
-    CPaneFrame* frame = theApp().PaneFrame();
-    CMyListView* sourceList = frame ? frame->ListPane(request.sourceSide) : nullptr;
-    if (plan.refused || !request.fromList || !sourceList)
-        return RunDropPlan(plan, targetList);
-    // A list's selection: its own copy, which also keeps a replaced folder until its
-    // replacement is complete.
-    return sourceList->CopySelectedItemsToFolder(request.targetFolder, request.targetSide == 1);
-}
-
-bool RunDropPlan(const DropPlan& plan, CMyListView& targetList)
-{
-    if (plan.refused) {
-        ShowMessageBox(theApp().MainWindow(), FileMessages::InsideSourceText(),
-                       FileMessages::InsideSourceCaption(), MsgIcon::Stop);
-        return false;
+    QList<DropItem> items;
+    for (const int row : list.SelectedRows()) {
+        const QString name = list.ItemName(row);
+        const int icon = list.ItemIcon(row);
+        const bool isFolder = icon == kIconLocalFolder || icon == kIconFtpFolder;
+        const QString source = list.side == 0 ? LocalItemPath(list.path, name) : list.path + name;
+        items.append({source, name, isFolder});
     }
-    std::optional<CCommOperation> operation;
-    if (!plan.title.isEmpty()) {
-        operation.emplace(true);
-        operation->Dialog().SetTitleLine(plan.title);
-    }
-    // The destination's list pane deletes a folder being replaced, on its own side.
-    CReplacingCopy copy(targetList, operation ? &operation->Dialog() : nullptr,
-                        plan.sourceSide == 1, plan.targetSide == 1);
-    for (const DropStep& step : plan.steps) {
-        const bool ok = step.isFolder ? copy.CopyFolder(step.source, step.destination)
-                                      : copy.CopyFile(step.source, step.destination);
-        if (!ok)
-            return false;
-    }
-    return true;
+    return items;
 }

@@ -3,7 +3,6 @@
 #include "panes/panedrop.h"
 
 #include <QStringList>
-#include <QStyleOptionViewItem>
 
 #include <memory>
 
@@ -13,7 +12,7 @@ class QMimeData;
 class QWidget;
 
 // What the four panes share of dragging: the data a drag carries, the drag itself, where a
-// drag came from, and the run of a planned drop.
+// drag came from, and what a drop would copy.
 
 // The private type of a drag between the panes; it names the process, the drag and the pane
 // it started in. Items of the local panes carry text/uri-list beside it for the desktop.
@@ -40,6 +39,10 @@ struct DragOrigin
 };
 DragOrigin OriginOf(const QMimeData* data, const CVantorDoc& document);
 
+// The selected items of `list`, top to bottom, as a drop takes them: a local item under
+// the path the file system resolves its folder to.
+QList<DropItem> SelectionDropItems(const CMyListView& list);
+
 // The side and the items of a drop from `origin`, taken now (a list's selection, the
 // dragged tree folder, the dropped files), so that the drop can run after the drag ended.
 // False when there is nothing to copy.
@@ -47,26 +50,15 @@ bool TakeDropItems(const DragOrigin& origin, const CVantorDoc& document, DropReq
 
 // The folder a drop lands in, as the copy and the checks take it: a local folder by the
 // path the file system resolves it to, a server folder as it is. Ends with "/".
-QString DropTargetFolder(const QString& folder, int side);
+QString DropTargetFolder(const QString& folder, PaneSide side);
 
 // Whether a drag brings something `side`'s panes may take now: files from the desktop or a
 // drag of ours, while no operation runs and (on the FTP side) the server is reachable.
-bool DropAllowed(const DragOrigin& origin, int side);
+bool DropAllowed(const DragOrigin& origin, PaneSide side);
+// Whether copies into `side` may start now: no operation runs and (on the FTP side) the
+// server is reachable.
+bool SideTakesCopies(PaneSide side);
 
-// How an item that would take the drop is painted: as a selected one.
-QStyleOptionViewItem WithDropHighlight(const QStyleOptionViewItem& option);
-
-// "Are you sure you want to copy the selected item(s)?"; true for OK.
-bool ConfirmCopy();
-
-// Runs a drop: refused onto the items' own folder or into a dragged folder; a list's
-// selection is copied by that list, anything else by RunDropPlan. The result as there.
-bool RunDrop(const DropRequest& request, CMyListView& targetList);
-
-// Copies what `plan` says under the status window of its title (none between two local
-// folders), replacing a destination folder that exists by CReplacingCopy (the old folder
-// kept until its replacement is complete); `targetList` is the list pane of the
-// destination's side, whose operations delete and copy there. Returns true when
-// everything was copied; a false has been shown to the user, the refusal of a drop onto
-// itself included.
-bool RunDropPlan(const DropPlan& plan, CMyListView& targetList);
+// The folder at `folderPath` (with or without its trailing "/") named `name` on `side`, as
+// a drop takes it.
+DropItem FolderDropItem(PaneSide side, const QString& folderPath, const QString& name);

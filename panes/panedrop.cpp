@@ -38,27 +38,55 @@ QString WithoutTrailingSlash(const QString& path)
     return path;
 }
 
-QString DropTitle(int sourceSide, int targetSide)
+QString DropTitle(PaneSide sourceSide, PaneSide targetSide)
 {
-    if (sourceSide == 0 && targetSide == 0)
+    const auto name = [](PaneSide side) {
+        return side == PaneSide::Local ? QStringLiteral("Local Computer")
+                                       : QStringLiteral("FTP Server");
+    };
+    if (sourceSide == PaneSide::Local && targetSide == PaneSide::Local)
         return {};
-    const QString from =
-        sourceSide == 0 ? QStringLiteral("Local Computer") : QStringLiteral("FTP Server");
-    const QString to =
-        targetSide == 0 ? QStringLiteral("Local Computer") : QStringLiteral("FTP Server");
+    const QString from = name(sourceSide);
+    const QString to = name(targetSide);
     return QStringLiteral("Copying files from ") + from + QStringLiteral(" to ") + to +
            QStringLiteral(" - Please Wait");
 }
 
-DropRoutine DropRoutineFor(int sourceSide, int targetSide, bool isFolder)
+DropRoutine DropRoutineFor(PaneSide sourceSide, PaneSide targetSide, bool isFolder)
 {
-    if (sourceSide == 0 && targetSide == 0)
+    if (sourceSide == PaneSide::Local && targetSide == PaneSide::Local)
         return isFolder ? DropRoutine::CopyLocalFolder : DropRoutine::CopyLocalFile;
-    if (sourceSide == 0)
+    if (sourceSide == PaneSide::Local)
         return isFolder ? DropRoutine::UploadFolder : DropRoutine::UploadFile;
-    if (targetSide == 0)
+    if (targetSide == PaneSide::Local)
         return isFolder ? DropRoutine::DownloadFolder : DropRoutine::DownloadFile;
     return isFolder ? DropRoutine::CopyFtpFolder : DropRoutine::CopyFtpFile;
+}
+
+bool SourceIsFtp(DropRoutine routine)
+{
+    switch (routine) {
+    case DropRoutine::DownloadFile:
+    case DropRoutine::DownloadFolder:
+    case DropRoutine::CopyFtpFile:
+    case DropRoutine::CopyFtpFolder:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TargetIsFtp(DropRoutine routine)
+{
+    switch (routine) {
+    case DropRoutine::UploadFile:
+    case DropRoutine::UploadFolder:
+    case DropRoutine::CopyFtpFile:
+    case DropRoutine::CopyFtpFolder:
+        return true;
+    default:
+        return false;
+    }
 }
 
 DropPlan PlanDrop(const DropRequest& request)

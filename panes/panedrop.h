@@ -10,9 +10,22 @@
 // The four panes, numbered as the document's drag state records where a drag began.
 enum class PaneId : int { LocalTree = 0, LocalList = 1, FtpTree = 2, FtpList = 3 };
 
-inline int SideOfPane(PaneId pane)
+// The two rows of panes: the local computer above, the server below. The numbers are the
+// row's index where the frame counts its panes.
+enum class PaneSide : int { Local = 0, Ftp = 1 };
+
+inline PaneSide SideOfPane(PaneId pane)
 {
-    return pane == PaneId::FtpTree || pane == PaneId::FtpList ? 1 : 0;
+    return pane == PaneId::FtpTree || pane == PaneId::FtpList ? PaneSide::Ftp : PaneSide::Local;
+}
+inline PaneSide OtherSide(PaneSide side)
+{
+    return side == PaneSide::Local ? PaneSide::Ftp : PaneSide::Local;
+}
+// The side of a pane's `side` number (0 local, 1 FTP).
+inline PaneSide SideOf(int side)
+{
+    return side == 1 ? PaneSide::Ftp : PaneSide::Local;
 }
 inline bool IsTreePane(PaneId pane)
 {
@@ -41,11 +54,10 @@ struct DropItem
 
 struct DropRequest
 {
-    int sourceSide = 0; // 0 local, 1 FTP
-    int targetSide = 0;
+    PaneSide sourceSide = PaneSide::Local;
+    PaneSide targetSide = PaneSide::Local;
     QString targetFolder; // the folder dropped on, ending with its side's separator
     QList<DropItem> items;
-    bool fromList = false; // the items are the selection of the source side's list pane
 };
 
 // One copy of a drop: source and destination without trailing separators, as the folder
@@ -62,8 +74,8 @@ struct DropPlan
 {
     // The drop would copy an item onto itself or a folder into itself: nothing may be done.
     bool refused = false;
-    int sourceSide = 0; // 0 local, 1 FTP
-    int targetSide = 0;
+    PaneSide sourceSide = PaneSide::Local;
+    PaneSide targetSide = PaneSide::Local;
     // The title line of the status window; empty between two local folders, which copy
     // without one.
     QString title;
@@ -76,8 +88,11 @@ inline const QString kConfirmCopyCaption = QStringLiteral("Confirm File Copy");
 
 // The status window title of a copy from `sourceSide` to `targetSide`, empty for local to
 // local.
-QString DropTitle(int sourceSide, int targetSide);
-DropRoutine DropRoutineFor(int sourceSide, int targetSide, bool isFolder);
+QString DropTitle(PaneSide sourceSide, PaneSide targetSide);
+DropRoutine DropRoutineFor(PaneSide sourceSide, PaneSide targetSide, bool isFolder);
+// The sides a routine copies from and to.
+bool SourceIsFtp(DropRoutine routine);
+bool TargetIsFtp(DropRoutine routine);
 
 // The plan of a drop. Refused, as a whole, when on one side any item's destination is the
 // item itself (the items' own folder) or lies inside a dragged folder; paths are compared

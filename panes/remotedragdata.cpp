@@ -74,7 +74,7 @@ QList<QUrl> CRemoteDragData::Download() const
     {
         CCommOperation operation(true);
         CCommStatusDialog& dialog = operation.Dialog();
-        dialog.SetTitleLine(DropTitle(1, 0));
+        dialog.SetTitleLine(DropTitle(PaneSide::Ftp, PaneSide::Local));
         for (const DropItem& item : dragged) {
             const QString destination = target + QLatin1Char('/') + item.name;
             ok = item.isFolder ? dialog.DownloadFolder(item.sourcePath, destination)

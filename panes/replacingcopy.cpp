@@ -70,12 +70,9 @@ QString AsideNameFor(const QString& path, bool onFtp)
 
 } // namespace
 
-CReplacingCopy::CReplacingCopy(CMyListView& listPane, CCommStatusDialog* statusWindow,
-                               bool sourceIsFtp, bool destinationIsFtp)
+CReplacingCopy::CReplacingCopy(CMyListView& listPane, CCommStatusDialog* statusWindow)
     : pane(listPane)
     , dialog(statusWindow)
-    , fromFtp(sourceIsFtp)
-    , toFtp(destinationIsFtp)
 {}
 
 CReplacingCopy::~CReplacingCopy()
@@ -102,15 +99,39 @@ bool CReplacingCopy::SourceInsideDestination(const QString& source,
     return normal(source).startsWith(normal(destination));
 }
 
-bool CReplacingCopy::CopyFile(const QString& source, const QString& destination)
+bool CReplacingCopy::Copy(const DropStep& step)
 {
-    if (!fromFtp && !toFtp)
+    routine = step.routine;
+    fromFtp = SourceIsFtp(step.routine);
+    toFtp = TargetIsFtp(step.routine);
+    // Every routine but the copy between local folders runs under the status window.
+    if (!dialog && (fromFtp || toFtp))
+        return false;
+    return step.isFolder ? CopyFolder(step.source, step.destination)
+                         : RunRoutine(step.source, step.destination);
+}
+
+bool CReplacingCopy::RunRoutine(const QString& source, const QString& destination)
+{
+    switch (routine) {
+    case DropRoutine::CopyLocalFile:
         return pane.CopyLocalFile(source, destination);
-    if (!fromFtp)
+    case DropRoutine::CopyLocalFolder:
+        return pane.CopyLocalFolder(source, destination, &localSkipped);
+    case DropRoutine::UploadFile:
         return dialog->UploadFile(source, destination);
-    if (!toFtp)
+    case DropRoutine::UploadFolder:
+        return dialog->UploadFolder(source, destination);
+    case DropRoutine::DownloadFile:
         return dialog->DownloadFile(source, destination);
-    return dialog->CopyFtpFile(source, destination);
+    case DropRoutine::DownloadFolder:
+        return dialog->DownloadFolder(source, destination);
+    case DropRoutine::CopyFtpFile:
+        return dialog->CopyFtpFile(source, destination);
+    case DropRoutine::CopyFtpFolder:
+        return dialog->CopyFtpFolder(source, destination);
+    }
+    return false;
 }
 
 bool CReplacingCopy::CopyFolder(const QString& source, const QString& destination)
@@ -129,7 +150,7 @@ bool CReplacingCopy::ReplaceFolder(const QString& source, const QString& destina
         return false;
     const Presence existing = PresenceOf(destination, toFtp);
     if (existing == Presence::Missing)
-        return CopyWholeFolder(source, destination);
+        return RunRoutine(source, destination);
     if (existing == Presence::Unknown && toFtp) {
         dialog->ReportCopyError();
         return false;
@@ -148,7 +169,7 @@ bool CReplacingCopy::ReplaceFolder(const QString& source, const QString& destina
     if (aside.isEmpty() || !RenameOnSide(destination, aside, toFtp)) {
         if (!DeleteOnDestination(destination, oldIsFolder))
             return false;
-        return CopyWholeFolder(source, destination);
+        return RunRoutine(source, destination);
     }
     // Where the destination was the source itself (through a link, or a server that serves
     // this computer's own disk), the rename has moved the source away.
@@ -158,7 +179,7 @@ bool CReplacingCopy::ReplaceFolder(const QString& source, const QString& destina
                        MsgIcon::Stop);
         return false;
     }
-    if (CopyWholeFolder(source, destination))
+    if (RunRoutine(source, destination))
         return DeleteOnDestination(aside, oldIsFolder);
 
     // What the failed copy left goes, and the old folder comes back. A cancel has been shown
@@ -198,17 +219,6 @@ bool CReplacingCopy::CheckNotInsideSource(const QString& source, const QString& 
     ShowMessageBox(&pane, FileMessages::InsideSourceText(), FileMessages::InsideSourceCaption(),
                    MsgIcon::Stop);
     return false;
-}
-
-bool CReplacingCopy::CopyWholeFolder(const QString& source, const QString& destination)
-{
-    if (!fromFtp && !toFtp)
-        return pane.CopyLocalFolder(source, destination, &localSkipped);
-    if (!fromFtp)
-        return dialog->UploadFolder(source, destination);
-    if (!toFtp)
-        return dialog->DownloadFolder(source, destination);
-    return dialog->CopyFtpFolder(source, destination);
 }
 
 // Deletes on the destination side, whichever side the pane shows, through the pane's

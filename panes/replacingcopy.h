@@ -1,14 +1,15 @@
 #pragma once
 
 #include "ftp/skippeditems.h"
+#include "panes/panedrop.h"
 
 #include <QString>
 
 class CCommStatusDialog;
 class CMyListView;
 
-// Copies files and folders in one direction (local or server to local or server) and
-// replaces a folder of the same name at the destination without risking it: the existing
+// Copies the steps of a drop plan, each in the direction and by the routine its step names,
+// and replaces a folder of the same name at the destination without risking it: the existing
 // folder is renamed aside to a hidden name of ours, the copy runs, and the old folder is
 // deleted only after the copy succeeded. When the copy fails or is cancelled, what it left
 // is removed and the old folder renamed back. Only where the rename is refused is the old
@@ -24,28 +25,33 @@ class CMyListView;
 class CReplacingCopy
 {
 public:
-    CReplacingCopy(CMyListView& pane, CCommStatusDialog* dialog, bool fromFtp, bool toFtp);
+    CReplacingCopy(CMyListView& pane, CCommStatusDialog* dialog);
     ~CReplacingCopy();
     CReplacingCopy(const CReplacingCopy&) = delete;
     CReplacingCopy& operator=(const CReplacingCopy&) = delete;
 
-    // Paths are full paths without a trailing "/".
-    bool CopyFile(const QString& source, const QString& destination);
-    bool CopyFolder(const QString& source, const QString& destination);
+    // Copies one step of a plan: a file, or a folder replacing one of the same name.
+    bool Copy(const DropStep& step);
 
 private:
+    // Paths are full paths without a trailing "/".
+    bool CopyFolder(const QString& source, const QString& destination);
+    // The one call into the copy routines: the step's routine, from `source` to
+    // `destination` (a folder as a whole, into a place where nothing stands).
+    bool RunRoutine(const QString& source, const QString& destination);
     bool CheckNotInsideSource(const QString& source, const QString& destination);
     // Whether the folder `source` lies inside `destination` on their common side, so that
     // removing the destination would remove the source.
     bool SourceInsideDestination(const QString& source, const QString& destination) const;
     CSkippedItems& Skipped();
     bool ReplaceFolder(const QString& source, const QString& destination);
-    bool CopyWholeFolder(const QString& source, const QString& destination);
     bool DeleteOnDestination(const QString& path, bool isFolder);
 
     CMyListView& pane;
     CCommStatusDialog* dialog;
-    bool fromFtp;
-    bool toFtp;
+    // The step being copied, and its sides.
+    DropRoutine routine = DropRoutine::CopyLocalFile;
+    bool fromFtp = false;
+    bool toFtp = false;
     CSkippedItems localSkipped; // between two local folders
 };

@@ -27,7 +27,6 @@
 namespace {
 
 const QString kConfirm = kConfirmCopyText;
-const QString kSame = FileMessages::InsideSourceText();
 
 // home: docs/ (inner.txt), Music/, a.txt, b.txt
 void PrepareHome()
@@ -80,11 +79,14 @@ TEST(PaneDrag, OnlyFolderItemsLightUpAsTargets)
     // In a tree every folder and drive takes a drop, "Local Computer" none.
     EXPECT_FALSE(DragOver(tree, *data, ItemPoint(tree, tree.rootItem)));
     EXPECT_EQ(tree.DropTarget(), nullptr);
-    QTreeWidgetItem* drive = TreeItem(tree, {Home()});
+    QTreeWidgetItem* drive = TreeItem(tree, {QStringLiteral("/")});
     ASSERT_NE(drive, nullptr);
     EXPECT_TRUE(DragOver(tree, *data, ItemPoint(tree, drive), false));
     EXPECT_EQ(tree.DropTarget(), drive);
     EXPECT_EQ(document.dragOwner, 0);
+    // The files' own folder would copy them onto themselves.
+    EXPECT_FALSE(DragOver(tree, *data, ItemPoint(tree, TreeItem(tree, {Home()})), false));
+    EXPECT_EQ(tree.DropTarget(), nullptr);
     DragLeave(tree);
     EXPECT_EQ(tree.DropTarget(), nullptr);
 
@@ -145,7 +147,7 @@ TEST(PaneDrag, DropsThatCopyNothing)
     EXPECT_EQ(Listing(Home()), before);
 }
 
-TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefused)
+TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefusedWhileTheDragMoves)
 {
     PrepareHome();
     CProgramRun run(Home());
@@ -154,87 +156,49 @@ TEST(PaneDrag, DropsOntoTheItemsOwnFolderAreRefused)
     QTreeWidgetItem* drive = TreeItem(tree, {Home()});
     drive->setExpanded(true);
     tree.setCurrentItem(drive);
+    const QString docs = QStringLiteral("docs");
 
-    // The list's files onto the tree item of their own folder: onto themselves.
-    SelectNames(list, {QStringLiteral("a.txt"), QStringLiteral("docs")});
-    run.Boxes().Expect(kConfirm).Expect(kSame, FileMessages::InsideSourceCaption(), MsgIcon::Stop);
+    // No place that would copy the items onto themselves takes the drag: no question, no
+    // error box, and no frame.
+    struct Case
     {
-        const std::unique_ptr<QMimeData> data = list.PrepareDrag();
-        EXPECT_TRUE(DropOn(tree, *data, ItemPoint(tree, drive)));
-    }
-    // A folder from the tree onto its own parent, and onto its own list item.
-    run.Boxes().Expect(kConfirm).Expect(kSame);
-    {
-        const std::unique_ptr<QMimeData> data =
-            tree.PrepareDrag(TreeItem(tree, {Home(), QStringLiteral("docs")}));
-        drive = TreeItem(tree, {Home()});
-        EXPECT_TRUE(DropOn(tree, *data, ItemPoint(tree, drive)));
-    }
-    run.Boxes().Expect(kConfirm).Expect(kSame);
-    {
+        const char* what;
+        bool fromTree;
+        bool ontoTree;
+        QString target; // a folder row, or empty for the empty area of the list
+    };
+    const Case table[] = {
+        {"the list's items onto the tree item of their folder", false, true, Home()},
+        {"the list's items onto the empty area of their list", false, false, {}},
+        {"the list's folder row onto itself", false, false, docs},
+        {"a tree folder onto its parent", true, true, Home()},
+        {"a tree folder onto its own row in the list", true, false, docs},
+    };
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.what);
         tree.setCurrentItem(TreeItem(tree, {Home()}));
+        SelectNames(list, {QStringLiteral("a.txt"), docs});
         const std::unique_ptr<QMimeData> data =
-            tree.PrepareDrag(TreeItem(tree, {Home(), QStringLiteral("docs")}));
+            c.fromTree ? tree.PrepareDrag(TreeItem(tree, {Home(), docs})) : list.PrepareDrag();
+        ASSERT_NE(data, nullptr);
         tree.setCurrentItem(TreeItem(tree, {Home()}));
-        EXPECT_TRUE(DropOn(list, *data, RowPoint(list, QStringLiteral("docs"))));
+        QAbstractItemView& view = c.ontoTree ? static_cast<QAbstractItemView&>(tree) : list;
+        const QPoint at = c.ontoTree           ? ItemPoint(tree, TreeItem(tree, {c.target}))
+                          : c.target.isEmpty() ? EmptyPoint(list)
+                                               : RowPoint(list, c.target);
+        EXPECT_FALSE(DragOver(view, *data, at));
+        EXPECT_FALSE(
+            view.viewport()->findChild<QWidget*>(QStringLiteral("dropFrame"))->isVisible());
+        EXPECT_FALSE(DropOn(view, *data, at));
+        DragLeave(view);
     }
-    EXPECT_EQ(run.Boxes().Pending(), 0);
+    EXPECT_EQ(run.Boxes().Count(kConfirm), 0);
+    EXPECT_EQ(run.Boxes().Count(FileMessages::InsideSourceText()), 0);
     EXPECT_EQ(Listing(Home() + QStringLiteral("/docs")), QStringList{"inner.txt"});
     EXPECT_EQ(ReadFile(Home() + QStringLiteral("/a.txt")).size(), 3);
-    EXPECT_EQ(tree.DropTarget(), nullptr);
     EXPECT_FALSE(theApp().busy);
     EXPECT_TRUE(run.Frame().isEnabled());
 }
-
-namespace {
-
-// Both sides hold the same: d/ (g.txt), f.txt and the empty drop folders in0, in1, ...
-void PrepareCopySides(const CFtpServerFixture& server, int dropFolders)
-{
-    for (const QString& root : {Home(), server.Root()}) {
-        MakeLocalFile(root + QStringLiteral("/d/g.txt"), 0);
-        QFile(root + QStringLiteral("/d/g.txt")).open(QIODevice::WriteOnly);
-        QFile g(root + QStringLiteral("/d/g.txt"));
-        g.open(QIODevice::WriteOnly);
-        g.write("gg");
-        g.close();
-        QFile f(root + QStringLiteral("/f.txt"));
-        f.open(QIODevice::WriteOnly);
-        f.write("ff");
-        f.close();
-        for (int i = 0; i < dropFolders; ++i)
-            QDir().mkpath(root + QStringLiteral("/in%1").arg(i));
-    }
-}
-
-// The four panes of a run with the home folder and the server's root shown.
-struct Panes
-{
-    CMyTreeView* tree[2];
-    CMyListView* list[2];
-
-    explicit Panes(CMainFrame& frame)
-        : tree{frame.TreePane(0), frame.TreePane(1)}
-        , list{frame.ListPane(0), frame.ListPane(1)}
-    {}
-    // The item of the side's start folder: the home drive, or the server's root.
-    QTreeWidgetItem* Top(int side) const
-    {
-        return side == 0 ? TreeItem(*tree[0], {Home()}) : tree[1]->rootItem;
-    }
-    QTreeWidgetItem* Folder(int side, const QString& name) const
-    {
-        return side == 0 ? TreeItem(*tree[0], {Home(), name}) : TreeItem(*tree[1], {name});
-    }
-    void ShowTop(int side)
-    {
-        Top(side)->setExpanded(true);
-        if (tree[side]->currentItem() != Top(side))
-            tree[side]->setCurrentItem(Top(side));
-    }
-};
-
-} // namespace
 
 TEST(PaneDrop, EveryDirectionFromListsAndTrees)
 {
@@ -370,8 +334,7 @@ TEST(PaneDrop, AReplacedFolderIsBackWholeWhenTheCopyFailsOrIsCancelled)
     // Cancel Communication once two files of the copy have gone through: the server holds
     // the third until the cancel is seen.
     CHeldCancel cancel(server, run.Frame());
-    const QString cancelled =
-        FileMessages::CancelledText();
+    const QString cancelled = FileMessages::CancelledText();
     const QString sourceFolder = QFileInfo(Home()).canonicalFilePath() + QStringLiteral("/d");
     const QString cycle = QStringLiteral("The folder \"%1\" leads back into a folder that is "
                                          "being copied (through a link), so the copy would "

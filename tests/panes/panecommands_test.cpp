@@ -126,29 +126,31 @@ TEST(PaneCommands, ContextMenusAndTheirGreying)
         const char* menu;
     } rows[] = {
         {"local list, on an item", &localList,
-         [&] { return RowPoint(localList, QStringLiteral("a.txt")); }, "NewFolder Rename Delete"},
+         [&] { return RowPoint(localList, QStringLiteral("a.txt")); },
+         "NewFolder Rename Delete Upload"},
         {"local list, below the items", &localList, [&] { return EmptyPoint(localList); },
-         "NewFolder Rename(grey) Delete(grey)"},
+         "NewFolder Rename(grey) Delete(grey) Upload"},
         {"FTP list, on an item", &ftpList,
          [&] { return RowPoint(ftpList, QStringLiteral("x.txt")); },
-         "NewFolder Rename Delete Attributes"},
+         "NewFolder Rename Delete Attributes Download"},
         {"FTP list, below the items", &ftpList, [&] { return EmptyPoint(ftpList); },
-         "NewFolder Rename(grey) Delete(grey) Attributes"},
+         "NewFolder Rename(grey) Delete(grey) Attributes Download"},
         {"local tree, Local Computer", &localTree,
          [&] { return ItemPoint(localTree, localTree.rootItem); }, "no menu"},
         {"local tree, a drive", &localTree, [&] { return ItemPoint(localTree, drive); },
-         "NewFolder Rename(grey) Delete(grey)"},
+         "NewFolder Rename(grey) Delete(grey) Upload(grey)"},
         {"local tree, a folder", &localTree,
          [&] {
              return ItemPoint(localTree, TreeItem(localTree, {Home(), "docs"}));
          },
-         "NewFolder Rename Delete"},
+         "NewFolder Rename Delete Upload"},
         {"local tree, no item", &localTree, [&] { return EmptyPoint(localTree); },
-         "NewFolder Rename(grey) Delete(grey)"},
+         "NewFolder Rename(grey) Delete(grey) Upload(grey)"},
         {"FTP tree, the root", &ftpTree, [&] { return ItemPoint(ftpTree, ftpTree.rootItem); },
-         "NewFolder Rename(grey) Delete(grey)"},
+         "NewFolder Rename(grey) Delete(grey) Download(grey)"},
         {"FTP tree, a folder", &ftpTree,
-         [&] { return ItemPoint(ftpTree, TreeItem(ftpTree, {"pub"})); }, "NewFolder Rename Delete"},
+         [&] { return ItemPoint(ftpTree, TreeItem(ftpTree, {"pub"})); },
+         "NewFolder Rename Delete Download"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

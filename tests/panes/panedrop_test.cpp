@@ -77,8 +77,8 @@ TEST(PaneDrop, DirectionsTitlesPathsAndRefusals)
         SCOPED_TRACE(row.what);
         const QString source = QString::fromUtf8(row.sourcePath);
         DropRequest request;
-        request.sourceSide = row.sourceSide;
-        request.targetSide = row.targetSide;
+        request.sourceSide = SideOf(row.sourceSide);
+        request.targetSide = SideOf(row.targetSide);
         request.targetFolder = QString::fromUtf8(row.targetFolder);
         request.items.append(
             {source, WithoutTrailingSlash(source).section(QLatin1Char('/'), -1), row.isFolder});
@@ -91,6 +91,9 @@ TEST(PaneDrop, DirectionsTitlesPathsAndRefusals)
         }
         ASSERT_EQ(plan.steps.size(), 1);
         EXPECT_EQ(plan.steps[0].routine, row.routine);
+        // The copy takes its direction from the step's routine alone.
+        EXPECT_EQ(SourceIsFtp(plan.steps[0].routine), row.sourceSide == 1);
+        EXPECT_EQ(TargetIsFtp(plan.steps[0].routine), row.targetSide == 1);
         EXPECT_EQ(plan.steps[0].source, WithoutTrailingSlash(source));
         EXPECT_EQ(plan.steps[0].destination, QString::fromUtf8(row.destination));
         EXPECT_EQ(plan.steps[0].isFolder, row.isFolder);
@@ -101,8 +104,8 @@ TEST(PaneDrop, OneItemOntoItselfRefusesTheWholeSelection)
 {
     // "a" and "b.txt" dropped onto "a": nothing may be copied, not even "b.txt" first.
     DropRequest request;
-    request.sourceSide = 1;
-    request.targetSide = 1;
+    request.sourceSide = PaneSide::Ftp;
+    request.targetSide = PaneSide::Ftp;
     request.targetFolder = QStringLiteral("/pub/a/");
     request.items = {{QStringLiteral("/pub/b.txt"), QStringLiteral("b.txt"), false},
                      {QStringLiteral("/pub/a"), QStringLiteral("a"), true}};

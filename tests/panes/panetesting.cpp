@@ -1,13 +1,18 @@
 #include "tests/panes/panetesting.h"
 
+#include "app/mainframe.h"
 #include "panes/dirlistmodel.h"
 #include "panes/mylistview.h"
 #include "panes/mytreeview.h"
+#include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/programrun.h"
+#include "tests/fixtures/testenvironment.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QMimeData>
 
 #include <gtest/gtest.h>
@@ -94,4 +99,43 @@ void SelectNames(CMyListView& list, const QStringList& names)
         list.selectionModel()->select(list.model()->index(row, 0),
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
+}
+
+void PrepareCopySides(const CFtpServerFixture& server, int dropFolders)
+{
+    for (const QString& root : {Home(), server.Root()}) {
+        QDir().mkpath(root + QStringLiteral("/d"));
+        QFile g(root + QStringLiteral("/d/g.txt"));
+        g.open(QIODevice::WriteOnly);
+        g.write("gg");
+        g.close();
+        QFile f(root + QStringLiteral("/f.txt"));
+        f.open(QIODevice::WriteOnly);
+        f.write("ff");
+        f.close();
+        for (int i = 0; i < dropFolders; ++i)
+            QDir().mkpath(root + QStringLiteral("/in%1").arg(i));
+    }
+}
+
+Panes::Panes(CMainFrame& frame)
+    : tree{frame.TreePane(0), frame.TreePane(1)}
+    , list{frame.ListPane(0), frame.ListPane(1)}
+{}
+
+QTreeWidgetItem* Panes::Top(int side) const
+{
+    return side == 0 ? TreeItem(*tree[0], {Home()}) : tree[1]->rootItem;
+}
+
+QTreeWidgetItem* Panes::Folder(int side, const QString& name) const
+{
+    return side == 0 ? TreeItem(*tree[0], {Home(), name}) : TreeItem(*tree[1], {name});
+}
+
+void Panes::ShowTop(int side)
+{
+    Top(side)->setExpanded(true);
+    if (tree[side]->currentItem() != Top(side))
+        tree[side]->setCurrentItem(Top(side));
 }

@@ -5,6 +5,8 @@
 #include <QPoint>
 #include <QString>
 
+class CFtpServerFixture;
+class CMainFrame;
 class CMyListView;
 class CMyTreeView;
 class QAbstractItemView;
@@ -32,3 +34,19 @@ bool DropOn(QAbstractItemView& view, const QMimeData& data, const QPoint& at);
 
 // Selects the rows of `names` (only them) in a list; a name it does not show fails the test.
 void SelectNames(CMyListView& list, const QStringList& names);
+
+// Both sides hold the same: d/ (g.txt), f.txt and the empty drop folders in0, in1, ...
+void PrepareCopySides(const CFtpServerFixture& server, int dropFolders);
+
+// The four panes of a run with the home folder and the server's root shown.
+struct Panes
+{
+    CMyTreeView* tree[2];
+    CMyListView* list[2];
+
+    explicit Panes(CMainFrame& frame);
+    // The item of the side's start folder: the home drive, or the server's root.
+    QTreeWidgetItem* Top(int side) const;
+    QTreeWidgetItem* Folder(int side, const QString& name) const;
+    void ShowTop(int side);
+};

@@ -156,8 +156,7 @@ TEST_F(CRemoteDragTest, ACancelledDownloadHandsOverNothing)
     // Two files arrive, the server holds the third until the cancel is seen.
     CHeldCancel cancel(server, run->Frame());
     cancel.Arm(QStringLiteral("RETR"), 2);
-    run->Boxes().Expect(
-        FileMessages::CancelledText());
+    run->Boxes().Expect(FileMessages::CancelledText());
     EXPECT_TRUE(data->urls().isEmpty());
     EXPECT_TRUE(cancel.Cancelled());
     cancel.Release();

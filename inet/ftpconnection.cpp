@@ -5,6 +5,9 @@
 #include "inet/ftpsessionshared.h"
 #include "inet/internetfile.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
 namespace {
 
 // The bool operations: any failure, a lost connection included, is false.
@@ -230,6 +233,31 @@ std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
             return FtpStat{entry.isDirectory, entry.size, entry.writeTime};
     }
     return std::nullopt;
+}
+
+std::optional<qint64> CFtpConnection::GetModificationTime(const QString& path)
+{
+    CFtpControl& c = Ready(control);
+    if (!c.Features().mdtm || path.isEmpty())
+        return std::nullopt;
+    const FtpReply reply = c.Execute("MDTM " + c.Argument(path));
+    if (reply.code != 213)
+        return std::nullopt;
+    return ParseMdtmReply(reply.FirstLineText());
+}
+
+bool CFtpConnection::SetModificationTime(const QString& path, qint64 utc)
+{
+    return Attempt([&] {
+        CFtpControl& c = Ready(control);
+        // The command carries four digits of year.
+        const QDateTime time = QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc());
+        if (!c.Features().mfmt || path.isEmpty() || time.date().year() < 1970 ||
+            time.date().year() > 9999)
+            return false;
+        const QByteArray stamp = time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+        return c.Execute("MFMT " + stamp + ' ' + c.Argument(path)).code == 213;
+    });
 }
 
 void CFtpConnection::Close()

@@ -117,6 +117,23 @@ TEST(AppCommands, AboutShowsTheVersion)
     EXPECT_EQ(version, QStringLiteral("Ardent Vantor Version 8.77"));
 }
 
+TEST(AppCommands, KeepFileTimesIsOnUntilUnchecked)
+{
+    CProgramRun run(Home());
+    CMainFrame& frame = run.Frame();
+    QMenu* settings = frame.findChild<QMenu*>(QStringLiteral("menuSettings"));
+    QAction* keep = Action(frame, "actionKeepFileTimes");
+    ASSERT_TRUE(settings->actions().contains(keep));
+    emit settings->aboutToShow();
+    EXPECT_TRUE(keep->isChecked());
+    for (const bool expected : {false, true}) {
+        keep->trigger();
+        EXPECT_EQ(theApp().keepFileTimes, expected);
+        emit settings->aboutToShow();
+        EXPECT_EQ(keep->isChecked(), expected);
+    }
+}
+
 TEST(AppCommands, UseDrivesABTogglesAndRefreshesOnlyWhenTurnedOn)
 {
     CProgramRun run(Home());

@@ -347,7 +347,8 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         }
         // On the part file, which is this download's own, before it takes the target's place.
         if (whole && keepTimes)
-            KeepServerTime(*connection, ftpPath, part.Path(), listedTime);
+            KeepServerTime(*connection, ftpPath, part.Path(),
+                           listedTime ? listedTime : length.time);
         if (!whole || !part.Commit()) {
             report.ReportCopyError();
             return false;
@@ -425,8 +426,9 @@ bool CFileTransfer::CopyListedFtpFile(const QString& sourcePath, const QString& 
             if (!*copied)
                 report.ReportCopyError();
             else if (keepTimes)
-                SetServerFileTime(*connection, destinationPath,
-                                  ServerFileTime(*connection, sourcePath, listedTime));
+                SetServerFileTime(
+                    *connection, destinationPath,
+                    ServerFileTime(*connection, sourcePath, listedTime ? listedTime : length.time));
             return *copied;
         }
         digest = DigestFor(checks);
@@ -474,8 +476,9 @@ bool CFileTransfer::CopyListedFtpFile(const QString& sourcePath, const QString& 
             return false;
         }
         if (keepTimes)
-            SetServerFileTime(*connection, destinationPath,
-                              ServerFileTime(*connection, sourcePath, listedTime));
+            SetServerFileTime(
+                *connection, destinationPath,
+                ServerFileTime(*connection, sourcePath, listedTime ? listedTime : length.time));
     } catch (const CInternetException& error) {
         closeSecond();
         ReportNetworkFailure(error);

@@ -201,7 +201,8 @@ std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
     if (mlst.state == FtpMlstAnswer::State::Missing)
         return std::nullopt;
     if (mlst.state == FtpMlstAnswer::State::Found)
-        return FtpStat{mlst.entry.isDirectory, mlst.entry.size, mlst.entry.writeTime};
+        return FtpStat{mlst.entry.isDirectory, mlst.entry.size, mlst.entry.writeTime,
+                       mlst.entry.exactTime};
     // No MLST, or one that did not work: the other ways below.
     if (c.Features().size) {
         c.SetType(TransferType::Binary); // some servers refuse SIZE in ASCII mode
@@ -211,8 +212,10 @@ std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
                 FtpStat stat{false, *bytes, 0};
                 if (c.Features().mdtm) {
                     const FtpReply time = c.Execute("MDTM " + argument);
-                    if (time.code == 213)
-                        stat.writeTime = ParseMdtmReply(time.FirstLineText()).value_or(0);
+                    const std::optional<qint64> told =
+                        time.code == 213 ? ParseMdtmReply(time.FirstLineText()) : std::nullopt;
+                    stat.writeTime = told.value_or(0);
+                    stat.exactTime = told.has_value();
                 }
                 return stat;
             }
@@ -230,7 +233,7 @@ std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
     const QByteArray rawName = c.Argument(name);
     for (const FtpListEntry& entry : entries) {
         if (entry.rawName == rawName)
-            return FtpStat{entry.isDirectory, entry.size, entry.writeTime};
+            return FtpStat{entry.isDirectory, entry.size, entry.writeTime, entry.exactTime};
     }
     return std::nullopt;
 }

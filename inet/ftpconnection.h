@@ -19,6 +19,7 @@ struct FtpStat
     bool isDirectory = false;
     quint64 size = 0;
     qint64 writeTime = 0; // UTC seconds since 1970; 0 when the server does not tell
+    bool exactTime = false; // writeTime is to the second (MLST or MDTM), not a listing's
 };
 
 // The final reply of a command without a data connection (CFtpConnection::Query).

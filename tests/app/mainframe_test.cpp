@@ -64,7 +64,8 @@ TEST(MainFrame, MenuBarInItsOrderWithPrompts)
     for (QAction* action : frame.findChild<QMenu*>(QStringLiteral("menuSettings"))->actions())
         settings.append(action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(settings, (QStringList{"   Sort By:", "&Name", "&Extension", "&Size", "&Date", "-",
-                                     "&Use Drive A (and B)", "&Refresh                 "}));
+                                     "&Use Drive A (and B)", "&Keep File Times",
+                                     "&Refresh                 "}));
     QStringList help;
     for (QAction* action : frame.findChild<QMenu*>(QStringLiteral("menuHelp"))->actions())
         help.append(action->isSeparator() ? QStringLiteral("-") : action->text());

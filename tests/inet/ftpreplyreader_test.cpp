@@ -203,9 +203,9 @@ TEST(FtpReplyParsers, PwdPasvEpsvSizeMdtm)
 TEST(FtpReplyParsers, FeatListsWhatIsOffered)
 {
     CFtpReplyReader reader;
-    reader.Feed(
-        "211-Features:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MFMT\r\n MLST type*;size*;modify*;unix.mode;\r\n"
-        " REST STREAM\r\n SIZE\r\n UTF8\r\n211 End FEAT.\r\n");
+    reader.Feed("211-Features:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MFMT\r\n MLST "
+                "type*;size*;modify*;unix.mode;\r\n"
+                " REST STREAM\r\n SIZE\r\n UTF8\r\n211 End FEAT.\r\n");
     const FtpFeatures all = ParseFeatReply(*reader.Next());
     EXPECT_TRUE(all.utf8 && all.mlst && all.size && all.mdtm && all.mfmt && all.epsv && all.eprt);
     EXPECT_EQ(all.mlstFacts, QByteArray("type*;size*;modify*;unix.mode;"));

@@ -110,6 +110,13 @@ void CMainFrame::CreateMenus()
                    ResourceId::kUseDrivesAB, QStringLiteral("Read files from Drive A and Drive B"));
     useDrivesAction->setCheckable(true);
     connect(useDrivesAction, &QAction::triggered, this, [] { theApp().OnUseDrivesAB(); });
+    keepTimesAction = AddCommand(settings, QStringLiteral("&Keep File Times"),
+                                 "actionKeepFileTimes", ResourceId::kKeepFileTimes,
+                                 QStringLiteral("Give copied files the modification time of "
+                                                "their source"));
+    keepTimesAction->setCheckable(true);
+    connect(keepTimesAction, &QAction::triggered, this,
+            [](bool checked) { theApp().keepFileTimes = checked; });
     QAction* refresh = AddCommand(settings, QStringLiteral("&Refresh                 "),
                                   "actionRefresh", ResourceId::kRefresh,
                                   QStringLiteral("Re-display all panes to reflect current data"));
@@ -310,6 +317,7 @@ void CMainFrame::UpdateSettingsMenu()
     for (int i = 0; i < 4; ++i)
         sortActions[i]->setChecked(flags[i]);
     useDrivesAction->setChecked(app.useDrivesAB);
+    keepTimesAction->setChecked(app.keepFileTimes);
 }
 
 void CMainFrame::OnProfiles()

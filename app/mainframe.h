@@ -78,6 +78,7 @@ private:
     QLabel* securityPane = nullptr;
     QAction* sortActions[4] = {};
     QAction* useDrivesAction = nullptr;
+    QAction* keepTimesAction = nullptr;
     bool aligningColumns = false;
     bool closePending = false;
     // Tries a remembered close again until nothing holds it up any more.

@@ -10,6 +10,7 @@ inline constexpr int kSortByExtension = 32783;
 inline constexpr int kSortBySize = 32784;
 inline constexpr int kSortByDate = 32785;
 inline constexpr int kUseDrivesAB = 32787;
+inline constexpr int kKeepFileTimes = 32800;
 inline constexpr int kRefresh = 32771;
 inline constexpr int kHelpContents = 57666;
 inline constexpr int kHelpSearch = 57667;

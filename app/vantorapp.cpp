@@ -9,8 +9,8 @@
 #include "ftp/connectattempt.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
-#include "panes/dragcopies.h"
 #include "inet/tlsrunmemory.h"
+#include "panes/dragcopies.h"
 #include "profiles/profilefile.h"
 
 #include <QScreen>
@@ -121,6 +121,7 @@ void CVantorApp::ResetState()
     splitterHeight = kDefaultSplitterHeight;
     useDrivesAB = false;
     listColumns = {};
+    keepFileTimes = true;
 
     activeProfile = ProfileRecord();
     activeProfileIndex = 0;
@@ -197,6 +198,8 @@ void CVantorApp::RestoreSettings()
         SplitterSizeOr(store.ReadInt(QStringLiteral("SplitterHeight")), kDefaultSplitterHeight);
     for (int side = 0; side < 2; ++side)
         listColumns[side] = ColumnWidthsOr(store.ReadText(ColumnsKey(side)));
+    // Any value but 0 keeps the default.
+    keepFileTimes = store.ReadInt(QStringLiteral("KeepFileTimes")).value_or(1) != 0;
     // The launcher compares this with the newest version on the update server.
     store.WriteText(QStringLiteral("Version"), QString::fromLatin1(kVersion));
     store.Close();
@@ -218,7 +221,8 @@ void CVantorApp::SaveSettings(int width, int height)
         !store.WriteInt(QStringLiteral("SplitterHeight"), height) ||
         !store.WriteText(QStringLiteral("SortType"), sortType) ||
         !store.WriteText(ColumnsKey(0), ColumnsText(listColumns[0])) ||
-        !store.WriteText(ColumnsKey(1), ColumnsText(listColumns[1])) || !store.Close())
+        !store.WriteText(ColumnsKey(1), ColumnsText(listColumns[1])) ||
+        !store.WriteInt(QStringLiteral("KeepFileTimes"), keepFileTimes ? 1 : 0) || !store.Close())
         ShowRegistryError();
 }
 

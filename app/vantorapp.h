@@ -70,6 +70,8 @@ public:
     int splitterWidth = kDefaultSplitterWidth;
     int splitterHeight = kDefaultSplitterHeight;
     bool useDrivesAB = false;
+    // Copies keep their source's modification time.
+    bool keepFileTimes = true;
     // The widths in pixels of the "Size" and "Modified" columns of each list pane, by side;
     // "Name" takes the rest. The lists keep them up to date as the user resizes.
     struct ListColumnWidths

@@ -330,6 +330,7 @@ CFileTransfer& CCommStatusDialog::Transfer()
     CVantorApp& app = theApp();
     transfer->SetLink({app.ftpConnection.get(), app.internetSession.get(), app.activeProfile,
                        app.tlsMemory, app.ftpCurrentDir});
+    transfer->SetKeepTimes(app.keepFileTimes);
     return *transfer;
 }
 

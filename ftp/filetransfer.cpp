@@ -6,6 +6,7 @@
 #include "framework/messagebox.h"
 #include "ftp/digestrequest.h"
 #include "ftp/filemessages.h"
+#include "ftp/filetimes.h"
 #include "ftp/folderwalk.h"
 #include "ftp/partfile.h"
 #include "ftp/serverchecks.h"
@@ -238,6 +239,8 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
         }
         if (sizeLater)
             sizesToCheck->push_back({ftpPath, moved});
+        if (keepTimes)
+            SetServerFileTime(*connection, ftpPath, OpenFileTime(local.handle()));
     } catch (const CInternetException& error) {
         ReportNetworkFailure(error);
         return false;
@@ -251,7 +254,8 @@ bool CFileTransfer::DownloadFile(const QString& ftpPath, const QString& localPat
 }
 
 bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& localPath,
-                                       std::optional<quint64> listedSize)
+                                       std::optional<quint64> listedSize,
+                                       std::optional<qint64> listedTime)
 {
     CCopyingStatus status(report);
     report.SetStatusLine(kRetrievingLengthText);
@@ -341,6 +345,10 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
             report.PollCancel();
             return false;
         }
+        // On the part file, which is this download's own, before it takes the target's place.
+        if (whole && keepTimes)
+            KeepServerTime(*connection, ftpPath, part.Path(),
+                           listedTime ? listedTime : length.time);
         if (!whole || !part.Commit()) {
             report.ReportCopyError();
             return false;
@@ -371,6 +379,12 @@ bool CFileTransfer::CheckDownloadTarget(const QString& localPath, const QString&
 }
 
 bool CFileTransfer::CopyFtpFile(const QString& sourcePath, const QString& destinationPath)
+{
+    return CopyListedFtpFile(sourcePath, destinationPath, std::nullopt);
+}
+
+bool CFileTransfer::CopyListedFtpFile(const QString& sourcePath, const QString& destinationPath,
+                                      std::optional<qint64> listedTime)
 {
     CCopyingStatus status(report);
     // Opening the destination would empty it before the source is read.
@@ -411,6 +425,10 @@ bool CFileTransfer::CopyFtpFile(const QString& sourcePath, const QString& destin
                 CopyOnServer(*connection, checks, sourcePath, destinationPath, length.announced)) {
             if (!*copied)
                 report.ReportCopyError();
+            else if (keepTimes)
+                SetServerFileTime(
+                    *connection, destinationPath,
+                    ServerFileTime(*connection, sourcePath, listedTime ? listedTime : length.time));
             return *copied;
         }
         digest = DigestFor(checks);
@@ -457,6 +475,10 @@ bool CFileTransfer::CopyFtpFile(const QString& sourcePath, const QString& destin
             report.ReportCopyError();
             return false;
         }
+        if (keepTimes)
+            SetServerFileTime(
+                *connection, destinationPath,
+                ServerFileTime(*connection, sourcePath, listedTime ? listedTime : length.time));
     } catch (const CInternetException& error) {
         closeSecond();
         ReportNetworkFailure(error);

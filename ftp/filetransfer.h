@@ -48,6 +48,8 @@ public:
 
     // The connection the next copies run over; kept until it is set again.
     void SetLink(TransferLink newLink);
+    // Whether copies keep their source's modification time (on by default).
+    void SetKeepTimes(bool keep) { keepTimes = keep; }
 
     // One file. True only when every byte arrived; a false result has been reported.
     bool UploadFile(const QString& localPath, const QString& ftpPath);
@@ -81,9 +83,14 @@ private:
     // result has been reported.
     bool CheckStoredSizes(const QString& ftpFolder, const std::vector<StoredSize>& stored);
     // DownloadFile; `listedSize` is the size the folder's listing gave, which stands for the
-    // server's word on the file unless the bytes that came disagree with it.
+    // server's word on the file unless the bytes that came disagree with it; `listedTime`
+    // the time it gave, which saves asking for it.
     bool DownloadListedFile(const QString& ftpPath, const QString& localPath,
-                            std::optional<quint64> listedSize);
+                            std::optional<quint64> listedSize,
+                            std::optional<qint64> listedTime = std::nullopt);
+    // CopyFtpFile, with the time the source folder's listing gave.
+    bool CopyListedFtpFile(const QString& sourcePath, const QString& destinationPath,
+                           std::optional<qint64> listedTime);
     // False, after its message, when `localPath` cannot take a download: its name is too
     // long for the file system, or it is a pipe, socket or device.
     bool CheckDownloadTarget(const QString& localPath, const QString& target);
@@ -100,7 +107,7 @@ private:
     LevelResult FtpSourceLevel(const QString& source, const QString& destination, bool toFtp,
                                bool mayBeFile, CFolderWalkGuard& guard);
     bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
-                           std::optional<quint64> listedSize);
+                           std::optional<quint64> listedSize, std::optional<qint64> listedTime);
     bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
     // The folder tally: begun by a folder routine (`folders` of a server source still to be
     // listed), told after each file and each listing, ended when the routine returns.
@@ -116,6 +123,7 @@ private:
     CTransferReport& report;
     TransferLink link;
     std::optional<CServerChecks> serverChecks;
+    bool keepTimes = true;
     std::optional<FolderProgress> folderTally;
     quint64 unlistedFolders = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "framework/messagebox.h"
 #include "ftp/filemessages.h"
+#include "ftp/filetimes.h"
 #include "ftp/folderwalk.h"
 #include "ftp/transferreport.h"
 #include "inet/ftpconnection.h"
@@ -290,10 +291,11 @@ bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& de
 }
 
 bool CFileTransfer::CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
-                                      std::optional<quint64> listedSize)
+                                      std::optional<quint64> listedSize,
+                                      std::optional<qint64> listedTime)
 {
-    return toFtp ? CopyFtpFile(source, destination)
-                 : DownloadListedFile(source, destination, listedSize);
+    return toFtp ? CopyListedFtpFile(source, destination, listedTime)
+                 : DownloadListedFile(source, destination, listedSize, listedTime);
 }
 
 CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
@@ -406,7 +408,7 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
             continue;
         }
         if (entry.isNormal) {
-            if (!CopyFtpSourceFile(from, to, toFtp, entry.size))
+            if (!CopyFtpSourceFile(from, to, toFtp, entry.size, ListedTime(entry)))
                 return LevelResult::Failed;
             FileDone(toFtp ? entry.size : static_cast<quint64>(QFileInfo(to).size()));
             continue;
@@ -416,7 +418,7 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
         const LevelResult below = FtpSourceLevel(from, to, toFtp, !entry.isDirectory, guard);
         if (below == LevelResult::NotAFolder) {
             FolderListed(1, 0, 0);
-            if (!CopyFtpSourceFile(from, to, toFtp, std::nullopt))
+            if (!CopyFtpSourceFile(from, to, toFtp, std::nullopt, std::nullopt))
                 return LevelResult::Failed;
             FileDone(toFtp ? 0 : static_cast<quint64>(QFileInfo(to).size()));
         } else if (below != LevelResult::Copied) {

@@ -62,6 +62,8 @@ ServerLength LengthOf(CFtpConnection& connection, const CServerChecks& checks, c
         result.length = stat->size;
         if (checks.HasExactSize())
             result.announced = stat->size;
+        if (stat->exactTime)
+            result.time = stat->writeTime;
     }
     return result;
 }

@@ -21,6 +21,7 @@ struct ServerLength
 {
     std::optional<quint64> length;
     std::optional<quint64> announced;
+    std::optional<qint64> time; // the file's time, where the same answer told it exactly
 };
 
 // The server's digest of `path`, empty when it cannot tell (no digest, a refusal, a reply

@@ -5,6 +5,9 @@
 #include "inet/ftpsessionshared.h"
 #include "inet/internetfile.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
 namespace {
 
 // The bool operations: any failure, a lost connection included, is false.
@@ -198,7 +201,8 @@ std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
     if (mlst.state == FtpMlstAnswer::State::Missing)
         return std::nullopt;
     if (mlst.state == FtpMlstAnswer::State::Found)
-        return FtpStat{mlst.entry.isDirectory, mlst.entry.size, mlst.entry.writeTime};
+        return FtpStat{mlst.entry.isDirectory, mlst.entry.size, mlst.entry.writeTime,
+                       mlst.entry.exactTime};
     // No MLST, or one that did not work: the other ways below.
     if (c.Features().size) {
         c.SetType(TransferType::Binary); // some servers refuse SIZE in ASCII mode
@@ -208,8 +212,10 @@ std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
                 FtpStat stat{false, *bytes, 0};
                 if (c.Features().mdtm) {
                     const FtpReply time = c.Execute("MDTM " + argument);
-                    if (time.code == 213)
-                        stat.writeTime = ParseMdtmReply(time.FirstLineText()).value_or(0);
+                    const std::optional<qint64> told =
+                        time.code == 213 ? ParseMdtmReply(time.FirstLineText()) : std::nullopt;
+                    stat.writeTime = told.value_or(0);
+                    stat.exactTime = told.has_value();
                 }
                 return stat;
             }
@@ -227,9 +233,34 @@ std::optional<FtpStat> CFtpConnection::Stat(const QString& path)
     const QByteArray rawName = c.Argument(name);
     for (const FtpListEntry& entry : entries) {
         if (entry.rawName == rawName)
-            return FtpStat{entry.isDirectory, entry.size, entry.writeTime};
+            return FtpStat{entry.isDirectory, entry.size, entry.writeTime, entry.exactTime};
     }
     return std::nullopt;
+}
+
+std::optional<qint64> CFtpConnection::GetModificationTime(const QString& path)
+{
+    CFtpControl& c = Ready(control);
+    if (!c.Features().mdtm || path.isEmpty())
+        return std::nullopt;
+    const FtpReply reply = c.Execute("MDTM " + c.Argument(path));
+    if (reply.code != 213)
+        return std::nullopt;
+    return ParseMdtmReply(reply.FirstLineText());
+}
+
+bool CFtpConnection::SetModificationTime(const QString& path, qint64 utc)
+{
+    return Attempt([&] {
+        CFtpControl& c = Ready(control);
+        // The command carries four digits of year.
+        const QDateTime time = QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc());
+        if (!c.Features().mfmt || path.isEmpty() || time.date().year() < 1970 ||
+            time.date().year() > 9999)
+            return false;
+        const QByteArray stamp = time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+        return c.Execute("MFMT " + stamp + ' ' + c.Argument(path)).code == 213;
+    });
 }
 
 void CFtpConnection::Close()

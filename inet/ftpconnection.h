@@ -19,6 +19,7 @@ struct FtpStat
     bool isDirectory = false;
     quint64 size = 0;
     qint64 writeTime = 0; // UTC seconds since 1970; 0 when the server does not tell
+    bool exactTime = false; // writeTime is to the second (MLST or MDTM), not a listing's
 };
 
 // The final reply of a command without a data connection (CFtpConnection::Query).
@@ -66,6 +67,13 @@ public:
     // Whether `path` exists and what it is: MLST where offered, else SIZE and MDTM, else the
     // parent's listing. Nothing when it does not exist; an empty folder exists.
     std::optional<FtpStat> Stat(const QString& path);
+
+    // The modification time of the file `path` (UTC seconds since 1970) by MDTM, where the
+    // server offers it; nothing when it does not, or cannot tell. Throws as Stat does.
+    std::optional<qint64> GetModificationTime(const QString& path);
+    // Gives the file `path` the modification time `utc` by MFMT (RFC draft "MFxx"), where the
+    // server offers it. True only when the server confirmed it (213).
+    bool SetModificationTime(const QString& path, qint64 utc);
 
     // Sends QUIT, or gives a healthy idle connection back to its session's pool.
     void Close();

@@ -18,6 +18,9 @@ struct FtpListEntry
     QString name; // bare name, never empty, never holding "/", NUL or a control character
     quint64 size = 0;
     qint64 writeTime = 0; // UTC seconds since 1970
+    // The time came from a "modify" fact (MLSD, MLST), to the second; a LIST line's time is
+    // rounded to the minute or the day, its year often guessed.
+    bool exactTime = false;
     // A link tells its target's type here where the server, MLST, SIZE or a CWD told it:
     // a link to a folder is a directory, a link to a file is normal, and a link of which
     // nothing is known is neither.

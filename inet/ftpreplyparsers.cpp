@@ -88,6 +88,8 @@ FtpFeatures ParseFeatReply(const FtpReply& reply)
             features.size = true;
         else if (name == "MDTM")
             features.mdtm = true;
+        else if (name == "MFMT")
+            features.mfmt = true;
         else if (name == "EPSV")
             features.epsv = true;
         else if (name == "EPRT")

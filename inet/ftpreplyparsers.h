@@ -15,6 +15,7 @@ struct FtpFeatures
     bool mlst = false;    // MLST and MLSD (RFC 3659)
     bool size = false;    // SIZE
     bool mdtm = false;    // MDTM
+    bool mfmt = false;    // MFMT: sets a file's modification time
     bool epsv = false;    // EPSV (RFC 2428)
     bool eprt = false;    // EPRT (RFC 2428)
     QByteArray mlstFacts; // the facts listed after MLST, as sent

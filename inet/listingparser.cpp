@@ -390,8 +390,10 @@ std::optional<FtpListEntry> ParseFacts(QByteArrayView line, bool nameIsPath)
             if (size)
                 entry.size = *size;
         } else if (key == "modify") {
-            if (const std::optional<qint64> time = ParseFtpTimestamp(value))
+            if (const std::optional<qint64> time = ParseFtpTimestamp(value)) {
                 entry.writeTime = *time;
+                entry.exactTime = true;
+            }
         } else if (key == "unix.mode") {
             QByteArrayView octal = value;
             if (octal.startsWith("0o") || octal.startsWith("0O"))

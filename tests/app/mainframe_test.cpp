@@ -64,7 +64,8 @@ TEST(MainFrame, MenuBarInItsOrderWithPrompts)
     for (QAction* action : frame.findChild<QMenu*>(QStringLiteral("menuSettings"))->actions())
         settings.append(action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(settings, (QStringList{"   Sort By:", "&Name", "&Extension", "&Size", "&Date", "-",
-                                     "&Use Drive A (and B)", "&Refresh                 "}));
+                                     "&Use Drive A (and B)", "&Keep File Times",
+                                     "&Refresh                 "}));
     QStringList help;
     for (QAction* action : frame.findChild<QMenu*>(QStringLiteral("menuHelp"))->actions())
         help.append(action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -115,6 +116,23 @@ TEST(AppCommands, AboutShowsTheVersion)
     Action(run.Frame(), "actionAbout")->trigger();
     EXPECT_EQ(caption, QStringLiteral("About Ardent Vantor"));
     EXPECT_EQ(version, QStringLiteral("Ardent Vantor Version 8.77"));
+}
+
+TEST(AppCommands, KeepFileTimesIsOnUntilUnchecked)
+{
+    CProgramRun run(Home());
+    CMainFrame& frame = run.Frame();
+    QMenu* settings = frame.findChild<QMenu*>(QStringLiteral("menuSettings"));
+    QAction* keep = Action(frame, "actionKeepFileTimes");
+    ASSERT_TRUE(settings->actions().contains(keep));
+    emit settings->aboutToShow();
+    EXPECT_TRUE(keep->isChecked());
+    for (const bool expected : {false, true}) {
+        keep->trigger();
+        EXPECT_EQ(theApp().keepFileTimes, expected);
+        emit settings->aboutToShow();
+        EXPECT_EQ(keep->isChecked(), expected);
+    }
 }
 
 TEST(AppCommands, UseDrivesABTogglesAndRefreshesOnlyWhenTurnedOn)

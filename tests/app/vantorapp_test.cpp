@@ -79,6 +79,7 @@ TEST_F(StartUp, AnEmptyStoreGivesTheDefaults)
     EXPECT_EQ(theApp().sortType, QStringLiteral("1"));
     EXPECT_EQ(SortFlags(), QStringLiteral("1000"));
     EXPECT_FALSE(theApp().useDrivesAB);
+    EXPECT_TRUE(theApp().keepFileTimes);
     EXPECT_TRUE(theApp().showCommWindow);
     EXPECT_TRUE(theApp().ftpSideInUse);
     // The launcher learns the installed version from the store.
@@ -88,9 +89,13 @@ TEST_F(StartUp, AnEmptyStoreGivesTheDefaults)
 TEST_F(StartUp, RestoresWhatTheLastRunSaved)
 {
     theApp().sortType = QStringLiteral("3");
+    theApp().keepFileTimes = false;
     theApp().SaveSettings(411, 199);
+    EXPECT_EQ(Stored(QStringLiteral("KeepFileTimes")), QStringLiteral("0"));
+    theApp().keepFileTimes = true;
 
     ASSERT_TRUE(theApp().InitInstance());
+    EXPECT_FALSE(theApp().keepFileTimes);
     EXPECT_EQ(theApp().splitterWidth, 411);
     EXPECT_EQ(theApp().splitterHeight, 199);
     EXPECT_EQ(theApp().sortType, QStringLiteral("3"));
@@ -184,6 +189,7 @@ TEST_F(ResetState, GivesEveryMemberItsInitialValue)
     app.busy = app.ftpPanesReset = app.ftpUnavailable = app.resortOnly = true;
     app.showCommWindow = app.ftpSideInUse = false;
     app.useDrivesAB = true;
+    app.keepFileTimes = false;
     app.activeProfileIndex = 3;
     app.ftpCurrentDir = QStringLiteral("/pub");
     app.ftpEntries.append(DirEntry{});
@@ -195,6 +201,7 @@ TEST_F(ResetState, GivesEveryMemberItsInitialValue)
     EXPECT_FALSE(app.busy || app.ftpPanesReset || app.ftpUnavailable || app.resortOnly);
     EXPECT_TRUE(app.showCommWindow && app.ftpSideInUse);
     EXPECT_FALSE(app.useDrivesAB);
+    EXPECT_TRUE(app.keepFileTimes);
     EXPECT_EQ(app.activeProfileIndex, 0);
     EXPECT_TRUE(app.ftpCurrentDir.isEmpty());
     EXPECT_TRUE(app.ftpEntries.isEmpty());

@@ -14,6 +14,7 @@
 
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -97,6 +98,24 @@ public:
 };
 
 enum class Direction { Upload, Download, ServerToServer };
+
+// 2001-02-03 04:05:06 UTC: a time no copy made today could have by chance.
+constexpr qint64 kOldTime = 981173106;
+
+void SetFileTime(const QString& path, qint64 utc)
+{
+    const struct timespec times[2] = {{utc, 0}, {utc, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0)
+        << qPrintable(path);
+}
+
+qint64 FileTime(const QString& path)
+{
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return info.st_mtim.tv_sec;
+}
 
 QByteArray Pattern(qsizetype size)
 {
@@ -213,8 +232,10 @@ TEST_F(CFileTransferTest, ACancelThroughTheReportStopsAtThatBlockAndKeepsTheUser
         const QString name = QStringLiteral("c%1.bin").arg(run++);
         // A download finds the user's file there; it must stay as it was.
         const QByteArray users = QByteArrayLiteral("the user's own file");
-        if (direction == Direction::Download)
+        if (direction == Direction::Download) {
             WriteLocalFile(local + QLatin1Char('/') + name, users);
+            SetFileTime(local + QLatin1Char('/') + name, kOldTime);
+        }
         QString copy;
         EXPECT_FALSE(Copy(direction, name, Pattern(50'000), copy));
         EXPECT_EQ(report.progress, (std::vector<quint64>{1000, 2000, 3000, 4000, 5000}));
@@ -224,6 +245,7 @@ TEST_F(CFileTransferTest, ACancelThroughTheReportStopsAtThatBlockAndKeepsTheUser
         EXPECT_EQ(report.copyingSteps, QStringList({"copying", "ready"}));
         if (direction == Direction::Download) {
             EXPECT_EQ(ReadFile(copy), users);
+            EXPECT_EQ(FileTime(copy), kOldTime) << "a download given up leaves the time too";
         }
     }
 }
@@ -264,4 +286,91 @@ TEST_F(CFileTransferTest, AFolderTreeGoesOverWhatCannotBeSentReportedAsSkipped)
     EXPECT_EQ(TreeOf(local + QStringLiteral("/back")), copied);
     EXPECT_FALSE(engine.CopyFtpFolder(QStringLiteral("/tree"), QStringLiteral("/tree/inner")));
     EXPECT_EQ(report.messages, QStringList{FileMessages::InsideSourceText()});
+}
+
+TEST_F(CFileTransferTest, CopiesKeepTheirSourcesTimeUnlessTurnedOff)
+{
+    // A file, and a tree of two levels, in each direction; the source's files all carry
+    // kOldTime. With the setting on, the copies carry it too; off, the time they were written.
+    struct Case
+    {
+        Direction direction;
+        bool folder;
+        bool keep;
+    };
+    const Case table[] = {
+        {Direction::Upload, false, true},          {Direction::Download, false, true},
+        {Direction::ServerToServer, false, true},  {Direction::Upload, true, true},
+        {Direction::Download, true, true},         {Direction::ServerToServer, true, true},
+        {Direction::Upload, false, false},         {Direction::Download, true, false},
+        {Direction::ServerToServer, false, false},
+    };
+    const QStringList files = {QStringLiteral("a.txt"), QStringLiteral("sub/b.bin")};
+    int run = 0;
+    for (const Case& c : table) {
+        SCOPED_TRACE(testing::Message()
+                     << "direction " << static_cast<int>(c.direction)
+                     << (c.folder ? ", folder" : ", file") << (c.keep ? ", kept" : ", not kept"));
+        report = CRecordingReport();
+        engine.SetKeepTimes(c.keep);
+        const QString name = QStringLiteral("t%1").arg(run++);
+        const QString serverPath = QLatin1Char('/') + name;
+        const QString localPath = local + QLatin1Char('/') + name;
+        const QString source =
+            c.direction != Direction::Upload ? server->Root() + serverPath : localPath;
+        const QString copy = c.direction == Direction::Upload     ? server->Root() + serverPath
+                             : c.direction == Direction::Download ? localPath
+                                                                  : source + QStringLiteral("c");
+        const QStringList paths = c.folder ? files : QStringList{QString()};
+        for (const QString& file : paths) {
+            const QString path = c.folder ? source + QLatin1Char('/') + file : source;
+            WriteLocalFile(path, Pattern(2500));
+            SetFileTime(path, kOldTime);
+        }
+        server->ClearLog();
+        bool copied = false;
+        switch (c.direction) {
+        case Direction::Upload:
+            copied = c.folder ? engine.UploadFolder(localPath, serverPath)
+                              : engine.UploadFile(localPath, serverPath);
+            break;
+        case Direction::Download:
+            copied = c.folder ? engine.DownloadFolder(serverPath, localPath)
+                              : engine.DownloadFile(serverPath, localPath);
+            break;
+        case Direction::ServerToServer:
+            copied = c.folder ? engine.CopyFtpFolder(serverPath, serverPath + QStringLiteral("c"))
+                              : engine.CopyFtpFile(serverPath, serverPath + QStringLiteral("c"));
+            break;
+        }
+        EXPECT_TRUE(copied) << qPrintable(report.messages.join('\n'));
+        for (const QString& file : paths) {
+            const QString path = c.folder ? copy + QLatin1Char('/') + file : copy;
+            SCOPED_TRACE(qPrintable(path));
+            EXPECT_EQ(ReadFile(path), Pattern(2500));
+            if (c.keep)
+                EXPECT_EQ(FileTime(path), kOldTime);
+            else
+                EXPECT_GT(FileTime(path), kOldTime + 365 * 86400);
+        }
+        // The times come with what was asked anyway (the folder's MLSD, the file's MLST):
+        // never asked again.
+        EXPECT_EQ(server->CountCommands(QStringLiteral("MDTM")), 0);
+        const int sets = c.keep && c.direction != Direction::Download ? paths.size() : 0;
+        EXPECT_EQ(server->CountCommands(QStringLiteral("MFMT")), sets);
+    }
+}
+
+TEST_F(CFileTransferTest, SettingAServerFileTimeIsTrueOnlyWhenTheServerConfirmsIt)
+{
+    const QString path = server->MakeFile(QStringLiteral("m.txt"), "m");
+    EXPECT_TRUE(connection->SetModificationTime(QStringLiteral("/m.txt"), kOldTime));
+    EXPECT_EQ(FileTime(path), kOldTime);
+    EXPECT_EQ(connection->GetModificationTime(QStringLiteral("/m.txt")), kOldTime);
+    // Refused (550), and a time the command cannot carry: false, and the connection is fine.
+    EXPECT_FALSE(connection->SetModificationTime(QStringLiteral("/no such file"), kOldTime));
+    EXPECT_FALSE(connection->SetModificationTime(QStringLiteral("/m.txt"), -1));
+    EXPECT_EQ(connection->GetModificationTime(QStringLiteral("/no such file")), std::nullopt);
+    EXPECT_TRUE(connection->IsOpen());
+    EXPECT_EQ(FileTime(path), kOldTime);
 }

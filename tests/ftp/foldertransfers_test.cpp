@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,40 @@ TEST_P(CFolderTransferTest, AServerLinkCycleEndsWithAMessage)
     EXPECT_FALSE(operation.Dialog().DownloadFolder("/tree", Local("tree")));
     EXPECT_EQ(boxes.Pending(), 0);
     EXPECT_FALSE(QFileInfo::exists(Local("tree/sub/loop"))) << "nothing made for the cycle";
+}
+
+TEST_P(CFolderTransferTest, ADownloadedTreeKeepsTheServersTimesAsTheSettingSays)
+{
+    // 2001-02-03 04:05:06 UTC on every server file.
+    constexpr qint64 kServerTime = 981173106;
+    MakeSourceTree(Remote("source"));
+    const QStringList files{"top.txt", "sub dir/inner.txt", "sub dir/deeper/x.bin"};
+    for (const QString& file : files) {
+        QFile remote(Remote("source/" + file));
+        ASSERT_TRUE(remote.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(remote.setFileTime(QDateTime::fromSecsSinceEpoch(kServerTime, QTimeZone::utc()),
+                                       QFileDevice::FileModificationTime));
+    }
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "kept" : "not kept");
+        theApp().keepFileTimes = keep;
+        server.ClearLog();
+        const QString target = keep ? "kept" : "fresh";
+        CMessageBoxScript boxes;
+        CCommOperation operation(true);
+        EXPECT_TRUE(operation.Dialog().DownloadFolder("/source", Local(target)));
+        for (const QString& file : files) {
+            const qint64 time =
+                QFileInfo(Local(target + "/" + file)).lastModified().toSecsSinceEpoch();
+            if (keep)
+                EXPECT_EQ(time, kServerTime) << qPrintable(file);
+            else
+                EXPECT_GT(time, kServerTime + 365 * 86400) << qPrintable(file);
+        }
+        // MLSD tells each file's time to the second; LIST does not, and MDTM is asked.
+        const int asked = keep && !GetParam() ? int(files.size()) : 0;
+        EXPECT_EQ(server.CountCommands("MDTM"), asked);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Listings, CFolderTransferTest, testing::Values(true, false),

@@ -223,6 +223,50 @@ TEST_F(CTransferFakeTest, AnUploadTheServerDidNotStoreWholeIsTheCopyError)
     }
 }
 
+TEST_F(CTransferFakeTest, ATimeThatCannotBeReadOrSetIsNoFailedCopy)
+{
+    // 2001-02-03 04:05:06 UTC, as MDTM tells it.
+    constexpr qint64 kServerTime = 981173106;
+    fake.SetFeatures({" SIZE", " MDTM", " MFMT"});
+    fake.On("RETR", Retrieve(Pattern(1500), "226 Sent."));
+    fake.On("SIZE", [](CSession& s, const QByteArray&) { s.Send("213 1500"); });
+    fake.On("MFMT", [](CSession& s, const QByteArray&) { s.Send("550 Not allowed."); });
+    fake.On("STOR", [](CSession& s, const QByteArray&) {
+        s.Send("150 Ready for data.");
+        const int data = s.OpenData();
+        s.ReceiveData(data);
+        close(data);
+        s.Send("226 Stored.");
+    });
+    struct Case
+    {
+        const char* mdtm;
+        bool kept; // the download carries kServerTime
+    };
+    const Case table[] = {
+        {"213 20010203040506", true},     {"213 20010203040506.123", true},
+        {"550 Not a plain file.", false}, {"213 yesterday", false},
+        {"213 20011403040506", false}, // month 14
+    };
+    Connect();
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.mdtm);
+        const QByteArray reply = c.mdtm;
+        fake.On("MDTM", [reply](CSession& s, const QByteArray&) { s.Send(reply); });
+        CMessageBoxScript boxes; // no box at all
+        CCommOperation operation(true);
+        EXPECT_TRUE(Download(operation));
+        EXPECT_EQ(ReadFile(Target()), Pattern(1500));
+        const qint64 time = QFileInfo(Target()).lastModified().toSecsSinceEpoch();
+        if (c.kept)
+            EXPECT_EQ(time, kServerTime);
+        else
+            EXPECT_GT(time, kServerTime + 365 * 86400);
+        // And back up: the server refuses the time, the upload still succeeded.
+        EXPECT_TRUE(operation.Dialog().UploadFile(Target(), QStringLiteral("/f.bin")));
+    }
+}
+
 TEST_F(CTransferFakeTest, TheServersDigestMustMatchWhereItTellsOne)
 {
     // Digests of "123456789", the check value of each algorithm.

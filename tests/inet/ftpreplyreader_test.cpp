@@ -203,16 +203,16 @@ TEST(FtpReplyParsers, PwdPasvEpsvSizeMdtm)
 TEST(FtpReplyParsers, FeatListsWhatIsOffered)
 {
     CFtpReplyReader reader;
-    reader.Feed(
-        "211-Features:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MLST type*;size*;modify*;unix.mode;\r\n"
-        " REST STREAM\r\n SIZE\r\n UTF8\r\n211 End FEAT.\r\n");
+    reader.Feed("211-Features:\r\n EPRT\r\n EPSV\r\n MDTM\r\n MFMT\r\n MLST "
+                "type*;size*;modify*;unix.mode;\r\n"
+                " REST STREAM\r\n SIZE\r\n UTF8\r\n211 End FEAT.\r\n");
     const FtpFeatures all = ParseFeatReply(*reader.Next());
-    EXPECT_TRUE(all.utf8 && all.mlst && all.size && all.mdtm && all.epsv && all.eprt);
+    EXPECT_TRUE(all.utf8 && all.mlst && all.size && all.mdtm && all.mfmt && all.epsv && all.eprt);
     EXPECT_EQ(all.mlstFacts, QByteArray("type*;size*;modify*;unix.mode;"));
 
     reader.Feed("500 FEAT not understood\r\n");
     const FtpFeatures none = ParseFeatReply(*reader.Next());
-    EXPECT_FALSE(none.utf8 || none.mlst || none.size || none.epsv || none.eprt);
+    EXPECT_FALSE(none.utf8 || none.mlst || none.size || none.mfmt || none.epsv || none.eprt);
 }
 
 TEST(ServerAddress, HostsPortsAndBrackets)

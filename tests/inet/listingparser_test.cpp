@@ -226,6 +226,29 @@ TEST(ListingParser, MlsdLines)
     CheckTable(rows, [](QByteArrayView line) { return ParseMlsdLine(line); });
 }
 
+TEST(ListingParser, OnlyAModifyFactTellsTheTimeToTheSecond)
+{
+    // A copy keeps a listed time only when it is exact; a LIST line's is rounded.
+    const struct
+    {
+        const char* line;
+        bool mlsd;
+        bool exact;
+    } rows[] = {
+        {"type=file;size=1;modify=20210304050607; a", true, true},
+        {"type=file;size=1;modify=garbage; b", true, false},
+        {"type=file;size=1; c", true, false},
+        {"-rw-r--r--   1 u g 1 Mar  4 05:06 d", false, false},
+        {"-rw-r--r--   1 u g 1 Mar  4  2021 e", false, false},
+    };
+    for (const auto& row : rows) {
+        const std::optional<FtpListEntry> entry =
+            row.mlsd ? ParseMlsdLine(row.line) : ParseListLine(row.line, kNow);
+        ASSERT_TRUE(entry) << row.line;
+        EXPECT_EQ(entry->exactTime, row.exact) << row.line;
+    }
+}
+
 TEST(ListingParser, ModeFactsThatAreNoPermissionsAreIgnoredHoweverLong)
 {
     // The long one once ran an int past its range (the sanitizer build stops on that).

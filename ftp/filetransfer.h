@@ -3,6 +3,7 @@
 #include "ftp/folderwalk.h"
 #include "ftp/serverchecks.h"
 #include "ftp/transferreport.h"
+#include "ftp/transferresume.h"
 #include "profiles/profilerecord.h"
 
 #include <QString>
@@ -115,6 +116,7 @@ private:
 
     CTransferReport& report;
     TransferLink link;
+    CTransferResume resume; // past a broken connection; may replace link.connection
     std::optional<CServerChecks> serverChecks;
     std::optional<FolderProgress> folderTally;
     quint64 unlistedFolders = 0;

@@ -50,6 +50,10 @@ public:
     // The connection the next copies run over; kept until it is set again.
     void SetLink(TransferLink newLink);
 
+    // The connection logged in afresh after a break, which the link now points at, for the
+    // one who owns the link's connection to take in place of the lost one; null if none.
+    std::unique_ptr<CFtpConnection> TakeFreshConnection() { return resume.TakeConnection(); }
+
     // One file. True only when every byte arrived; a false result has been reported.
     bool UploadFile(const QString& localPath, const QString& ftpPath);
     bool DownloadFile(const QString& ftpPath, const QString& localPath);

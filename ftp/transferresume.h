@@ -44,6 +44,9 @@ public:
                                           const QString& ftpPath, FileAccess access,
                                           const CServerChecks& checks, quint64& offset);
 
+    // The fresh connection, for the link's owner to keep; null when there is none.
+    std::unique_ptr<CFtpConnection> TakeConnection() { return std::move(connection); }
+
     // Makes an upload go on from `offset` of `local` after Reopen moved its start back:
     // the file positioned there, and `digest` (where there is one) made anew over the
     // bytes before it. False when the local file cannot be read.

@@ -92,6 +92,10 @@ std::unique_ptr<CInternetFile> CTransferResume::Reopen(TransferLink& link,
         tries = 0;
         lastOffset = offset;
     }
+    if (!link.session) {
+        report.ReportCopyError(error);
+        return nullptr;
+    }
     const quint64 held = offset;
     const bool passive = link.connection ? link.connection->IsPassive() : true;
     CInternetException last = error;

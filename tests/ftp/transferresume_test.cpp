@@ -9,6 +9,7 @@
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/fakeftpserver.h"
+#include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/messageboxscript.h"
 #include "tests/fixtures/testenvironment.h"
 #include "tests/fixtures/testhelpers.h"
@@ -235,4 +236,52 @@ TEST_F(CTransferResumeTest, CancelDuringThePauseDoesNotResume)
     EXPECT_EQ(fake.Count("USER"), 1);
     EXPECT_EQ(fake.Count("RETR"), 1);
     EXPECT_FALSE(QFile::exists(Target()));
+}
+
+// The same against a real server that goes away once in the middle of a file: its REST,
+// SIZE and partial files are what the resume has to work with.
+TEST_F(CTransferResumeTest, ARealServerThatDropsTheConnectionMidFileIsResumed)
+{
+    constexpr qsizetype size = 3 * 1024 * 1024;
+    const QByteArray content = Pattern(size);
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        CFtpServerFixture server({QStringLiteral("--break-after"), QString::number(size / 3)});
+        ASSERT_TRUE(server.IsRunning());
+        CVantorApp& app = theApp();
+        ProfileRecord& profile = app.activeProfile;
+        profile.name = QStringLiteral("test");
+        profile.address = server.Address();
+        profile.userId = QString::fromLatin1(CFtpServerFixture::kUser);
+        profile.password = QString::fromLatin1(CFtpServerFixture::kPassword);
+        app.internetSession = std::make_unique<CInternetSession>();
+        // Passive, as pyftpdlib keeps active data connections of two sessions apart badly.
+        app.ftpConnection = app.internetSession->GetFtpConnection(profile.address, profile.userId,
+                                                                  profile.password, 0, true);
+        app.ftpCurrentDir = QStringLiteral("/");
+        QFile::remove(Target());
+        CMessageBoxScript boxes; // no box at all
+        {
+            CCommOperation operation(true);
+            if (upload) {
+                ASSERT_TRUE(WriteFile(Target(), content));
+                ASSERT_TRUE(operation.Dialog().UploadFile(Target(), QStringLiteral("/f.bin")));
+                EXPECT_TRUE(ReadFile(server.Root() + QStringLiteral("/f.bin")) == content);
+            } else {
+                server.MakeFile(QStringLiteral("f.bin"), content);
+                ASSERT_TRUE(operation.Dialog().DownloadFile(QStringLiteral("/f.bin"), Target()));
+                EXPECT_TRUE(ReadFile(Target()) == content);
+            }
+        }
+        const QStringList log = server.LogLines();
+        EXPECT_EQ(log.filter(QStringLiteral(" BROKEN")).size(), 1);
+        EXPECT_EQ(server.CountCommands(QStringLiteral("LOGIN")), 2);
+        // Resumed part-way, not sent again from the start.
+        const QStringList rests = log.filter(QStringLiteral(" REST "));
+        ASSERT_EQ(rests.size(), 1);
+        const qint64 at = rests.first().section(QLatin1Char(' '), 2).toLongLong();
+        EXPECT_GT(at, 0);
+        EXPECT_LT(at, size);
+        CCommStatusDialog::Disconnect();
+    }
 }

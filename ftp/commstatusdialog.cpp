@@ -334,34 +334,41 @@ CFileTransfer& CCommStatusDialog::Transfer()
     return *transfer;
 }
 
+bool CCommStatusDialog::Adopting(bool result)
+{
+    if (std::unique_ptr<CFtpConnection> fresh = transfer->TakeFreshConnection())
+        theApp().ftpConnection = std::move(fresh);
+    return result;
+}
+
 bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)
 {
-    return Transfer().UploadFile(localPath, ftpPath);
+    return Adopting(Transfer().UploadFile(localPath, ftpPath));
 }
 
 bool CCommStatusDialog::DownloadFile(QString ftpPath, QString localPath)
 {
-    return Transfer().DownloadFile(ftpPath, localPath);
+    return Adopting(Transfer().DownloadFile(ftpPath, localPath));
 }
 
 bool CCommStatusDialog::CopyFtpFile(QString sourcePath, QString destinationPath)
 {
-    return Transfer().CopyFtpFile(sourcePath, destinationPath);
+    return Adopting(Transfer().CopyFtpFile(sourcePath, destinationPath));
 }
 
 bool CCommStatusDialog::UploadFolder(QString localFolder, QString ftpFolder)
 {
-    return Transfer().UploadFolder(localFolder, ftpFolder);
+    return Adopting(Transfer().UploadFolder(localFolder, ftpFolder));
 }
 
 bool CCommStatusDialog::DownloadFolder(QString ftpFolder, QString localFolder)
 {
-    return Transfer().DownloadFolder(ftpFolder, localFolder);
+    return Adopting(Transfer().DownloadFolder(ftpFolder, localFolder));
 }
 
 bool CCommStatusDialog::CopyFtpFolder(QString sourceFolder, QString destinationFolder)
 {
-    return Transfer().CopyFtpFolder(sourceFolder, destinationFolder);
+    return Adopting(Transfer().CopyFtpFolder(sourceFolder, destinationFolder));
 }
 
 void CCommStatusDialog::ReportSkipped()

@@ -157,6 +157,9 @@ private:
 
     // The action's engine, bound to the main connection as it is now.
     CFileTransfer& Transfer();
+    // After an engine call: a connection the engine logged in afresh, when the main one broke
+    // under it, becomes the main connection. Returns `result`.
+    bool Adopting(bool result);
 
     std::unique_ptr<Ui::CommStatusDialog> ui;
     QPointer<QWidget> mainWindow;

@@ -13,6 +13,7 @@
 #include "ftp/streamdigest.h"
 #include "ftp/transferchecks.h"
 #include "ftp/transferreport.h"
+#include "ftp/transferresume.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "inet/internetfile.h"
@@ -68,16 +69,19 @@ struct BlockEnds
 // Moves the data in blocks of 1000 bytes until the source ends. Each whole block shows its
 // progress and polls for Cancel; the last, partial block does not. `total` is the length
 // the progress is measured against, where one is known. False after a failure (shown) or
-// a cancel; `moved` holds the bytes written either way.
+// a cancel; `moved` counts on from where it stood (the bytes a resumed file already has),
+// and holds the bytes written either way. With `broken`, a network failure a fresh login
+// may get past is put there instead of being shown.
 bool MoveBlocks(CTransferReport& report, const BlockEnds& ends, std::optional<quint64> total,
-                CStreamDigest* digest, quint64& moved)
+                CStreamDigest* digest, quint64& moved,
+                std::optional<CInternetException>* broken = nullptr)
 {
     const QString totalText = total ? QString::number(*total) : QString();
     const std::time_t start = std::time(nullptr);
     char buffer[kBlockSize];
-    quint64 blockIndex = 0;
+    const quint64 startedAt = moved;
+    quint64 blockIndex = moved / kBlockSize;
     bool failed = false;
-    moved = 0;
     try {
         for (;;) {
             qint64 filled = 0;
@@ -109,12 +113,17 @@ bool MoveBlocks(CTransferReport& report, const BlockEnds& ends, std::optional<qu
         }
     } catch (const CInternetException& error) {
         // A call ended by Cancel gets its message from the poll below.
-        if (error.Kind() != InetErrorKind::Cancelled)
+        if (broken && CTransferResume::IsBreak(error, moved > startedAt))
+            *broken = error;
+        else if (error.Kind() != InetErrorKind::Cancelled)
             report.ReportCopyError(error);
         failed = true;
     }
-    if (!report.PollCancel())
+    if (!report.PollCancel()) {
         failed = true;
+        if (broken)
+            broken->reset(); // a cancelled copy is never resumed
+    }
     return !failed;
 }
 
@@ -132,6 +141,7 @@ DigestCheck CheckParallelDigest(CTransferReport& report, CDigestRequest& request
 
 CFileTransfer::CFileTransfer(CTransferReport& transferReport)
     : report(transferReport)
+    , resume(transferReport)
 {}
 
 CFileTransfer::~CFileTransfer() = default;
@@ -221,16 +231,44 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
                              remote->Write(bytes, count);
                              return true;
                          }};
-    // A transfer given up is not closed: the server is told it is incomplete.
-    if (!MoveBlocks(report, ends, total, digest.get(), moved))
-        return false;
-    if (moved < total) {
-        // The file shrank while it was read: what went out is not the file.
-        report.ReportCopyError();
-        return false;
+    // A transfer given up is not closed: the server is told it is incomplete. One cut off
+    // by a break goes on over a fresh login from what the server stored.
+    resume.BeginFile();
+    for (std::optional<CInternetException> broken;;) {
+        if (MoveBlocks(report, ends, total, digest.get(), moved, &broken)) {
+            if (moved < total) {
+                // The file shrank while it was read: what went out is not the file.
+                report.ReportCopyError();
+                return false;
+            }
+            try {
+                remote->Close();
+                break;
+            } catch (const CInternetException& error) {
+                if (!CTransferResume::IsBreak(error, true)) {
+                    ReportNetworkFailure(error);
+                    return false;
+                }
+                broken = error;
+            }
+        }
+        if (!broken)
+            return false;
+        remote.reset();
+        quint64 offset = moved;
+        remote = resume.Reopen(link, *broken, ftpPath, FileAccess::Write, *serverChecks, offset);
+        if (!remote)
+            return false;
+        connection = link.connection;
+        // The block cut off was read but not all sent: the local file goes back in any case.
+        if (offset != moved ? !CTransferResume::Rewind(local, offset, *serverChecks, digest)
+                            : !local.seek(static_cast<qint64>(offset))) {
+            report.ReportCopyError();
+            return false;
+        }
+        moved = offset;
     }
     try {
-        remote->Close();
         const CServerChecks& checks = ServerChecks(*connection);
         const bool sizeLater = sizesToCheck && checks.HasExactSize();
         if (!StoredFileMatches(*connection, checks, ftpPath, moved, digest.get(), sizeLater)) {
@@ -313,14 +351,48 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         [&part](const char* bytes, qint64 count) {
             return part.File().write(bytes, count) == count;
         }};
-    // On failure the part file keeps what arrived, and the user's file is not touched.
-    if (!MoveBlocks(report, ends, length.length, digest.get(), moved))
-        return false;
+    // On failure the part file keeps what arrived, and the user's file is not touched. A
+    // break goes on over a fresh login from the end of the part file.
     // Without a size to hold the bytes to, only a clean end of the data (over TLS, the
     // server's close_notify) tells a whole file from one cut short on the way.
-    const bool endedCleanly = remote->EndedCleanly();
+    bool endedCleanly = false;
+    resume.BeginFile();
+    for (std::optional<CInternetException> broken;;) {
+        if (MoveBlocks(report, ends, length.length, digest.get(), moved, &broken)) {
+            endedCleanly = remote->EndedCleanly();
+            try {
+                remote->Close();
+                break;
+            } catch (const CInternetException& error) {
+                if (!CTransferResume::IsBreak(error, true)) {
+                    ReportNetworkFailure(error);
+                    return false;
+                }
+                broken = error;
+            }
+        }
+        if (!broken)
+            return false;
+        remote.reset();
+        if (!part.File().flush()) {
+            report.ReportCopyError();
+            return false;
+        }
+        quint64 offset = moved;
+        remote = resume.Reopen(link, *broken, ftpPath, FileAccess::Read, *serverChecks, offset);
+        if (!remote)
+            return false;
+        connection = link.connection;
+        if (offset != moved) { // the server will not start part-way: so neither does the file
+            if (!part.File().resize(0) || !part.File().seek(0)) {
+                report.ReportCopyError();
+                return false;
+            }
+            digest = DigestFor(*serverChecks);
+        }
+        moved = offset;
+    }
     try {
-        remote->Close();
         const bool written = part.File().flush();
         part.File().close();
         bool sizeMatches = length.announced ? moved == *length.announced : endedCleanly;

@@ -3,6 +3,7 @@
 #include "ftp/folderwalk.h"
 #include "ftp/serverchecks.h"
 #include "ftp/transferreport.h"
+#include "ftp/transferresume.h"
 #include "profiles/profilerecord.h"
 
 #include <QString>
@@ -50,6 +51,10 @@ public:
     void SetLink(TransferLink newLink);
     // Whether copies keep their source's modification time (on by default).
     void SetKeepTimes(bool keep) { keepTimes = keep; }
+
+    // The connection logged in afresh after a break, which the link now points at, for the
+    // one who owns the link's connection to take in place of the lost one; null if none.
+    std::unique_ptr<CFtpConnection> TakeFreshConnection() { return resume.TakeConnection(); }
 
     // One file. True only when every byte arrived; a false result has been reported.
     bool UploadFile(const QString& localPath, const QString& ftpPath);
@@ -122,6 +127,7 @@ private:
 
     CTransferReport& report;
     TransferLink link;
+    CTransferResume resume; // past a broken connection; may replace link.connection
     std::optional<CServerChecks> serverChecks;
     bool keepTimes = true;
     std::optional<FolderProgress> folderTally;

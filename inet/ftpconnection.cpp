@@ -158,6 +158,24 @@ std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const QString& path, Fil
     return std::unique_ptr<CInternetFile>(new CInternetFile(std::move(channel)));
 }
 
+std::unique_ptr<CInternetFile> CFtpConnection::OpenFileAt(const QString& path, FileAccess access,
+                                                          quint64 offset)
+{
+    CFtpControl& c = Ready(control);
+    c.EnsureFree();
+    const QByteArray command = (access == FileAccess::Read ? "RETR " : "STOR ") + c.Argument(path);
+    std::unique_ptr<CFtpDataChannel> channel;
+    try {
+        channel = c.OpenData(command, access, TransferType::Binary, offset);
+    } catch (const CInternetException&) {
+        if (c.RestartRefused())
+            return nullptr;
+        throw;
+    }
+    channel->Hold(c.Claim(true));
+    return std::unique_ptr<CInternetFile>(new CInternetFile(std::move(channel)));
+}
+
 std::unique_ptr<CInternetFile> CFtpConnection::Command(const QString& text, bool expectData,
                                                        TransferType type)
 {

@@ -52,6 +52,11 @@ public:
     // RETR (Read) or STOR (Write) of `path`.
     std::unique_ptr<CInternetFile> OpenFile(const QString& path, FileAccess access,
                                             TransferType type = TransferType::Binary);
+    // The same, binary, from byte `offset` of the server file on (REST, then RETR or STOR).
+    // Null when the server refuses REST: nothing was transferred, the connection stays
+    // usable, and the file may be opened from its start.
+    std::unique_ptr<CInternetFile> OpenFileAt(const QString& path, FileAccess access,
+                                              quint64 offset);
 
     // Sends a raw command. With `expectData` the command's data connection comes back as a
     // file to read (LIST); without, the reply is not examined and the result is null, but a

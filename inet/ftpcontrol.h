@@ -83,8 +83,13 @@ public:
 
     // Opens the data connection for `command` (RETR, STOR, LIST, MLSD...) in the
     // connection's mode, falling back to the other mode once for the connection's life.
+    // With `restartAt`, REST of that offset goes right before the command (RFC 3659 stream
+    // restart); a server that refuses it throws InetErrorKind::Reply with its reply code,
+    // before the command was sent, and RestartRefused() tells so until the next OpenData.
     std::unique_ptr<CFtpDataChannel> OpenData(const QByteArray& command, FileAccess direction,
-                                              TransferType type);
+                                              TransferType type,
+                                              std::optional<quint64> restartAt = std::nullopt);
+    bool RestartRefused() const { return restartRefused; }
     // After a transfer was given up: ABOR, then NOOP, and the replies drained up to the
     // NOOP's, so that the connection is in step again (else it is lost).
     // `afterAbor`, when given, runs right after ABOR is sent and before its replies are
@@ -139,6 +144,8 @@ private:
     // A connection to the peer's `port`; none, with `failure` told, when it cannot be made.
     std::optional<CFtpSocket> ConnectDataPort(quint16 port, CFtpWaiter& waiter, QString& failure);
     bool AnnounceActivePort(const CSocketAddress& listening, QString& failure);
+    // REST of the offset OpenData was given, if any; throws when the server refuses it.
+    void SendRestart();
     // The mode to start with: the one that worked with this server, else as asked.
     bool StartMode(bool requestedPassive) const;
     // Replaces a lost connection by a fresh login, back in `directory` where known.
@@ -158,6 +165,8 @@ private:
     // here, and given up for the connection's life when the server does not cope.
     std::optional<bool> commandBehindEpsv;
     bool eprtRefused = false;
+    std::optional<quint64> pendingRestart; // the REST offset of the OpenData under way
+    bool restartRefused = false;
     QByteArray loginDirectory;
     FtpServerAddress server;
     QString loginUser;

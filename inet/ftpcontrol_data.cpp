@@ -8,6 +8,7 @@
 #include "inet/listingreader.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 
 namespace {
 
@@ -19,10 +20,14 @@ constexpr qint64 kListingChunk = 64 * 1024;
 } // namespace
 
 std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command,
-                                                       FileAccess direction, TransferType type)
+                                                       FileAccess direction, TransferType type,
+                                                       std::optional<quint64> restartAt)
 {
     EnsureUsable();
     EnsureNoOpenFile();
+    pendingRestart = restartAt;
+    restartRefused = false;
+    const auto clearRestart = qScopeGuard([this] { pendingRestart.reset(); });
     std::optional<QByteArray> directory;
     for (int attempt = 0;; ++attempt) {
         if (shared->Facts(modeKey).passive != passive && !directory) {
@@ -62,7 +67,8 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
         unsigned char bytes[4];
         return line.peer.IPv4Bytes(bytes);
     }();
-    if (!epsvRefused && commandBehindEpsv.value_or(false))
+    // A restart goes between the two, so they cannot share one write.
+    if (!epsvRefused && commandBehindEpsv.value_or(false) && !pendingRestart)
         return OpenPassiveTogether(command, direction, failure);
     if (!epsvRefused && (line.features.epsv || !v4)) {
         const FtpReply reply = Execute("EPSV");
@@ -92,6 +98,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenPassive(const QByteArray& comm
     if (!data)
         return nullptr;
 
+    SendRestart();
     SendLine(command, waiter);
     const FtpReply reply = line.ReadReply(waiter, DeadlineIn(shared->Options().replyTimeout));
     if (reply.Class() == 1)
@@ -138,6 +145,17 @@ CFtpControl::OpenPassiveTogether(const QByteArray& command, FileAccess direction
     if (!port && epsv.Class() == 5)
         epsvRefused = true;
     return OpenPassive(command, direction, failure);
+}
+
+void CFtpControl::SendRestart()
+{
+    if (!pendingRestart)
+        return;
+    const FtpReply reply = Execute("REST " + QByteArray::number(*pendingRestart));
+    restartRefused = reply.code != 350;
+    if (restartRefused)
+        throw ReplyError(InetErrorKind::Reply,
+                         QStringLiteral("The server cannot continue a transfer part-way"), reply);
 }
 
 std::optional<CFtpSocket> CFtpControl::ConnectDataPort(quint16 port, CFtpWaiter& waiter,
@@ -204,6 +222,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenActive(const QByteArray& comma
     if (!AnnounceActivePort(listener.LocalAddress(), failure))
         return nullptr;
 
+    SendRestart();
     CFtpWaiter waiter(shared.get());
     const InternetOptions options = shared->Options();
     SendLine(command, waiter);

@@ -8,6 +8,7 @@
 #include "ftp/digestrequest.h"
 #include "ftp/filemessages.h"
 #include "ftp/serverchecks.h"
+#include "ftp/transferresume.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "tests/fixtures/fakeftpserver.h"
@@ -65,6 +66,8 @@ class CTransferFakeTest : public testing::Test
 protected:
     void SetUp() override
     {
+        // A break is tried again after a pause: short here, where the server always breaks.
+        CTransferResume::SetFirstPause(10ms);
         frame = MakeMainFrame();
         fake.SetFeatures({" SIZE"});
         local = TestCaseFolder() + QStringLiteral("/local");
@@ -74,6 +77,7 @@ protected:
     {
         // The connection first: it talks to the fake server, which goes after this.
         CCommStatusDialog::Disconnect();
+        CTransferResume::SetFirstPause(1000ms);
     }
 
     void Connect()

@@ -22,16 +22,10 @@
 #include <ctime>
 #include <vector>
 
+using namespace FileMessages;
+
 namespace {
 
-const QString kCancelledText = FileMessages::CancelledText();
-const QString kCancelledCaption = FileMessages::CancelledCaption();
-const QString kCopyErrorText = FileMessages::CopyFileText();
-const QString kCopyErrorCaption = FileMessages::CopyFileCaption();
-const QString kConnectErrorText = FileMessages::ConnectErrorText();
-const QString kConnectErrorCaption = FileMessages::ConnectErrorCaption();
-const QString kInsideSourceText = FileMessages::InsideSourceText();
-const QString kInsideSourceCaption = FileMessages::InsideSourceCaption();
 const QString kCopyingText = QStringLiteral("Copying Files - Please Wait");
 const QString kReadyText = QStringLiteral("Ready");
 
@@ -217,7 +211,7 @@ bool CCommStatusDialog::PollCancel()
     if (!cancelRequested)
         return true;
     FlushDisplay();
-    ShowMessageBox(MessageOwner(), kCancelledText, kCancelledCaption, MsgIcon::Stop);
+    ShowMessageBox(MessageOwner(), CancelledText(), CancelledCaption(), MsgIcon::Stop);
     return false;
 }
 
@@ -277,13 +271,13 @@ void CCommStatusDialog::FlushDisplay()
 void CCommStatusDialog::ReportCopyError(const CInternetException& error)
 {
     FlushDisplay();
-    ShowNetworkError(MessageOwner(), kCopyErrorText, kCopyErrorCaption, error);
+    ShowNetworkError(MessageOwner(), CopyFileText(), CopyFileCaption(), error);
 }
 
 void CCommStatusDialog::ReportCopyError()
 {
     FlushDisplay();
-    ShowMessageBox(MessageOwner(), kCopyErrorText, kCopyErrorCaption, MsgIcon::Stop);
+    ShowMessageBox(MessageOwner(), CopyFileText(), CopyFileCaption(), MsgIcon::Stop);
 }
 
 MsgAnswer CCommStatusDialog::ShowMessage(const QString& text, const QString& caption, MsgIcon icon,
@@ -300,13 +294,13 @@ void CCommStatusDialog::Skip(const QString& path, const QString& reason)
 
 void CCommStatusDialog::ReportConnectError()
 {
-    ShowMessageBox(MessageOwner(), kConnectErrorText, kConnectErrorCaption, MsgIcon::Stop);
+    ShowMessageBox(MessageOwner(), ConnectErrorText(), ConnectErrorCaption(), MsgIcon::Stop);
 }
 
 void CCommStatusDialog::ReportConnectError(const std::optional<CInternetException>& error)
 {
     if (error) {
-        ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption, *error);
+        ShowNetworkError(MessageOwner(), ConnectErrorText(), ConnectErrorCaption(), *error);
         return;
     }
     const qint64 seconds =
@@ -314,14 +308,14 @@ void CCommStatusDialog::ReportConnectError(const std::optional<CInternetExceptio
     const CInternetException timeout(
         InetErrorKind::Timeout,
         QStringLiteral("The login did not end within %1 seconds.").arg(seconds));
-    ShowNetworkError(MessageOwner(), kConnectErrorText, kConnectErrorCaption, timeout);
+    ShowNetworkError(MessageOwner(), ConnectErrorText(), ConnectErrorCaption(), timeout);
 }
 
 bool CCommStatusDialog::CheckNotInsideSource(const QString& source, const QString& destination)
 {
     if (!destination.startsWith(source, Qt::CaseSensitive))
         return true;
-    ShowMessageBox(this, kInsideSourceText, kInsideSourceCaption, MsgIcon::Stop);
+    ShowMessageBox(this, InsideSourceText(), InsideSourceCaption(), MsgIcon::Stop);
     return false;
 }
 

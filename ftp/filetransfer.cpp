@@ -82,6 +82,8 @@ bool MoveBlocks(CTransferReport& report, const BlockEnds& ends, std::optional<qu
     const quint64 startedAt = moved;
     quint64 blockIndex = moved / kBlockSize;
     bool failed = false;
+    if (broken)
+        broken->reset(); // only a break of this pass may be resumed
     try {
         for (;;) {
             qint64 filled = 0;
@@ -241,16 +243,8 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
                 report.ReportCopyError();
                 return false;
             }
-            try {
-                remote->Close();
+            if (CloseAfterData(*remote, broken))
                 break;
-            } catch (const CInternetException& error) {
-                if (!CTransferResume::IsBreak(error, true)) {
-                    ReportNetworkFailure(error);
-                    return false;
-                }
-                broken = error;
-            }
         }
         if (!broken)
             return false;
@@ -284,6 +278,20 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
         return false;
     }
     return true;
+}
+
+bool CFileTransfer::CloseAfterData(CInternetFile& remote, std::optional<CInternetException>& broken)
+{
+    try {
+        remote.Close();
+        return true;
+    } catch (const CInternetException& error) {
+        if (CTransferResume::IsBreak(error, true))
+            broken = error;
+        else
+            ReportNetworkFailure(error);
+        return false;
+    }
 }
 
 bool CFileTransfer::DownloadFile(const QString& ftpPath, const QString& localPath)
@@ -360,16 +368,8 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
     for (std::optional<CInternetException> broken;;) {
         if (MoveBlocks(report, ends, length.length, digest.get(), moved, &broken)) {
             endedCleanly = remote->EndedCleanly();
-            try {
-                remote->Close();
+            if (CloseAfterData(*remote, broken))
                 break;
-            } catch (const CInternetException& error) {
-                if (!CTransferResume::IsBreak(error, true)) {
-                    ReportNetworkFailure(error);
-                    return false;
-                }
-                broken = error;
-            }
         }
         if (!broken)
             return false;

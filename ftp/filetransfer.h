@@ -14,6 +14,7 @@
 
 class CFtpConnection;
 class CInternetException;
+class CInternetFile;
 class CInternetSession;
 class CTlsRunMemory;
 
@@ -106,6 +107,10 @@ private:
     // A network failure outside the block loop: the cancel message when the user's Cancel
     // ended the call, else the copy error.
     void ReportNetworkFailure(const CInternetException& error);
+    // Ends a file's data with the server's final reply. False when that failed: with
+    // `broken` set where a fresh login may carry on (the connection broke), otherwise
+    // after showing the failure.
+    bool CloseAfterData(CInternetFile& remote, std::optional<CInternetException>& broken);
 
     enum class LevelResult { Copied, Failed, NotAFolder };
     bool UploadLevel(const QString& localFolder, const QString& ftpFolder, CFolderWalkGuard& guard);

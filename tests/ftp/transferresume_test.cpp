@@ -20,10 +20,12 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -284,4 +286,32 @@ TEST_F(CTransferResumeTest, ARealServerThatDropsTheConnectionMidFileIsResumed)
         EXPECT_LT(at, size);
         CCommStatusDialog::Disconnect();
     }
+}
+
+TEST_F(CTransferResumeTest, AFailureOfItsOwnAfterAResumeEndsTheCopy)
+{
+    // The disk fills during the resumed pass: that failure is shown once and ends the copy;
+    // the break before it earns no further login.
+    fake.SetFile("/f.bin", Pattern(downloadSize));
+    Connect();
+    struct FileSizeLimit
+    {
+        rlimit before{};
+        FileSizeLimit()
+        {
+            std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
+            getrlimit(RLIMIT_FSIZE, &before);
+            const rlimit limit{downloadSize * 3 / 4, before.rlim_max};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &before); }
+    } full;
+    CMessageBoxScript boxes;
+    boxes.Expect(FileMessages::CopyFileText(), FileMessages::CopyFileCaption(), MsgIcon::Stop);
+    CCommOperation operation(true);
+    EXPECT_FALSE(operation.Dialog().DownloadFile(QStringLiteral("/f.bin"), Target()));
+    EXPECT_EQ(boxes.Shown().size(), 1u);
+    EXPECT_EQ(fake.Count("USER"), 2);
+    EXPECT_EQ(fake.Count("RETR"), 2);
+    EXPECT_FALSE(QFile::exists(Target()));
 }

@@ -46,18 +46,7 @@ protected:
     }
     void TearDown() override { CCommStatusDialog::Disconnect(); }
 
-    void Connect()
-    {
-        CVantorApp& app = theApp();
-        app.activeProfile.name = QStringLiteral("fake");
-        app.activeProfile.address = fake.Address();
-        app.activeProfile.userId = QStringLiteral("u");
-        app.activeProfile.password = QStringLiteral("p");
-        app.internetSession = std::make_unique<CInternetSession>();
-        app.ftpConnection = app.internetSession->GetFtpConnection(
-            fake.Address(), QStringLiteral("u"), QStringLiteral("p"));
-        app.ftpCurrentDir = QStringLiteral("/");
-    }
+    void Connect() { ConnectMainTo(fake.Address()); }
 
     CFakeFtpServer fake;
     CMainFrame* frame = nullptr;

@@ -80,16 +80,7 @@ protected:
         CTransferResume::SetFirstPause(1000ms);
     }
 
-    void Connect()
-    {
-        CVantorApp& app = theApp();
-        app.activeProfile.name = QStringLiteral("fake");
-        app.activeProfile.address = fake.Address();
-        app.internetSession = std::make_unique<CInternetSession>();
-        app.ftpConnection = app.internetSession->GetFtpConnection(
-            fake.Address(), QStringLiteral("u"), QStringLiteral("p"));
-        app.ftpCurrentDir = QStringLiteral("/");
-    }
+    void Connect() { ConnectMainTo(fake.Address()); }
 
     // Downloads /f.bin into a local file that holds "mine" beforehand.
     bool Download(CCommOperation& operation)

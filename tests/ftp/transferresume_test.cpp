@@ -121,18 +121,7 @@ protected:
         CTransferResume::SetFirstPause(1000ms);
     }
 
-    void Connect()
-    {
-        CVantorApp& app = theApp();
-        app.activeProfile.name = QStringLiteral("fake");
-        app.activeProfile.address = fake.Address();
-        app.activeProfile.userId = QStringLiteral("u");
-        app.activeProfile.password = QStringLiteral("p");
-        app.internetSession = std::make_unique<CInternetSession>();
-        app.ftpConnection = app.internetSession->GetFtpConnection(
-            fake.Address(), QStringLiteral("u"), QStringLiteral("p"));
-        app.ftpCurrentDir = QStringLiteral("/");
-    }
+    void Connect() { ConnectMainTo(fake.Address()); }
     QString Target() const { return local + QStringLiteral("/f.bin"); }
     static QString StatusLine(CCommOperation& operation)
     {

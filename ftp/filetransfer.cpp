@@ -271,8 +271,14 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
         }
         if (sizeLater)
             sizesToCheck->push_back({ftpPath, moved});
-        if (keepTimes)
-            SetServerFileTime(*connection, ftpPath, OpenFileTime(local.handle()));
+        if (keepTimes) {
+            const std::optional<qint64> time = OpenFileTime(local.handle());
+            // In a folder the times go together at the level's end, saving a round trip each.
+            if (sizesToCheck && time)
+                serverTimesLater.emplace_back(ftpPath, *time);
+            else
+                SetServerFileTime(*connection, ftpPath, time);
+        }
     } catch (const CInternetException& error) {
         ReportNetworkFailure(error);
         return false;

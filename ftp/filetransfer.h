@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class CFtpConnection;
@@ -135,6 +136,9 @@ private:
     CTransferResume resume; // past a broken connection; may replace link.connection
     std::optional<CServerChecks> serverChecks;
     bool keepTimes = true;
+    // Files of the folder level being uploaded and their local times, for the server to set
+    // together once the level's sizes have been checked.
+    std::vector<std::pair<QString, qint64>> serverTimesLater;
     std::optional<FolderProgress> folderTally;
     quint64 unlistedFolders = 0;
 };

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <ctime>
 #include <functional>
+#include <utility>
 
 #include <vector>
 
@@ -171,6 +172,7 @@ bool CFileTransfer::UploadFolder(const QString& localFolder, const QString& ftpF
     BeginFolder(files, bytes, 0);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
+    serverTimesLater.clear(); // what a failed copy before left
     return UploadLevel(localFolder, ftpFolder, guard);
 }
 
@@ -217,7 +219,12 @@ bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFo
             return false;
         FileDone(static_cast<quint64>(QFileInfo(from).size()));
     }
-    return CheckStoredSizes(ftpFolder, stored);
+    if (!CheckStoredSizes(ftpFolder, stored))
+        return false;
+    // The modification times of the files stored here, sent together in one write.
+    if (!serverTimesLater.empty() && link.connection)
+        link.connection->SetModificationTimes(std::exchange(serverTimesLater, {}));
+    return true;
 }
 
 bool CFileTransfer::CheckStoredSizes(const QString& ftpFolder,

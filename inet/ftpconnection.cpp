@@ -269,16 +269,30 @@ std::optional<qint64> CFtpConnection::GetModificationTime(const QString& path)
 
 bool CFtpConnection::SetModificationTime(const QString& path, qint64 utc)
 {
-    return Attempt([&] {
+    return SetModificationTimes({{path, utc}}) == 1;
+}
+
+int CFtpConnection::SetModificationTimes(const std::vector<std::pair<QString, qint64>>& times)
+{
+    int set = 0;
+    Attempt([&] {
         CFtpControl& c = Ready(control);
-        // The command carries four digits of year.
-        const QDateTime time = QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc());
-        if (!c.Features().mfmt || path.isEmpty() || time.date().year() < 1970 ||
-            time.date().year() > 9999)
+        if (!c.Features().mfmt)
             return false;
-        const QByteArray stamp = time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
-        return c.Execute("MFMT " + stamp + ' ' + c.Argument(path)).code == 213;
+        QList<QByteArray> commands;
+        for (const auto& [path, utc] : times) {
+            // The command carries four digits of year.
+            const QDateTime time = QDateTime::fromSecsSinceEpoch(utc, QTimeZone::utc());
+            if (path.isEmpty() || time.date().year() < 1970 || time.date().year() > 9999)
+                continue;
+            const QByteArray stamp = time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+            commands.append("MFMT " + stamp + ' ' + c.Argument(path));
+        }
+        for (const FtpReply& reply : c.ExecuteTogether(commands))
+            set += reply.code == 213 ? 1 : 0;
+        return true;
     });
+    return set;
 }
 
 void CFtpConnection::Close()

@@ -4,6 +4,8 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class CInternetFile;
 class CFtpFileFind;
@@ -79,6 +81,8 @@ public:
     // Gives the file `path` the modification time `utc` by MFMT (RFC draft "MFxx"), where the
     // server offers it. True only when the server confirmed it (213).
     bool SetModificationTime(const QString& path, qint64 utc);
+    // The same for many files at once, the commands sent together; how many were set.
+    int SetModificationTimes(const std::vector<std::pair<QString, qint64>>& times);
 
     // Sends QUIT, or gives a healthy idle connection back to its session's pool.
     void Close();

@@ -213,6 +213,19 @@ FtpReply CFtpControl::Execute(const QByteArray& command)
     return line.ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout));
 }
 
+std::vector<FtpReply> CFtpControl::ExecuteTogether(const QList<QByteArray>& commands)
+{
+    std::vector<FtpReply> replies;
+    if (commands.isEmpty())
+        return replies;
+    CFtpWaiter waiter(shared.get());
+    DiscardStrayReplies(waiter);
+    SendLine(commands.join("\r\n"), waiter);
+    for (qsizetype i = 0; i < commands.size(); ++i)
+        replies.push_back(line.ReadFinalReply(waiter, DeadlineIn(shared->Options().replyTimeout)));
+    return replies;
+}
+
 FtpReply CFtpControl::FinalReply()
 {
     CFtpWaiter waiter(shared.get());

@@ -77,6 +77,9 @@ public:
 
     // Sends `command` and returns its final reply (1xx skipped).
     FtpReply Execute(const QByteArray& command);
+    // Sends all `commands` in one write and returns their final replies in order: the
+    // server answers them one after the other, and their round trips overlap.
+    std::vector<FtpReply> ExecuteTogether(const QList<QByteArray>& commands);
     // The final reply of a transfer under way.
     FtpReply FinalReply();
     void SetType(TransferType type);

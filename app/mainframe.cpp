@@ -13,6 +13,7 @@
 #include "panes/mytreeview.h"
 #include "profiles/profilesdialog.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
@@ -117,6 +118,24 @@ void CMainFrame::CreateMenus()
     keepTimesAction->setCheckable(true);
     connect(keepTimesAction, &QAction::triggered, this,
             [](bool checked) { theApp().keepFileTimes = checked; });
+    QMenu* parallel = settings->addMenu(QStringLiteral("&Transfers at Once"));
+    parallel->setObjectName(QStringLiteral("menuTransfersAtOnce"));
+    parallel->menuAction()->setStatusTip(
+        QStringLiteral("How many files a copy moves at the same time, each over a connection of "
+                       "its own"));
+    auto* parallelGroup = new QActionGroup(parallel);
+    for (int count = 1; count <= 10; ++count) {
+        const QByteArray name = "actionTransfersAtOnce" + QByteArray::number(count);
+        QAction* action = AddCommand(
+            parallel, count == 10 ? QStringLiteral("1&0") : QStringLiteral("&%1").arg(count),
+            name.constData(), ResourceId::kTransfersAtOnce + count - 1,
+            count == 1 ? QStringLiteral("Copy one file after another over one connection")
+                       : QStringLiteral("Copy up to %1 files at the same time").arg(count));
+        action->setCheckable(true);
+        parallelGroup->addAction(action);
+        parallelActions[count - 1] = action;
+        connect(action, &QAction::triggered, this, [count] { theApp().parallelTransfers = count; });
+    }
     QAction* refresh = AddCommand(settings, QStringLiteral("&Refresh                 "),
                                   "actionRefresh", ResourceId::kRefresh,
                                   QStringLiteral("Re-display all panes to reflect current data"));
@@ -318,6 +337,8 @@ void CMainFrame::UpdateSettingsMenu()
         sortActions[i]->setChecked(flags[i]);
     useDrivesAction->setChecked(app.useDrivesAB);
     keepTimesAction->setChecked(app.keepFileTimes);
+    for (int count = 1; count <= 10; ++count)
+        parallelActions[count - 1]->setChecked(app.parallelTransfers == count);
 }
 
 void CMainFrame::OnProfiles()

@@ -79,6 +79,7 @@ private:
     QAction* sortActions[4] = {};
     QAction* useDrivesAction = nullptr;
     QAction* keepTimesAction = nullptr;
+    QAction* parallelActions[10] = {};
     bool aligningColumns = false;
     bool closePending = false;
     // Tries a remembered close again until nothing holds it up any more.

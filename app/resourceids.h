@@ -11,6 +11,8 @@ inline constexpr int kSortBySize = 32784;
 inline constexpr int kSortByDate = 32785;
 inline constexpr int kUseDrivesAB = 32787;
 inline constexpr int kKeepFileTimes = 32800;
+// Transfers at Once: 1 to 10 are this and the nine after it.
+inline constexpr int kTransfersAtOnce = 32811;
 inline constexpr int kRefresh = 32771;
 inline constexpr int kHelpContents = 57666;
 inline constexpr int kHelpSearch = 57667;
@@ -23,7 +25,7 @@ inline constexpr int kDelete = 32775;
 inline constexpr int kNewFolder = 32776;
 inline constexpr int kAttributes = 32788;
 // Download or Upload: the selection into the folder the other side shows.
-inline constexpr int kCopyToOtherSide = 32800;
+inline constexpr int kCopyToOtherSide = 32801;
 
 // Help contexts.
 inline constexpr int kHelpCommStatus = 200;

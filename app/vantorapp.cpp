@@ -122,6 +122,7 @@ void CVantorApp::ResetState()
     useDrivesAB = false;
     listColumns = {};
     keepFileTimes = true;
+    parallelTransfers = 2;
 
     activeProfile = ProfileRecord();
     activeProfileIndex = 0;
@@ -200,6 +201,9 @@ void CVantorApp::RestoreSettings()
         listColumns[side] = ColumnWidthsOr(store.ReadText(ColumnsKey(side)));
     // Any value but 0 keeps the default.
     keepFileTimes = store.ReadInt(QStringLiteral("KeepFileTimes")).value_or(1) != 0;
+    // A value out of range, or none, keeps the default.
+    const int parallel = store.ReadInt(QStringLiteral("ParallelTransfers")).value_or(2);
+    parallelTransfers = parallel >= 1 && parallel <= 10 ? parallel : 2;
     // The launcher compares this with the newest version on the update server.
     store.WriteText(QStringLiteral("Version"), QString::fromLatin1(kVersion));
     store.Close();
@@ -222,7 +226,8 @@ void CVantorApp::SaveSettings(int width, int height)
         !store.WriteText(QStringLiteral("SortType"), sortType) ||
         !store.WriteText(ColumnsKey(0), ColumnsText(listColumns[0])) ||
         !store.WriteText(ColumnsKey(1), ColumnsText(listColumns[1])) ||
-        !store.WriteInt(QStringLiteral("KeepFileTimes"), keepFileTimes ? 1 : 0) || !store.Close())
+        !store.WriteInt(QStringLiteral("KeepFileTimes"), keepFileTimes ? 1 : 0) ||
+        !store.WriteInt(QStringLiteral("ParallelTransfers"), parallelTransfers) || !store.Close())
         ShowRegistryError();
 }
 

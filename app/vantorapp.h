@@ -72,6 +72,8 @@ public:
     bool useDrivesAB = false;
     // Copies keep their source's modification time.
     bool keepFileTimes = true;
+    // How many files a copy moves at once, each over a connection of its own (1 to 10).
+    int parallelTransfers = 2;
     // The widths in pixels of the "Size" and "Modified" columns of each list pane, by side;
     // "Name" takes the rest. The lists keep them up to date as the user resizes.
     struct ListColumnWidths

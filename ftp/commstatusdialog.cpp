@@ -71,7 +71,7 @@ CCommStatusDialog::CCommStatusDialog(QWidget* owner)
     // transfer controls appear.
     for (QWidget* child : findChildren<QWidget*>()) {
         QSizePolicy policy = child->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
+        policy.setRetainSizeWhenHidden(child != ui->runningText);
         child->setSizePolicy(policy);
     }
     setFixedSize(std::max(width(), minimumSizeHint().width()), sizeHint().height());
@@ -255,6 +255,25 @@ void CCommStatusDialog::ShowFolderProgress(const FolderProgress& progress)
     }
 }
 
+void CCommStatusDialog::ShowRunningFiles(const QStringList& lines)
+{
+    QLabel* running = ui->runningText;
+    const QFontMetrics metrics(running->font());
+    const int room = std::max(ui->fromText->width(), width() / 2);
+    QStringList shown;
+    for (const QString& line : lines)
+        shown.append(metrics.elidedText(line, Qt::ElideMiddle, room));
+    const bool resize = running->isHidden() == !shown.isEmpty() ||
+                        running->text().count(QLatin1Char('\n')) != shown.size() - 1;
+    running->setText(shown.join(QLatin1Char('\n')));
+    running->setVisible(!shown.isEmpty());
+    if (resize) {
+        layout()->activate();
+        if (sizeHint().height() != height())
+            setFixedHeight(sizeHint().height());
+    }
+}
+
 void CCommStatusDialog::FlushDisplay()
 {
     if (!displayStale)
@@ -325,6 +344,7 @@ CFileTransfer& CCommStatusDialog::Transfer()
     transfer->SetLink({app.ftpConnection.get(), app.internetSession.get(), app.activeProfile,
                        app.tlsMemory, app.ftpCurrentDir});
     transfer->SetKeepTimes(app.keepFileTimes);
+    transfer->SetParallel(app.parallelTransfers);
     return *transfer;
 }
 
@@ -333,6 +353,16 @@ bool CCommStatusDialog::Adopting(bool result)
     if (std::unique_ptr<CFtpConnection> fresh = transfer->TakeFreshConnection())
         theApp().ftpConnection = std::move(fresh);
     return result;
+}
+
+bool CCommStatusDialog::StartFile(const FileJob& job)
+{
+    return Adopting(Transfer().StartFile(job));
+}
+
+bool CCommStatusDialog::FinishFiles()
+{
+    return transfer->FinishFiles();
 }
 
 bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)

@@ -16,6 +16,7 @@
 
 class CConnectAttempt;
 class CFileTransfer;
+struct FileJob;
 namespace Ui {
 class CommStatusDialog;
 }
@@ -59,6 +60,9 @@ public:
     // A folder copy's files and bytes of the total, its rate and the time left, in a line of
     // its own under the bar (FolderProgressText).
     void ShowFolderProgress(const FolderProgress& progress) override;
+    // The files running on helper connections, a line each under the folder line; the
+    // window grows to hold them and shrinks back once they have ended.
+    void ShowRunningFiles(const QStringList& lines) override;
     // RefreshUi, unless the window was painted less than kDisplayIntervalMs ago: what changed
     // since is painted with the next block or wait.
     void RefreshAtRhythm() override;
@@ -108,6 +112,11 @@ public:
     bool UploadFolder(QString localFolder, QString ftpFolder);
     bool DownloadFolder(QString ftpFolder, QString localFolder);
     bool CopyFtpFolder(QString sourceFolder, QString destinationFolder);
+    // A file of a selection, copied side by side with the next ones where the settings let
+    // several files run at once; FinishFiles waits for them and tells whether all were
+    // copied. False once a file has failed or the user has cancelled (shown).
+    bool StartFile(const FileJob& job);
+    bool FinishFiles();
 
     // The values of the last block, whether or not the window has been repainted since:
     // the window takes them over at most every kDisplayInterval.

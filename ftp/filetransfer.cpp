@@ -12,6 +12,7 @@
 #include "ftp/serverchecks.h"
 #include "ftp/streamdigest.h"
 #include "ftp/transferchecks.h"
+#include "ftp/transferpool.h"
 #include "ftp/transferreport.h"
 #include "ftp/transferresume.h"
 #include "inet/ftpconnection.h"
@@ -23,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <ctime>
 #include <functional>
 #include <unistd.h>
@@ -151,6 +153,49 @@ CFileTransfer::~CFileTransfer() = default;
 void CFileTransfer::SetLink(TransferLink newLink)
 {
     link = std::move(newLink);
+}
+
+void CFileTransfer::SetParallel(int count)
+{
+    const int wanted = std::clamp(count, 1, 10);
+    if (wanted != parallel)
+        pool.reset(); // its helpers are idle between two calls of the engine
+    parallel = wanted;
+}
+
+bool CFileTransfer::StartFile(const FileJob& job)
+{
+    if (CTransferPool* helpers = Pool())
+        return helpers->Submit(job);
+    FileJobOutcome outcome;
+    return RunFileJob(job, outcome);
+}
+
+bool CFileTransfer::FinishFiles()
+{
+    return !pool || pool->Finish();
+}
+
+bool CFileTransfer::RunFileJob(const FileJob& job, FileJobOutcome& outcome)
+{
+    bool copied = false;
+    switch (job.kind) {
+    case FileJob::Kind::Upload:
+        copied = UploadOneFile(job.source, job.destination,
+                               job.inFolder ? &outcome.sizesToCheck : nullptr);
+        outcome.timesToSet = std::exchange(serverTimesLater, {});
+        outcome.bytes = static_cast<quint64>(QFileInfo(job.source).size());
+        break;
+    case FileJob::Kind::Download:
+        copied = DownloadListedFile(job.source, job.destination, job.listedSize, job.listedTime);
+        outcome.bytes = static_cast<quint64>(QFileInfo(job.destination).size());
+        break;
+    case FileJob::Kind::CopyOnServer:
+        copied = CopyListedFtpFile(job.source, job.destination, job.listedTime);
+        outcome.bytes = job.listedSize.value_or(0);
+        break;
+    }
+    return copied;
 }
 
 QString CFileTransfer::ServerDisplayPath(const QString& path) const

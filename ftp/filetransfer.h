@@ -31,6 +31,44 @@ struct TransferLink
     QString currentDir; // what a server path without a leading "/" is relative to
 };
 
+// A file an upload stored whose size is still to be held against the server's word.
+struct StoredSize
+{
+    QString ftpPath;
+    quint64 size = 0;
+};
+
+// One file of a copy, as the engine that walks the folders hands it to be copied (over its
+// own connection or one of its helpers', CTransferPool).
+struct FileJob
+{
+    enum class Kind { Upload, Download, CopyOnServer };
+    // A file copied by itself: nothing listed of it.
+    static FileJob Of(Kind kind, const QString& source, const QString& destination)
+    {
+        return {kind, source, destination, std::nullopt, std::nullopt, false};
+    }
+    Kind kind = Kind::Download;
+    QString source;
+    QString destination;
+    // What the source folder's listing said of a server file, where it was listed.
+    std::optional<quint64> listedSize;
+    std::optional<qint64> listedTime;
+    // An upload in a folder: its size is checked by the folder's listing and its time set
+    // together with the others', once every file is in (FileJobOutcome).
+    bool inFolder = false;
+};
+
+// What a copied file leaves to the engine that walks the folders.
+struct FileJobOutcome
+{
+    quint64 bytes = 0; // the file's length, for the folder tally
+    std::vector<StoredSize> sizesToCheck;
+    std::vector<std::pair<QString, qint64>> timesToSet; // server path, UTC seconds
+};
+
+class CTransferPool;
+
 // The transfer engine: copies one file or one folder tree over the connection it is given,
 // from the local computer to the server, back, or from one server path to another. It shows
 // nothing itself: progress, the user's Cancel, questions and failures go through the report.
@@ -53,6 +91,11 @@ public:
     void SetLink(TransferLink newLink);
     // Whether copies keep their source's modification time (on by default).
     void SetKeepTimes(bool keep) { keepTimes = keep; }
+    // How many files a folder copy or a selection moves at once, each over a connection of
+    // its own (1 to 10; 1 copies over the link's connection alone, one file after another).
+    void SetParallel(int count);
+    // What the server offers to check files with, where another engine asked already.
+    void SetServerChecks(const CServerChecks& checks) { serverChecks = checks; }
 
     // The connection logged in afresh after a break, which the link now points at, for the
     // one who owns the link's connection to take in place of the lost one; null if none.
@@ -74,13 +117,18 @@ public:
     bool DownloadFolder(const QString& ftpFolder, const QString& localFolder);
     bool CopyFtpFolder(const QString& sourceFolder, const QString& destinationFolder);
 
+    // One file of a selection: handed to a helper connection where files run side by side
+    // (FinishFiles then tells how it went), otherwise copied at once. False once a file
+    // has failed or the user has cancelled; the failure or the cancel has been shown.
+    bool StartFile(const FileJob& job);
+    // Waits for the files StartFile handed over; true when every one was copied.
+    bool FinishFiles();
+
+    // Copies one file as its job says, over the link's connection; what the walking engine
+    // still has to do for it goes to `outcome`. The file routines' result.
+    bool RunFileJob(const FileJob& job, FileJobOutcome& outcome);
+
 private:
-    // A file an upload stored whose size is still to be held against the server's word.
-    struct StoredSize
-    {
-        QString ftpPath;
-        quint64 size = 0;
-    };
     // UploadFile; with `sizesToCheck` the stored file's size is not asked for at once but
     // noted there, for the caller to check (CheckStoredSizes) before it reports success.
     bool UploadOneFile(const QString& localPath, const QString& ftpPath,
@@ -120,6 +168,16 @@ private:
     bool CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
                            std::optional<quint64> listedSize, std::optional<qint64> listedTime);
     bool RefuseStep(CFolderWalkGuard::Step step, const QString& folder);
+    // A file of a folder copy: copied at once, or handed to a helper connection. False after
+    // a failure or a cancel (shown).
+    bool CopyTreeFile(FileJob job);
+    // What a copied file leaves: the folder tally, and the size and time still to be set.
+    void FileCopied(const FileJob& job, const FileJobOutcome& outcome);
+    // The end of a folder copy: waits for the files still running, then holds the uploaded
+    // files to the server's listing and sets their times. `walked`: the walk itself ended well.
+    bool EndTreeFiles(bool walked);
+    // The helper connections, made on first use; null where files run one at a time.
+    CTransferPool* Pool();
     // The folder tally: begun by a folder routine (`folders` of a server source still to be
     // listed), told after each file and each listing, ended when the routine returns.
     void BeginFolder(quint64 files, quint64 bytes, quint64 folders);
@@ -136,9 +194,14 @@ private:
     CTransferResume resume; // past a broken connection; may replace link.connection
     std::optional<CServerChecks> serverChecks;
     bool keepTimes = true;
-    // Files of the folder level being uploaded and their local times, for the server to set
-    // together once the level's sizes have been checked.
+    // Files uploaded by the file routine and their local times, for the server to set
+    // together once the sizes have been checked.
     std::vector<std::pair<QString, qint64>> serverTimesLater;
+    // Of a folder upload: files stored whose sizes and times are still to be settled.
+    std::vector<StoredSize> treeSizesToCheck;
+    std::vector<std::pair<QString, qint64>> treeTimesToSet;
+    int parallel = 1;
+    std::unique_ptr<CTransferPool> pool;
     std::optional<FolderProgress> folderTally;
     quint64 unlistedFolders = 0;
 };

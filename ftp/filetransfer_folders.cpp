@@ -6,6 +6,7 @@
 #include "ftp/filemessages.h"
 #include "ftp/filetimes.h"
 #include "ftp/folderwalk.h"
+#include "ftp/transferpool.h"
 #include "ftp/transferreport.h"
 #include "inet/ftpconnection.h"
 #include "inet/ftpfilefind.h"
@@ -172,8 +173,7 @@ bool CFileTransfer::UploadFolder(const QString& localFolder, const QString& ftpF
     BeginFolder(files, bytes, 0);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    serverTimesLater.clear(); // what a failed copy before left
-    return UploadLevel(localFolder, ftpFolder, guard);
+    return EndTreeFiles(UploadLevel(localFolder, ftpFolder, guard));
 }
 
 bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFolder,
@@ -195,8 +195,6 @@ bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFo
         report.ReportCopyError();
         return false;
     }
-    // The sizes of the files stored here are checked together, by the folder's listing.
-    std::vector<StoredSize> stored;
     for (const LocalChild& child : *children) {
         const QString from = ChildPath(localFolder, child.name);
         const QString to = ChildPath(ftpFolder, child.name);
@@ -215,15 +213,89 @@ bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFo
                 return false;
             continue;
         }
-        if (!UploadOneFile(from, to, &stored))
+        if (!CopyTreeFile({FileJob::Kind::Upload, from, to, std::nullopt, std::nullopt, true}))
             return false;
-        FileDone(static_cast<quint64>(QFileInfo(from).size()));
     }
-    if (!CheckStoredSizes(ftpFolder, stored))
+    return true;
+}
+
+CTransferPool* CFileTransfer::Pool()
+{
+    if (parallel < 2 || !link.connection || !link.session)
+        return nullptr;
+    if (!pool) {
+        // The helpers need not ask the server what it offers: this engine asks once for all.
+        try {
+            ServerChecks(*link.connection);
+        } catch (const CInternetException&) {
+        }
+        pool = std::make_unique<CTransferPool>(report, parallel,
+                                               [this](const FileJob& job, FileJobOutcome& outcome) {
+                                                   return RunFileJob(job, outcome);
+                                               });
+        pool->onCopied = [this](const FileJob& job, const FileJobOutcome& outcome) {
+            FileCopied(job, outcome);
+        };
+    }
+    pool->SetLink(link, keepTimes, serverChecks);
+    return pool.get();
+}
+
+bool CFileTransfer::CopyTreeFile(FileJob job)
+{
+    if (CTransferPool* helpers = Pool())
+        return helpers->Submit(std::move(job));
+    FileJobOutcome outcome;
+    if (!RunFileJob(job, outcome))
         return false;
-    // The modification times of the files stored here, sent together in one write.
-    if (!serverTimesLater.empty() && link.connection)
-        link.connection->SetModificationTimes(std::exchange(serverTimesLater, {}));
+    FileCopied(job, outcome);
+    return true;
+}
+
+void CFileTransfer::FileCopied(const FileJob& job, const FileJobOutcome& outcome)
+{
+    FileDone(outcome.bytes);
+    treeSizesToCheck.insert(treeSizesToCheck.end(), outcome.sizesToCheck.begin(),
+                            outcome.sizesToCheck.end());
+    treeTimesToSet.insert(treeTimesToSet.end(), outcome.timesToSet.begin(),
+                          outcome.timesToSet.end());
+    Q_UNUSED(job);
+}
+
+bool CFileTransfer::EndTreeFiles(bool walked)
+{
+    // Files still running end as they would: nothing is left half copied behind the failure.
+    bool copied = (!pool || pool->Finish()) && walked;
+    const std::vector<StoredSize> sizes = std::exchange(treeSizesToCheck, {});
+    std::vector<std::pair<QString, qint64>> times = std::exchange(treeTimesToSet, {});
+    if (!copied)
+        return false;
+    // The sizes of the files stored in each folder are checked together, by its listing.
+    QList<QString> folders;
+    QHash<QString, std::vector<StoredSize>> byFolder;
+    for (const StoredSize& file : sizes) {
+        const QString folder = file.ftpPath.left(file.ftpPath.lastIndexOf(QLatin1Char('/')));
+        if (!byFolder.contains(folder))
+            folders.append(folder);
+        byFolder[folder].push_back(file);
+    }
+    for (const QString& folder : folders) {
+        if (!CheckStoredSizes(folder.isEmpty() ? QStringLiteral("/") : folder, byFolder[folder]))
+            return false;
+    }
+    // The modification times, sent together a hundred to a write.
+    constexpr std::size_t kTimesPerWrite = 100;
+    for (std::size_t first = 0; first < times.size() && link.connection; first += kTimesPerWrite) {
+        const auto begin = times.begin() + static_cast<std::ptrdiff_t>(first);
+        const auto end = times.begin() + static_cast<std::ptrdiff_t>(
+                                             std::min(times.size(), first + kTimesPerWrite));
+        try {
+            link.connection->SetModificationTimes({begin, end});
+        } catch (const CInternetException& error) {
+            ReportNetworkFailure(error);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -283,7 +355,8 @@ bool CFileTransfer::DownloadFolder(const QString& ftpFolder, const QString& loca
     BeginFolder(0, 0, 1);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    return FtpSourceLevel(ftpFolder, localFolder, false, false, guard) == LevelResult::Copied;
+    return EndTreeFiles(FtpSourceLevel(ftpFolder, localFolder, false, false, guard) ==
+                        LevelResult::Copied);
 }
 
 bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& destinationFolder)
@@ -293,16 +366,16 @@ bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& de
     BeginFolder(0, 0, 1);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    return FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
-           LevelResult::Copied;
+    return EndTreeFiles(FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
+                        LevelResult::Copied);
 }
 
 bool CFileTransfer::CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
                                       std::optional<quint64> listedSize,
                                       std::optional<qint64> listedTime)
 {
-    return toFtp ? CopyListedFtpFile(source, destination, listedTime)
-                 : DownloadListedFile(source, destination, listedSize, listedTime);
+    return CopyTreeFile({toFtp ? FileJob::Kind::CopyOnServer : FileJob::Kind::Download, source,
+                         destination, listedSize, listedTime, false});
 }
 
 CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
@@ -417,7 +490,6 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
         if (entry.isNormal) {
             if (!CopyFtpSourceFile(from, to, toFtp, entry.size, ListedTime(entry)))
                 return LevelResult::Failed;
-            FileDone(toFtp ? entry.size : static_cast<quint64>(QFileInfo(to).size()));
             continue;
         }
         // Folders, and links the listing cannot tell: a link that cannot be entered is
@@ -427,7 +499,6 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
             FolderListed(1, 0, 0);
             if (!CopyFtpSourceFile(from, to, toFtp, std::nullopt, std::nullopt))
                 return LevelResult::Failed;
-            FileDone(toFtp ? 0 : static_cast<quint64>(QFileInfo(to).size()));
         } else if (below != LevelResult::Copied) {
             return LevelResult::Failed;
         }

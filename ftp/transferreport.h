@@ -3,6 +3,7 @@
 #include "framework/messagebox.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <ctime>
 
@@ -50,6 +51,9 @@ public:
     // A folder transfer's totals, at its start and after each file; the current file's
     // bytes come with ShowTransferProgress.
     virtual void ShowFolderProgress(const FolderProgress& progress) = 0;
+    // The files running side by side on helper connections, a line each; none once they
+    // have ended.
+    virtual void ShowRunningFiles(const QStringList& lines) { Q_UNUSED(lines); }
     // The steps between the blocks: what changed may be shown, at the view's own pace.
     virtual void RefreshAtRhythm() = 0;
     // False, after the cancel message, once the user has cancelled; lets waiting input run.

@@ -35,11 +35,17 @@ bool RunSteps(const DropPlan& plan, CMyListView& targetList)
     }
     // The copy reports what folder copies left out when it goes, before the frame closes.
     CReplacingCopy copy(targetList, operation ? &operation->Dialog() : nullptr);
+    bool copied = true;
     for (const DropStep& step : plan.steps) {
-        if (!copy.Copy(step))
-            return false;
+        if (!copy.Copy(step)) {
+            copied = false;
+            break;
+        }
     }
-    return true;
+    // Files still running beside end before the frame closes, however the steps ended.
+    if (operation && !operation->Dialog().FinishFiles())
+        copied = false;
+    return copied;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "ftp/commstatusdialog.h"
 #include "ftp/filemessages.h"
 #include "ftp/fileoperations.h"
+#include "ftp/filetransfer.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
 #include "panes/mylistview.h"
@@ -107,6 +108,10 @@ bool CReplacingCopy::Copy(const DropStep& step)
     // Every routine but the copy between local folders runs under the status window.
     if (!dialog && (fromFtp || toFtp))
         return false;
+    // Files of the selection may still run beside; a folder starts once they are in, so that
+    // a failure among them is not taken for the folder's.
+    if (step.isFolder && dialog && !dialog->FinishFiles())
+        return false;
     return step.isFolder ? CopyFolder(step.source, step.destination)
                          : RunRoutine(step.source, step.destination);
 }
@@ -119,15 +124,15 @@ bool CReplacingCopy::RunRoutine(const QString& source, const QString& destinatio
     case DropRoutine::CopyLocalFolder:
         return pane.CopyLocalFolder(source, destination, &localSkipped);
     case DropRoutine::UploadFile:
-        return dialog->UploadFile(source, destination);
+        return dialog->StartFile(FileJob::Of(FileJob::Kind::Upload, source, destination));
     case DropRoutine::UploadFolder:
         return dialog->UploadFolder(source, destination);
     case DropRoutine::DownloadFile:
-        return dialog->DownloadFile(source, destination);
+        return dialog->StartFile(FileJob::Of(FileJob::Kind::Download, source, destination));
     case DropRoutine::DownloadFolder:
         return dialog->DownloadFolder(source, destination);
     case DropRoutine::CopyFtpFile:
-        return dialog->CopyFtpFile(source, destination);
+        return dialog->StartFile(FileJob::Of(FileJob::Kind::CopyOnServer, source, destination));
     case DropRoutine::CopyFtpFolder:
         return dialog->CopyFtpFolder(source, destination);
     }

@@ -65,7 +65,7 @@ TEST(MainFrame, MenuBarInItsOrderWithPrompts)
         settings.append(action->isSeparator() ? QStringLiteral("-") : action->text());
     EXPECT_EQ(settings, (QStringList{"   Sort By:", "&Name", "&Extension", "&Size", "&Date", "-",
                                      "&Use Drive A (and B)", "&Keep File Times",
-                                     "&Refresh                 "}));
+                                     "&Transfers at Once", "&Refresh                 "}));
     QStringList help;
     for (QAction* action : frame.findChild<QMenu*>(QStringLiteral("menuHelp"))->actions())
         help.append(action->isSeparator() ? QStringLiteral("-") : action->text());
@@ -132,6 +132,33 @@ TEST(AppCommands, KeepFileTimesIsOnUntilUnchecked)
         EXPECT_EQ(theApp().keepFileTimes, expected);
         emit settings->aboutToShow();
         EXPECT_EQ(keep->isChecked(), expected);
+    }
+}
+
+TEST(AppCommands, TransfersAtOnceIsTwoUntilAnotherIsChosen)
+{
+    CProgramRun run(Home());
+    CMainFrame& frame = run.Frame();
+    QMenu* settings = frame.findChild<QMenu*>(QStringLiteral("menuSettings"));
+    const auto choice = [&frame](int count) {
+        const QByteArray name = QByteArray("actionTransfersAtOnce") + QByteArray::number(count);
+        return Action(frame, name.constData());
+    };
+    const auto checked = [&choice] {
+        QList<int> counts;
+        for (int count = 1; count <= 10; ++count) {
+            if (choice(count)->isChecked())
+                counts.append(count);
+        }
+        return counts;
+    };
+    emit settings->aboutToShow();
+    EXPECT_EQ(checked(), QList<int>{2});
+    for (const int chosen : {1, 10}) {
+        choice(chosen)->trigger();
+        EXPECT_EQ(theApp().parallelTransfers, chosen);
+        emit settings->aboutToShow();
+        EXPECT_EQ(checked(), QList<int>{chosen});
     }
 }
 

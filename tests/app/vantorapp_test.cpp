@@ -80,6 +80,7 @@ TEST_F(StartUp, AnEmptyStoreGivesTheDefaults)
     EXPECT_EQ(SortFlags(), QStringLiteral("1000"));
     EXPECT_FALSE(theApp().useDrivesAB);
     EXPECT_TRUE(theApp().keepFileTimes);
+    EXPECT_EQ(theApp().parallelTransfers, 2);
     EXPECT_TRUE(theApp().showCommWindow);
     EXPECT_TRUE(theApp().ftpSideInUse);
     // The launcher learns the installed version from the store.
@@ -90,12 +91,15 @@ TEST_F(StartUp, RestoresWhatTheLastRunSaved)
 {
     theApp().sortType = QStringLiteral("3");
     theApp().keepFileTimes = false;
+    theApp().parallelTransfers = 7;
     theApp().SaveSettings(411, 199);
     EXPECT_EQ(Stored(QStringLiteral("KeepFileTimes")), QStringLiteral("0"));
     theApp().keepFileTimes = true;
+    theApp().parallelTransfers = 2;
 
     ASSERT_TRUE(theApp().InitInstance());
     EXPECT_FALSE(theApp().keepFileTimes);
+    EXPECT_EQ(theApp().parallelTransfers, 7);
     EXPECT_EQ(theApp().splitterWidth, 411);
     EXPECT_EQ(theApp().splitterHeight, 199);
     EXPECT_EQ(theApp().sortType, QStringLiteral("3"));
@@ -112,20 +116,24 @@ TEST_F(StartUp, StoredValuesOutOfRange)
         const char* flags;
         int expectedWidth;
         int expectedHeight;
+        const char* parallel = "";
+        int expectedParallel = 2;
     };
     const Case cases[] = {
-        {"2", "0", "-5", "0100", 320, 240},              // non-positive sizes fall back
-        {"4", "10001", "99999999999", "0001", 320, 240}, // absurd sizes fall back
-        {"7", "10000", "1", "0000", 10000, 1},           // unknown sort: no flag at all
-        {"", "abc", "", "0000", 320, 240},               // empty sort text, garbage sizes
-        {"1 ", "500", "300", "0000", 500, 300},          // the text must match exactly
+        {"2", "0", "-5", "0100", 320, 240, "0", 2},               // non-positive sizes fall back
+        {"4", "10001", "99999999999", "0001", 320, 240, "11", 2}, // absurd sizes fall back
+        {"7", "10000", "1", "0000", 10000, 1, "10", 10},          // unknown sort: no flag at all
+        {"", "abc", "", "0000", 320, 240, "x", 2},                // empty sort text, garbage
+        {"1 ", "500", "300", "0000", 500, 300, "1", 1},           // the text must match exactly
     };
     for (const Case& c : cases) {
         QFile::remove(CSettingsStore::FilePath());
         Store(QStringLiteral("SortType"), QString::fromLatin1(c.sortType));
         Store(QStringLiteral("SplitterWidth"), QString::fromLatin1(c.width));
         Store(QStringLiteral("SplitterHeight"), QString::fromLatin1(c.height));
+        Store(QStringLiteral("ParallelTransfers"), QString::fromLatin1(c.parallel));
         ASSERT_TRUE(theApp().InitInstance());
+        EXPECT_EQ(theApp().parallelTransfers, c.expectedParallel) << "parallel " << c.parallel;
         EXPECT_EQ(SortFlags(), QString::fromLatin1(c.flags)) << "SortType " << c.sortType;
         EXPECT_EQ(theApp().splitterWidth, c.expectedWidth) << "width " << c.width;
         EXPECT_EQ(theApp().splitterHeight, c.expectedHeight) << "height " << c.height;

@@ -92,6 +92,7 @@ TEST_F(CCommStatusDialogTest, ControlsInTheirOrderWithTextsAndFirstVisibility)
         {"timeText", "", true},
         {"progressBar", nullptr, false},
         {"folderText", "", false},
+        {"runningText", "", false},
         {"hideButton", "&Hide Program", false},
         {"helpButton", "H&elp", false},
     };

@@ -15,6 +15,9 @@ namespace {
 
 // How often the window's thread looks at the helpers while it waits for them.
 constexpr std::chrono::milliseconds kPumpInterval{20};
+// How many files may wait for a helper: enough that the walk lists the next folder while the
+// helpers still copy the files of the last one.
+constexpr std::size_t kQueueLength = 100;
 
 QString FileNameOf(const QString& path)
 {
@@ -252,8 +255,14 @@ void CTransferPool::HelperMain(Helper& helper)
             connection.reset();
         session->SetWaitHook({});
         done.job = std::move(job);
+        done.elapsedSeconds = helper.elapsedSeconds;
         const std::lock_guard lock(mutex);
         helper.job.reset();
+        // The failure has been shown: no file waiting starts after it.
+        if (!done.copied) {
+            failed = true;
+            waiting.clear();
+        }
         finished.push_back(std::move(done));
         changed.notify_all();
     }
@@ -350,11 +359,15 @@ bool CTransferPool::Pump(std::unique_lock<std::mutex>& lock)
             failed = true;
             continue;
         }
-        if (onCopied) {
-            lock.unlock();
+        // Its last figures stay in the window until another file moves; the folder tally
+        // that follows takes its bytes over.
+        lock.unlock();
+        if (done.outcome.bytes > 0)
+            report.ShowTransferProgress(done.outcome.bytes, QString::number(done.outcome.bytes),
+                                        done.elapsedSeconds);
+        if (onCopied)
             onCopied(done.job, done.outcome);
-            lock.lock();
-        }
+        lock.lock();
     }
     if (failed)
         waiting.clear();
@@ -431,14 +444,11 @@ bool CTransferPool::Submit(FileJob job)
         // A file that ended while the window was served is looked at before the next starts.
         if (!finished.empty() || !prompts.empty())
             continue;
-        int idle = 0;
-        for (const std::unique_ptr<Helper>& helper : helpers)
-            idle += !helper->gone && !helper->job ? 1 : 0;
         if (loggedOut == static_cast<int>(helpers.size())) {
             waiting.push_back(std::move(job));
             return Pump(lock);
         }
-        if (idle > static_cast<int>(waiting.size()) && !DestinationBusy(job.destination)) {
+        if (waiting.size() < kQueueLength && !DestinationBusy(job.destination)) {
             waiting.push_back(std::move(job));
             changed.notify_all();
             return true;

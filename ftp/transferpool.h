@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 // The files of one action copied over several connections at once. The engine that walks
@@ -24,10 +25,11 @@
 // thread: their progress as one line per running file, their boxes one at a time (only the
 // helper that asked waits meanwhile), the Cancel of the user to all of them at once.
 //
-// A file is handed over only to a helper that is free, so nothing queues up behind a
-// failure: after the first failed file no further file starts, and the files still running
-// end as they would. Two files with the same destination never run at the same time (names
-// are compared without regard to case, as some servers and disks do).
+// Files handed over wait in a short queue for the next free helper, so that the walk goes on
+// listing folders while the helpers copy. After the first failed file no further file
+// starts (the queue is dropped), and the files still running end as they would. Two files with the
+// same destination never run at the same time (names are compared without regard to case, as some
+// servers and disks do).
 //
 // A helper that cannot log in (a server that allows fewer connections) leaves its file to
 // the others; when none can, the walking engine copies the files itself.
@@ -47,7 +49,7 @@ public:
     // is not used by them.
     void SetLink(const TransferLink& link, bool keepTimes, std::optional<CServerChecks> checks);
 
-    // Hands `job` to the next free helper, waiting while all are busy. False once a file has
+    // Hands `job` to the helpers, waiting while their queue is full. False once a file has
     // failed or the user has cancelled (the failure or the cancel has been shown): `job` is
     // not copied then. Called on the window's thread.
     bool Submit(FileJob job);
@@ -76,6 +78,7 @@ private:
         FileJob job;
         FileJobOutcome outcome;
         bool copied = false;
+        qint64 elapsedSeconds = 0;
     };
 
     void StartHelpers();

@@ -263,14 +263,16 @@ void CCommStatusDialog::ShowRunningFiles(const QStringList& lines)
     QStringList shown;
     for (const QString& line : lines)
         shown.append(metrics.elidedText(line, Qt::ElideMiddle, room));
-    const bool resize = running->isHidden() == !shown.isEmpty() ||
-                        running->text().count(QLatin1Char('\n')) != shown.size() - 1;
+    // The window grows to the most lines of the copy and keeps that height until the
+    // lines go, so that it does not jump with every file that ends.
+    const qsizetype before = running->isHidden() ? 0 : running->text().count(QLatin1Char('\n')) + 1;
     running->setText(shown.join(QLatin1Char('\n')));
     running->setVisible(!shown.isEmpty());
-    if (resize) {
+    if (shown.size() > before || shown.isEmpty()) {
         layout()->activate();
-        if (sizeHint().height() != height())
-            setFixedHeight(sizeHint().height());
+        const int wanted = sizeHint().height();
+        if (shown.isEmpty() ? wanted != height() : wanted > height())
+            setFixedHeight(wanted);
     }
 }
 

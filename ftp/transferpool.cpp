@@ -386,6 +386,13 @@ bool CTransferPool::Pump(std::unique_lock<std::mutex>& lock)
     }
     if (stopping)
         return false;
+    // The window at its own pace: between two looks only the Cancel is checked.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDisplay < kPumpInterval) {
+        if (!report.CancelRequested())
+            return !failed;
+    }
+    lastDisplay = now;
 
     // The window: a line per running file, the first one's figures in the transfer controls,
     // and the user's Cancel.

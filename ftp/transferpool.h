@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -115,6 +116,7 @@ private:
     QStringList shownLines;
     QString shownFrom;
     bool copying = false; // the window's thread only
+    std::chrono::steady_clock::time_point lastDisplay;
 
     static std::atomic<int> liveHelpers;
 };

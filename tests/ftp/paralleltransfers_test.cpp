@@ -9,6 +9,8 @@
 #include "ftp/transferpool.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
+#include "inet/tlsrunmemory.h"
+#include "inet/tlstruststore.h"
 #include "tests/fixtures/ftpserverfixture.h"
 #include "tests/fixtures/localtree.h"
 #include "tests/fixtures/messageboxscript.h"
@@ -98,14 +100,18 @@ QStringList MakeTree(const QString& root)
 class CParallelTransferTest : public testing::Test
 {
 protected:
-    void SetUp() override { Start({}); }
+    void SetUp() override { Start(FixtureTls::None, {}); }
 
-    void Start(const QStringList& serverArguments)
+    void Start(FixtureTls tls, const QStringList& serverArguments)
     {
-        server = std::make_unique<CFtpServerFixture>(serverArguments);
+        server = std::make_unique<CFtpServerFixture>(tls, serverArguments);
         ASSERT_TRUE(server->IsRunning());
         QDir().mkpath(Local({}));
         CVantorApp& app = theApp();
+        // The user's "Connect this time only" for the server's own certificate.
+        if (tls != FixtureTls::None)
+            app.tlsMemory->AcceptOnce(CTlsTrustStore::ServerKey("127.0.0.1", server->Port()),
+                                      server->CertificateFingerprint());
         app.internetSession =
             std::make_unique<CInternetSession>(CCommStatusDialog::SessionOptions());
         app.activeProfile = ProfileFor(*server);
@@ -114,11 +120,25 @@ protected:
     }
 
     QString Remote(const QString& relative) const { return server->Root() + "/" + relative; }
+    // A tree uploaded and downloaded three files at a time.
+    void RunTreesTogether();
 
     std::unique_ptr<CFtpServerFixture> server;
 };
 
 TEST_F(CParallelTransferTest, TreesGoOverSeveralConnectionsAtOnceAndArriveWhole)
+{
+    RunTreesTogether();
+}
+
+TEST_F(CParallelTransferTest, OverTlsEveryHelperLogsInOnTheDecisionOfTheRun)
+{
+    // A server that wants TLS everywhere and data connections that resume their session.
+    Start(FixtureTls::Explicit, {"--tls-required", "--tls-reuse-required"});
+    RunTreesTogether();
+}
+
+void CParallelTransferTest::RunTreesTogether()
 {
     theApp().parallelTransfers = 3;
     const QStringList expected = MakeTree(Local("source"));
@@ -268,7 +288,7 @@ TEST_F(CParallelTransferTest, AServerThatAllowsFewConnectionsStillGetsEveryFile)
 {
     // The main connection and the listings of two folder levels take every place; helpers
     // are refused.
-    Start({"--max-per-ip", "3"});
+    Start(FixtureTls::None, {"--max-per-ip", "3"});
     theApp().parallelTransfers = 4;
     const QStringList expected = MakeTree(Local("source"));
     MakeTree(Remote("source"));

@@ -20,7 +20,7 @@ struct FtpStat
 {
     bool isDirectory = false;
     quint64 size = 0;
-    qint64 writeTime = 0; // UTC seconds since 1970; 0 when the server does not tell
+    qint64 writeTime = 0;   // UTC seconds since 1970; 0 when the server does not tell
     bool exactTime = false; // writeTime is to the second (MLST or MDTM), not a listing's
 };
 

@@ -163,6 +163,11 @@ private:
     CFtpLine line; // replaced whole by a reconnect
     bool passive = false;
     bool modeSwitched = false; // the one fallback between active and passive was used
+    // A data connection after an upload offered a spent TLS 1.3 ticket and was opened again
+    // with the fresh one its handshake brought (SecureData); useless once that did not help.
+    bool dataRedoPending = false;
+    bool dataRedoing = false;
+    bool dataRedoUseless = false;
     bool epsvRefused = false;
     // Whether a data command goes in the same write as its EPSV: tried once EPSV has worked
     // here, and given up for the connection's life when the server does not cope.

@@ -29,6 +29,7 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command
     restartRefused = false;
     const auto clearRestart = qScopeGuard([this] { pendingRestart.reset(); });
     std::optional<QByteArray> directory;
+    const auto endRedo = qScopeGuard([this] { dataRedoing = dataRedoPending = false; });
     for (int attempt = 0;; ++attempt) {
         if (shared->Facts(modeKey).passive != passive && !directory) {
             // A mode on trial may cost the connection; a fresh one must find its way back.
@@ -44,6 +45,12 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::OpenData(const QByteArray& command
         if (channel) {
             shared->SetPassive(modeKey, passive);
             return channel;
+        }
+        // Refused for a spent TLS ticket (SecureData): once more in the same mode.
+        if (std::exchange(dataRedoPending, false) && !dataRedoing) {
+            dataRedoing = true;
+            --attempt;
+            continue;
         }
         if (modeSwitched || attempt > 0)
             throw CInternetException(
@@ -298,9 +305,11 @@ std::unique_ptr<CFtpDataChannel> CFtpControl::MakeChannel(CFtpSocket socket, Fil
                                                           std::optional<FtpReply> finalReply)
 {
     std::unique_ptr<CFtpStream> data;
-    if (socket.IsValid() && line.tlsContext)
+    if (socket.IsValid() && line.tlsContext) {
         data = SecureData(std::move(socket), !finalReply.has_value());
-    else if (socket.IsValid())
+        if (dataRedoPending)
+            return nullptr;
+    } else if (socket.IsValid())
         data = CFtpPlainStream::Over(std::move(socket));
     return std::make_unique<CFtpDataChannel>(shared, link, std::move(data), direction,
                                              std::move(finalReply));

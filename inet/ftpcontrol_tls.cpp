@@ -167,6 +167,24 @@ std::unique_ptr<CFtpStream> CFtpControl::SecureData(CFtpSocket socket, bool fina
             throw CInternetException(
                 InetErrorKind::Security,
                 QStringLiteral("The data connection showed another certificate than the server."));
+        // A server that takes each TLS 1.3 ticket once gives no fresh one on an upload (it
+        // never writes there), so the data connection after an upload offers a spent one.
+        // Such a server refuses a data connection that does not resume, once the full
+        // handshake has brought fresh tickets: they are taken, the refusal is read, and the
+        // command goes again (OpenData). Where that does not resume either, the server gives
+        // no tickets to resume with, and nothing is tried again on this connection.
+        if (finalReplyPending && tls->SpentSessionOffered() && !dataRedoUseless) {
+            if (dataRedoing) {
+                dataRedoUseless = true;
+            } else {
+                const InternetOptions options = shared->Options();
+                tls->AwaitTicket(waiter, DeadlineIn(options.replyTimeout));
+                tls->Reset();
+                line.ReadReply(waiter, DeadlineIn(options.replyTimeout));
+                dataRedoPending = true;
+                return nullptr;
+            }
+        }
     } catch (const CInternetException&) {
         tls->Reset();
         if (!line.IsLost())

@@ -91,10 +91,11 @@ int CollectVerifyProblem(int ok, X509_STORE_CTX* store)
 {
     if (ok)
         return 1;
-    auto* ssl = static_cast<SSL*>(
-        X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
     if (auto* problems =
-            ssl ? static_cast<std::vector<long>*>(SSL_get_ex_data(ssl, ProblemsIndex())) : nullptr) {
+            ssl ? static_cast<std::vector<long>*>(SSL_get_ex_data(ssl, ProblemsIndex()))
+                : nullptr) {
         const long error = X509_STORE_CTX_get_error(store);
         if (std::find(problems->begin(), problems->end(), error) == problems->end())
             problems->push_back(error);
@@ -129,6 +130,8 @@ CTlsStream::CTlsStream(std::shared_ptr<CTlsContext> shared, CFtpSocket connected
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl), name.constData());
     }
     if (role == Role::Data) {
+        // The server gave tickets before: this connection is meant to resume.
+        ticketsSeen = context->SessionsReceived() > 0;
         if (SSL_SESSION* session = context->TakeNewestSession()) {
             SSL_set_session(ssl, session);
             SSL_SESSION_free(session);
@@ -321,6 +324,27 @@ QString CTlsStream::ProtocolName() const
 bool CTlsStream::SessionReused() const
 {
     return SSL_session_reused(ssl) == 1;
+}
+
+bool CTlsStream::SpentSessionOffered() const
+{
+    return established && ticketsSeen && SSL_version(ssl) == TLS1_3_VERSION && !SessionReused();
+}
+
+void CTlsStream::AwaitTicket(CFtpWaiter& waiter, FtpDeadline deadline)
+{
+    const int before = context->SessionsReceived();
+    char scratch[4096];
+    while (context->SessionsReceived() == before) {
+        ERR_clear_error();
+        errno = 0;
+        size_t got = 0;
+        const int result = SSL_read_ex(ssl, scratch, sizeof scratch, &got);
+        if (result == 1)
+            continue;
+        if (Outcome(result) != kWouldBlock || !waiter.Wait(socket.Fd(), wanted, deadline))
+            return;
+    }
 }
 
 TlsCertificateInfo CTlsStream::PeerCertificate() const

@@ -52,6 +52,12 @@ public:
     // "TLS 1.3", "TLS 1.2".
     QString ProtocolName() const;
     bool SessionReused() const;
+    // A data stream under TLS 1.3 that did not resume, though the server had given tickets
+    // to resume with (the newest was spent, or refused).
+    bool SpentSessionOffered() const;
+    // Reads what the server sends after the handshake until a session ticket has come (or
+    // the server ends, or `deadline`): the data that comes meanwhile is not kept.
+    void AwaitTicket(CFtpWaiter& waiter, FtpDeadline deadline);
     // The server's certificate; `problem` says why the system store does not vouch for it.
     TlsCertificateInfo PeerCertificate() const;
 
@@ -65,6 +71,7 @@ private:
     SSL* ssl = nullptr;
     short wanted = 0;
     bool cleanEnd = false;
+    bool ticketsSeen = false;
     bool established = false;
     bool broken = false;
     QString error;

@@ -387,6 +387,9 @@ TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicketAlsoAfterA
             EXPECT_EQ(connection->SecurityName(), QStringLiteral("TLS ") + QLatin1String(version));
             const QByteArray data = PatternBytes(70000, passive ? 3 : 4);
             Upload(*connection, QStringLiteral("reuse.bin"), data);
+            // Upload after upload: the ticket of an upload's data connection comes while
+            // the client only writes, and must still be taken before the connection ends.
+            Upload(*connection, QStringLiteral("small.bin"), PatternBytes(2000, 6));
             EXPECT_TRUE(Download(*connection, QStringLiteral("reuse.bin")) == data);
             EXPECT_TRUE(FindEntry(ListAll(*connection), QStringLiteral("reuse.bin")));
             EXPECT_TRUE(Download(*connection, QStringLiteral("reuse.bin")) == data);
@@ -409,10 +412,37 @@ TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicketAlsoAfterA
             Upload(*connection, QStringLiteral("after.bin"), data);
             connection->Close();
             EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(),
-                      passive ? 8 : 7);
+                      passive ? 9 : 8);
             EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), 0);
         }
     }
+}
+
+TEST(FtpTlsSessionReuse, AfterAnUploadThatGaveNoTicketTheRefusedConnectionIsOpenedAgain)
+{
+    // The server takes each TLS 1.3 ticket once and gives none an upload can use: the data
+    // connection after an upload cannot resume, and the server refuses it once its full
+    // handshake has given fresh tickets. The transfer goes again with those.
+    CFtpServerFixture server(FixtureTls::Explicit, {QStringLiteral("--tls-reuse-required"),
+                                                    QStringLiteral("--tls-upload-no-ticket")});
+    ASSERT_TRUE(server.IsRunning());
+    CInternetSession session(TestOptions());
+    session.SetCertificateHook([](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
+    std::unique_ptr<CFtpConnection> connection =
+        session.GetFtpConnection(QStringLiteral("ftpes://") + server.Address(),
+                                 CFtpServerFixture::kUser, CFtpServerFixture::kPassword, 0, true);
+    const QByteArray data = PatternBytes(30000, 8);
+    Upload(*connection, QStringLiteral("one.bin"), data);
+    Upload(*connection, QStringLiteral("two.bin"), data);
+    EXPECT_TRUE(FindEntry(ListAll(*connection), QStringLiteral("two.bin")));
+    Upload(*connection, QStringLiteral("three.bin"), data);
+    EXPECT_TRUE(Download(*connection, QStringLiteral("three.bin")) == data);
+    EXPECT_TRUE(Download(*connection, QStringLiteral("one.bin")) == data);
+    connection->Close();
+    // Each connection after an upload was refused once, and every transfer ran resumed.
+    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), 3);
+    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(), 6);
+    EXPECT_EQ(server.CountCommands(QStringLiteral("STOR")), 4);
 }
 
 TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanlyAndACutListingIsNoListing)

@@ -7,6 +7,7 @@
 #include "ftp/filetransfer.h"
 #include "ftp/folderwalk.h"
 #include "ftp/transferpool.h"
+#include "ftp/transferresume.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetsession.h"
 #include "inet/tlsrunmemory.h"
@@ -299,4 +300,32 @@ TEST_F(CParallelTransferTest, AServerThatAllowsFewConnectionsStillGetsEveryFile)
     EXPECT_EQ(TreeOf(Local("down")), expected);
     EXPECT_EQ(TreeOf(Remote("up")), expected);
     EXPECT_TRUE(boxes.Shown().isEmpty()) << qPrintable(boxes.ShownTexts().join('\n'));
+}
+
+TEST_F(CParallelTransferTest, AHelperWhoseConnectionBreaksGoesOnFromWhereItStopped)
+{
+    theApp().parallelTransfers = 2;
+    CTransferResume::SetFirstPause(std::chrono::milliseconds(10));
+    const QStringList expected = MakeTree(Local("source"));
+    for (const bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        // The server drops the first transfer that has moved 100000 bytes (the large file).
+        Start(FixtureTls::None, {"--break-after", "100000"});
+        MakeTree(Remote("source"));
+        CMessageBoxScript boxes;
+        {
+            CCommOperation operation(true);
+            EXPECT_TRUE(upload ? operation.Dialog().UploadFolder(Local("source"), "/up")
+                               : operation.Dialog().DownloadFolder("/source", Local("down")));
+        }
+        EXPECT_EQ(TreeOf(upload ? Remote("up") : Local("down")), expected);
+        EXPECT_TRUE(boxes.Shown().isEmpty()) << qPrintable(boxes.ShownTexts().join('\n'));
+        EXPECT_EQ(server->LogLines().filter(" BROKEN").size(), 1);
+        EXPECT_GE(server->CountCommands(upload ? "APPE" : "REST") +
+                      server->CountCommands(upload ? "REST" : "APPE"),
+                  1)
+            << "it went on part-way";
+        QDir(Local("down")).removeRecursively();
+    }
+    CTransferResume::SetFirstPause(std::chrono::milliseconds(1000));
 }

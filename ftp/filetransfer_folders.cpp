@@ -387,22 +387,34 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
         return LevelResult::Failed;
     }
     // The level's own connection carries its listing while the levels below run.
-    std::unique_ptr<CFtpConnection> level;
-    try {
-        const ProfileRecord& profile = link.profile;
-        level = link.session->GetFtpConnection(profile.address, profile.userId, profile.password);
-    } catch (const CInternetException& error) {
-        if (error.Kind() == InetErrorKind::Cancelled)
-            report.PollCancel();
-        else
-            report.ReportCopyError(error);
-        return LevelResult::Failed;
+    // Where helper connections copy the files, the listings go over this engine's own
+    // connection, which the walk otherwise only uses to create folders: a server that allows
+    // few connections then keeps them for the copies, and the walk never waits for one.
+    const bool listHere = Pool() != nullptr;
+    std::unique_ptr<CFtpConnection> ownLevel;
+    if (!listHere) {
+        try {
+            const ProfileRecord& profile = link.profile;
+            ownLevel =
+                link.session->GetFtpConnection(profile.address, profile.userId, profile.password);
+        } catch (const CInternetException& error) {
+            if (error.Kind() == InetErrorKind::Cancelled)
+                report.PollCancel();
+            else
+                report.ReportCopyError(error);
+            return LevelResult::Failed;
+        }
     }
+    CFtpConnection* level = listHere ? link.connection : ownLevel.get();
     const struct CloseLevel
     {
-        CFtpConnection& connection;
-        ~CloseLevel() { connection.Close(); }
-    } closeLevel{*level};
+        CFtpConnection* connection;
+        ~CloseLevel()
+        {
+            if (connection)
+                connection->Close();
+        }
+    } closeLevel{ownLevel.get()};
 
     // Entering the folder tells where the server says it really is: a link back to a
     // folder being copied shows as that folder's path on most servers.
@@ -417,6 +429,9 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
     QString reported;
     if (!level->GetCurrentDirectory(reported) || reported.isEmpty())
         reported = source;
+    // Paths without a leading "/" go on meaning what they meant.
+    if (listHere && !link.currentDir.isEmpty())
+        level->SetCurrentDirectory(link.currentDir);
 
     // The listing is read whole before the level below starts. Servers that report the
     // path as it was entered still show a cycle by it: a folder listed exactly like one it

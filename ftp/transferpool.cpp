@@ -90,16 +90,16 @@ public:
 
     void ReportCopyError(const CInternetException& error) override
     {
-        pool.Ask([this, &error] { pool.report.ReportCopyError(error); });
+        pool.Ask([this, &error] { pool.report.ReportCopyError(error); }, true);
     }
     void ReportCopyError() override
     {
-        pool.Ask([this] { pool.report.ReportCopyError(); });
+        pool.Ask([this] { pool.report.ReportCopyError(); }, true);
     }
     bool CheckNotInsideSource(const QString& source, const QString& destination) override
     {
         bool outside = false;
-        pool.Ask([&] { outside = pool.report.CheckNotInsideSource(source, destination); });
+        pool.Ask([&] { outside = pool.report.CheckNotInsideSource(source, destination); }, false);
         return outside;
     }
     MsgAnswer ShowMessage(const QString& text, const QString& caption, MsgIcon icon,
@@ -109,12 +109,13 @@ public:
         MsgAnswer answer = buttons == MsgButtons::Ok      ? MsgAnswer::Ok
                            : buttons == MsgButtons::YesNo ? MsgAnswer::No
                                                           : MsgAnswer::Cancel;
-        pool.Ask([&] { answer = pool.report.ShowMessage(text, caption, icon, buttons); });
+        pool.Ask([&] { answer = pool.report.ShowMessage(text, caption, icon, buttons); },
+                 icon == MsgIcon::Stop);
         return answer;
     }
     void Skip(const QString& path, const QString& reason) override
     {
-        pool.Ask([&] { pool.report.Skip(path, reason); });
+        pool.Ask([&] { pool.report.Skip(path, reason); }, false);
     }
 
 private:
@@ -272,13 +273,21 @@ void CTransferPool::HelperMain(Helper& helper)
     helper.gone = true;
 }
 
-void CTransferPool::Ask(const std::function<void()>& show)
+void CTransferPool::Ask(const std::function<void()>& show, bool endsTheFile)
 {
     Prompt prompt;
     prompt.show = show;
     std::unique_lock lock(mutex);
     if (stopping)
         return;
+    if (endsTheFile) {
+        // The copy has failed with the first such box: no file waiting starts, and the
+        // failures of files that were running beside it are not shown again.
+        if (failed)
+            return;
+        failed = true;
+        waiting.clear();
+    }
     prompts.push_back(&prompt);
     changed.notify_all();
     changed.wait(lock, [&prompt] { return prompt.answered; });

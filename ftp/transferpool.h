@@ -85,8 +85,9 @@ private:
     void StartHelpers();
     void HelperMain(Helper& helper);
     // Shows a helper's box on the window's thread and waits for it; nothing when the pool
-    // is stopping (its answer is then the one that does nothing).
-    void Ask(const std::function<void()>& show);
+    // is stopping (its answer is then the one that does nothing). A box that `endsTheFile`
+    // (a failure) fails the copy, and is not shown when another failure was shown first.
+    void Ask(const std::function<void()>& show, bool endsTheFile);
     // One turn of the window's thread while it waits: boxes, ended files, the running files'
     // lines, painting and the user's Cancel. False once the pool is failed or cancelled.
     bool Pump(std::unique_lock<std::mutex>& lock);

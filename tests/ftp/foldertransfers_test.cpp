@@ -229,7 +229,7 @@ TEST_P(CFolderTransferChecksTest, RefusalsComeBeforeAnythingIsCreated)
     }
 }
 
-TEST_P(CFolderTransferChecksTest, EachLevelOfAServerSourceListsOnAConnectionOfItsOwn)
+TEST_P(CFolderTransferChecksTest, OneFileAtATimeEachLevelListsOnAConnectionOfItsOwn)
 {
     server.MakeFile("src/1.txt", "1");
     server.MakeFile("src/b/2.txt", "2");
@@ -237,6 +237,7 @@ TEST_P(CFolderTransferChecksTest, EachLevelOfAServerSourceListsOnAConnectionOfIt
     const QString mainSession = server.LogLines().first().section(' ', 0, 0);
     CMessageBoxScript boxes;
     CCommOperation operation(true);
+    theApp().parallelTransfers = 1;
     ASSERT_TRUE(operation.Dialog().DownloadFolder("/src", Local("src")));
     const QStringList log = server.LogLines();
     QStringList levelSessions;
@@ -256,6 +257,17 @@ TEST_P(CFolderTransferChecksTest, EachLevelOfAServerSourceListsOnAConnectionOfIt
         EXPECT_NE(log[i].section(' ', 1), "QUIT") << log[i].toStdString();
     for (const QString& session : levelSessions)
         EXPECT_TRUE(log.contains(session + " QUIT")) << "every level's connection is closed";
+
+    // With helpers copying the files, the walk lists on the main connection alone.
+    theApp().parallelTransfers = 2;
+    server.ClearLog();
+    ASSERT_TRUE(operation.Dialog().DownloadFolder("/src", Local("again")));
+    EXPECT_EQ(TreeOf(Local("again")), TreeOf(Local("src")));
+    for (const QString& line : server.LogLines()) {
+        if (line.section(' ', 1).startsWith("CWD /src")) {
+            EXPECT_EQ(line.section(' ', 0, 0), mainSession) << line.toStdString();
+        }
+    }
 }
 
 TEST_P(CFolderTransferChecksTest, UploadFollowsLocalLinksButRefusesACycle)

@@ -224,6 +224,33 @@ TEST_F(CParallelTransferTest, AFailedFileIsShownAloneAndNoFurtherFileStarts)
     EXPECT_EQ(server->CountCommands("RETR"), 1);
 }
 
+TEST_F(CParallelTransferTest, FilesFailingSideBySideShowOneBox)
+{
+    theApp().parallelTransfers = 3;
+    QDir().mkpath(Local("into"));
+    for (const QString name : {"p1", "p2", "p3"}) {
+        server->MakeFile("pub/" + name, "x");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(Local("into/" + name)).constData(), 0600), 0);
+    }
+    CMessageBoxScript boxes;
+    boxes
+        .Allow(
+            FileMessages::CannotCopyKindText(Local("into/p1"), SpecialFileKind(Local("into/p1"))))
+        .Allow(
+            FileMessages::CannotCopyKindText(Local("into/p2"), SpecialFileKind(Local("into/p2"))))
+        .Allow(
+            FileMessages::CannotCopyKindText(Local("into/p3"), SpecialFileKind(Local("into/p3"))));
+    CCommOperation operation(true);
+    CCommStatusDialog& dialog = operation.Dialog();
+    for (const QString name : {"p1", "p2", "p3"}) {
+        if (!dialog.StartFile(
+                FileJob::Of(FileJob::Kind::Download, "/pub/" + name, Local("into/" + name))))
+            break;
+    }
+    EXPECT_FALSE(dialog.FinishFiles());
+    EXPECT_EQ(boxes.Shown().size(), 1);
+}
+
 TEST_F(CParallelTransferTest, CancelStopsEveryConnectionWithOneMessage)
 {
     theApp().parallelTransfers = 3;
@@ -287,19 +314,23 @@ TEST_F(CParallelTransferTest, TwoFilesForOneDestinationNeverRunTogether)
 
 TEST_F(CParallelTransferTest, AServerThatAllowsFewConnectionsStillGetsEveryFile)
 {
-    // The main connection and the listings of two folder levels take every place; helpers
-    // are refused.
-    Start(FixtureTls::None, {"--max-per-ip", "3"});
-    theApp().parallelTransfers = 4;
-    const QStringList expected = MakeTree(Local("source"));
-    MakeTree(Remote("source"));
-    CMessageBoxScript boxes;
-    CCommOperation operation(true);
-    EXPECT_TRUE(operation.Dialog().DownloadFolder("/source", Local("down")));
-    EXPECT_TRUE(operation.Dialog().UploadFolder(Local("source"), "/up"));
-    EXPECT_EQ(TreeOf(Local("down")), expected);
-    EXPECT_EQ(TreeOf(Remote("up")), expected);
-    EXPECT_TRUE(boxes.Shown().isEmpty()) << qPrintable(boxes.ShownTexts().join('\n'));
+    // One place for a helper beside the main connection, none at all: the helpers refused
+    // leave their files to the others, or to the main connection.
+    for (const char* places : {"2", "1"}) {
+        SCOPED_TRACE(places);
+        Start(FixtureTls::None, {"--max-per-ip", places});
+        theApp().parallelTransfers = 4;
+        const QStringList expected = MakeTree(Local("source"));
+        MakeTree(Remote("source"));
+        QDir(Local("down")).removeRecursively();
+        CMessageBoxScript boxes;
+        CCommOperation operation(true);
+        EXPECT_TRUE(operation.Dialog().DownloadFolder("/source", Local("down")));
+        EXPECT_TRUE(operation.Dialog().UploadFolder(Local("source"), "/up"));
+        EXPECT_EQ(TreeOf(Local("down")), expected);
+        EXPECT_EQ(TreeOf(Remote("up")), expected);
+        EXPECT_TRUE(boxes.Shown().isEmpty()) << qPrintable(boxes.ShownTexts().join('\n'));
+    }
 }
 
 TEST_F(CParallelTransferTest, AHelperWhoseConnectionBreaksGoesOnFromWhereItStopped)

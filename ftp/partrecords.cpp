@@ -157,7 +157,9 @@ std::vector<CPartRecords::Record> CPartRecords::Find(const QString& target,
             quint64 size = 0;
             if (record.target != target)
                 return false;
-            if (!StillThere(record, size))
+            // Beside the target or nothing: a part file is only ever made there.
+            if (!StillThere(record, size) ||
+                QFileInfo(record.part).absolutePath() != QFileInfo(target).absolutePath())
                 return true;
             if (record.source == source && size > 0 && size < source.size)
                 found.push_back(record);

@@ -174,7 +174,11 @@ std::vector<CPartRecords::Record> CPartRecords::Find(const QString& target,
 bool CPartRecords::Add(const Record& record) const
 {
     return Change(path, [&](Records& records) {
-        std::erase_if(records, [&](const Record& r) { return r.part == record.part; });
+        // Records of part files gone since (removed by the user) go on the way.
+        std::erase_if(records, [&](const Record& r) {
+            quint64 size = 0;
+            return r.part == record.part || !StillThere(r, size);
+        });
         records.push_back(record);
         return true;
     });

@@ -135,6 +135,21 @@ inline QString NotFileOrFolderReason()
     return QStringLiteral("neither a file nor a folder on the server");
 }
 
+// A download finds the part file an earlier copy of the same file left unfinished.
+inline QString ContinuePartText(const QString& partPath, quint64 bytes)
+{
+    return QStringLiteral("Part of this file is already here, from an earlier copy that did "
+                          "not finish: \"%1\" (%2 bytes).\n\nContinue that copy from where it "
+                          "stopped? No starts the copy again from the beginning and leaves the "
+                          "part file as it is.")
+        .arg(partPath)
+        .arg(bytes);
+}
+inline QString ContinuePartCaption()
+{
+    return QStringLiteral("Continue Earlier Copy");
+}
+
 // What a finished download was checked by.
 inline QString CheckedByDigestText()
 {

@@ -374,6 +374,8 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
     ServerLength length;
     std::unique_ptr<CStreamDigest> digest;
     std::unique_ptr<CInternetFile> remote;
+    CPartFile part(target);
+    quint64 moved = 0;
     try {
         const CServerChecks& checks = ServerChecks(*connection);
         if (listedSize) {
@@ -384,9 +386,28 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
             length = LengthOf(*connection, checks, ftpPath);
         }
         digest = DigestFor(checks);
-        remote = connection->OpenFile(ftpPath, FileAccess::Read);
+        // A part file an earlier run left of this very server file is offered to go on with.
+        const std::optional<qint64> time = listedTime ? listedTime : length.time;
+        if (length.announced && time)
+            part.SetSource({link.profile.address, link.profile.userId,
+                            QDir::cleanPath(ftpPath.startsWith(QLatin1Char('/'))
+                                                ? ftpPath
+                                                : link.currentDir + QLatin1Char('/') + ftpPath),
+                            *length.announced, *time});
+        moved = OfferEarlierPart(part, report);
+        remote = moved ? connection->OpenFileAt(ftpPath, FileAccess::Read, moved) : nullptr;
+        if (!remote) { // REST refused: a fresh part file, the earlier one left as it is
+            part.LeaveEarlier();
+            moved = 0;
+            remote = connection->OpenFile(ftpPath, FileAccess::Read);
+        }
     } catch (const CInternetException& error) {
         ReportNetworkFailure(error);
+        return false;
+    }
+    // The digest covers the whole file, the bytes the part file holds too.
+    if (moved && digest && !CTransferResume::Rewind(part.File(), moved, *serverChecks, digest)) {
+        report.ReportCopyError();
         return false;
     }
     std::unique_ptr<CDigestRequest> parallelDigest;
@@ -397,14 +418,12 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
                                                *serverChecks, ftpPath);
     }
 
-    CPartFile part(target);
-    if (!part.Create()) {
+    if (!part.File().isOpen() && !part.Create()) {
         report.ReportCopyError();
         return false;
     }
 
     report.SetStatusLine(kTransferringText);
-    quint64 moved = 0;
     const BlockEnds ends{
         [&remote](char* bytes, qint64 count) { return remote->Read(bytes, count); },
         [&part](const char* bytes, qint64 count) {
@@ -472,6 +491,8 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         if (whole && keepTimes)
             KeepServerTime(*connection, ftpPath, part.Path(),
                            listedTime ? listedTime : length.time);
+        if (!whole && moved == length.announced)
+            part.Forget(); // its bytes are not the file's: never to be gone on with
         if (!whole || !part.Commit()) {
             report.ReportCopyError();
             return false;

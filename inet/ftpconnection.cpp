@@ -167,8 +167,14 @@ std::unique_ptr<CInternetFile> CFtpConnection::OpenFileAt(const QString& path, F
     std::unique_ptr<CFtpDataChannel> channel;
     try {
         channel = c.OpenData(command, access, TransferType::Binary, offset);
-    } catch (const CInternetException&) {
-        if (c.RestartRefused())
+    } catch (const CInternetException& error) {
+        // Some servers take REST and refuse the transfer after it instead (proftpd without
+        // AllowStoreRestart: "451 Append/Restart not permitted"). A refusal that leaves the
+        // connection standing is answered like a refused REST: a refusal that has nothing
+        // to do with the offset comes again when the file is opened from its start.
+        const int code = error.ReplyCode();
+        if (c.RestartRefused() ||
+            (error.Kind() == InetErrorKind::Reply && code >= 400 && code < 600 && code != 421))
             return nullptr;
         throw;
     }

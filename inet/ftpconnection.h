@@ -55,8 +55,8 @@ public:
     std::unique_ptr<CInternetFile> OpenFile(const QString& path, FileAccess access,
                                             TransferType type = TransferType::Binary);
     // The same, binary, from byte `offset` of the server file on (REST, then RETR or STOR).
-    // Null when the server refuses REST: nothing was transferred, the connection stays
-    // usable, and the file may be opened from its start.
+    // Null when the server refuses REST, or the transfer right after it: nothing was
+    // transferred, the connection stays usable, and the file may be opened from its start.
     std::unique_ptr<CInternetFile> OpenFileAt(const QString& path, FileAccess access,
                                               quint64 offset);
 

@@ -122,8 +122,10 @@ SSL_SESSION* CTlsContext::TakeNewestSession() const
     std::lock_guard lock(mutex);
     if (!newest || !SSL_SESSION_is_resumable(newest))
         return nullptr;
-    SSL_SESSION_up_ref(newest);
-    return newest;
+    // A copy: OpenSSL takes a TLS 1.3 session it resumed for used up. A server whose tickets
+    // hold for many resumptions may give no new one on a data connection (proftpd does not
+    // on an upload's), and the next data connection needs the same ticket again.
+    return SSL_SESSION_dup(newest);
 }
 
 int CTlsContext::SessionsReceived() const

@@ -25,7 +25,7 @@ public:
     // Puts `ssl` over the socket `fd` and keeps the sessions it is given. False when
     // OpenSSL cannot.
     bool Attach(SSL* ssl, int fd);
-    // The newest resumable session with a reference for the caller, or null.
+    // A copy of the newest resumable session, owned by the caller, or null.
     SSL_SESSION* TakeNewestSession() const;
     // Sessions received so far.
     int SessionsReceived() const;

@@ -87,6 +87,8 @@ protected:
             s.Send("350 Restarting.");
         });
         fake.On("RETR", [this](CSession& s, const QByteArray& path) {
+            if (RefuseRestartedTransfer(s))
+                return;
             const QByteArray rest = fake.File(path).mid(restAt.exchange(0));
             const bool drop = drops > 0 && drops-- > 0;
             const QByteArray sent = drop ? rest.left(rest.size() / 2 + 500) : rest;
@@ -101,6 +103,8 @@ protected:
                 s.Send("226 Transfer complete.");
         });
         fake.On("STOR", [this](CSession& s, const QByteArray& path) {
+            if (RefuseRestartedTransfer(s))
+                return;
             const qint64 at = restAt.exchange(0);
             const bool drop = drops > 0 && drops-- > 0;
             s.Send("150 Ready for data.");
@@ -122,6 +126,16 @@ protected:
     }
 
     void Connect() { ConnectMainTo(fake.Address()); }
+    // A server that takes REST but not a transfer that starts part-way (as proftpd without
+    // AllowStoreRestart answers).
+    bool RefuseRestartedTransfer(CSession& s)
+    {
+        if (!transferAfterRestRefused || restAt == 0)
+            return false;
+        restAt = 0;
+        s.Send("451 f.bin: Append/Restart not permitted, try again");
+        return true;
+    }
     QString Target() const { return local + QStringLiteral("/f.bin"); }
     static QString StatusLine(CCommOperation& operation)
     {
@@ -135,6 +149,7 @@ protected:
     QString local;
     std::atomic<int> drops{1};
     std::atomic<bool> restAccepted{true};
+    std::atomic<bool> transferAfterRestRefused{false};
     std::atomic<qint64> restAt{0};
     std::atomic<qint64> moved{0}; // the bytes the server sent or received
 };
@@ -147,13 +162,16 @@ TEST_F(CTransferResumeTest, ABrokenTransferGoesOnAfterALoginAndIsWhole)
         bool upload;
         bool restAccepted;
         int drops;
+        bool transferAfterRestRefused = false;
     };
     const Case table[] = {
         {"download", false, true, 1},
         {"download broken twice", false, true, 2},
         {"download, REST refused", false, false, 1},
+        {"download, RETR after REST refused", false, true, 1, true},
         {"upload", true, true, 1},
         {"upload, REST refused", true, false, 1},
+        {"upload, STOR after REST refused", true, true, 1, true},
     };
     // One login for all: each case starts on the connection the one before logged in afresh.
     Connect();
@@ -162,6 +180,7 @@ TEST_F(CTransferResumeTest, ABrokenTransferGoesOnAfterALoginAndIsWhole)
         const qsizetype size = c.upload ? uploadSize : downloadSize;
         const QByteArray content = Pattern(size);
         restAccepted = c.restAccepted;
+        transferAfterRestRefused = c.transferAfterRestRefused;
         drops = c.drops;
         moved = 0;
         const int restsBefore = fake.Count("REST");
@@ -183,7 +202,7 @@ TEST_F(CTransferResumeTest, ABrokenTransferGoesOnAfterALoginAndIsWhole)
         }
         EXPECT_EQ(fake.Count("USER") - loginsBefore, c.drops);
         EXPECT_EQ(fake.Count("REST") - restsBefore, c.drops);
-        if (c.restAccepted)
+        if (c.restAccepted && !c.transferAfterRestRefused)
             EXPECT_LT(moved, size * 16 / 10);
         else
             EXPECT_GT(moved, size); // the file went again from its start

@@ -445,6 +445,30 @@ TEST(FtpTlsSessionReuse, AfterAnUploadThatGaveNoTicketTheRefusedConnectionIsOpen
     EXPECT_EQ(server.CountCommands(QStringLiteral("STOR")), 4);
 }
 
+TEST(FtpTlsSessionReuse, UploadsInARowResumeWhereOnlyTheControlConnectionGivesTickets)
+{
+    // As proftpd's mod_tls has it: TLS 1.3 tickets come on the control connection only,
+    // each good for many resumptions, and a data connection that does not resume is
+    // refused. An upload's data connection brings no ticket, so the one a data connection
+    // resumed with must stay on offer for the next.
+    CFtpServerFixture server(FixtureTls::Explicit, {QStringLiteral("--tls-reuse-required"),
+                                                    QStringLiteral("--tls-data-no-tickets")});
+    ASSERT_TRUE(server.IsRunning());
+    CInternetSession session(TestOptions());
+    session.SetCertificateHook([](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
+    std::unique_ptr<CFtpConnection> connection =
+        session.GetFtpConnection(QStringLiteral("ftpes://") + server.Address(),
+                                 CFtpServerFixture::kUser, CFtpServerFixture::kPassword, 0, true);
+    EXPECT_EQ(connection->SecurityName(), QStringLiteral("TLS 1.3"));
+    const QByteArray data = PatternBytes(70000, 6);
+    for (int i = 0; i < 3; ++i)
+        Upload(*connection, QStringLiteral("up%1.bin").arg(i), data);
+    EXPECT_TRUE(Download(*connection, QStringLiteral("up2.bin")) == data);
+    connection->Close();
+    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(), 4);
+    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), 0);
+}
+
 TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanlyAndACutListingIsNoListing)
 {
     // Without a size to hold a download to, a TLS data connection that merely closed may

@@ -173,7 +173,7 @@ bool CFileTransfer::UploadFolder(const QString& localFolder, const QString& ftpF
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
     serverTimesLater.clear(); // what a failed copy before left
-    return UploadLevel(localFolder, ftpFolder, guard);
+    return Finish(UploadLevel(localFolder, ftpFolder, guard));
 }
 
 bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFolder,
@@ -283,7 +283,8 @@ bool CFileTransfer::DownloadFolder(const QString& ftpFolder, const QString& loca
     BeginFolder(0, 0, 1);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    return FtpSourceLevel(ftpFolder, localFolder, false, false, guard) == LevelResult::Copied;
+    return Finish(FtpSourceLevel(ftpFolder, localFolder, false, false, guard) ==
+                  LevelResult::Copied);
 }
 
 bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& destinationFolder)
@@ -293,8 +294,8 @@ bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& de
     BeginFolder(0, 0, 1);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    return FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
-           LevelResult::Copied;
+    return Finish(FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
+                  LevelResult::Copied);
 }
 
 bool CFileTransfer::CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,
@@ -417,7 +418,7 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
         if (entry.isNormal) {
             if (!CopyFtpSourceFile(from, to, toFtp, entry.size, ListedTime(entry)))
                 return LevelResult::Failed;
-            FileDone(toFtp ? entry.size : static_cast<quint64>(QFileInfo(to).size()));
+            FileDone(toFtp ? entry.size : lastFileBytes);
             continue;
         }
         // Folders, and links the listing cannot tell: a link that cannot be entered is
@@ -427,7 +428,7 @@ CFileTransfer::LevelResult CFileTransfer::FtpSourceLevel(const QString& source,
             FolderListed(1, 0, 0);
             if (!CopyFtpSourceFile(from, to, toFtp, std::nullopt, std::nullopt))
                 return LevelResult::Failed;
-            FileDone(toFtp ? 0 : static_cast<quint64>(QFileInfo(to).size()));
+            FileDone(toFtp ? 0 : lastFileBytes);
         } else if (below != LevelResult::Copied) {
             return LevelResult::Failed;
         }

@@ -267,8 +267,14 @@ TEST_F(CFolderTransferFakeTest, DigestsAreAskedBesideTheCopiesAndAMismatchFailsT
         });
     }
     QByteArray differs; // the file whose digest the server gets wrong
-    fake.On("HASH", [this, &hashing, &differs](CSession& s, const QByteArray& path) {
-        hashing.Note(s);
+    // A server that takes one login at a time: the digests are asked over the copy's own.
+    std::atomic<bool> oneLogin{false};
+    fake.On("PASS", [&oneLogin](CSession& s, const QByteArray&) {
+        s.Send(oneLogin ? "530 Too many sessions." : "230 Logged in.");
+    });
+    fake.On("HASH", [this, &hashing, &differs, &oneLogin](CSession& s, const QByteArray& path) {
+        if (!oneLogin)
+            hashing.Note(s);
         const QByteArray sha256 =
             path.endsWith(differs)
                 ? QByteArray(64, '0')
@@ -280,19 +286,24 @@ TEST_F(CFolderTransferFakeTest, DigestsAreAskedBesideTheCopiesAndAMismatchFailsT
         const char* what;
         bool upload;
         QByteArray differs;
+        bool oneLogin = false;
     };
     const Case table[] = {
         {"download, all held", false, "none"},
         {"download, one differs", false, "b.bin"},
         {"upload, all held", true, "none"},
         {"upload, one differs", true, "b.bin"},
+        {"upload, one login, one differs", true, "b.bin", true},
+        {"upload, one login, all held", true, "none", true},
     };
     int run = 0;
     for (const Case& c : table) {
         SCOPED_TRACE(c.what);
         differs = c.differs;
+        oneLogin = false;
         const bool copied = c.differs == "none";
         Connect();
+        oneLogin = c.oneLogin;
         CMessageBoxScript boxes;
         if (!copied)
             boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);

@@ -93,7 +93,9 @@ public:
     bool SettleChecks();
 
 private:
-    // A copied file whose digest check is still to be settled.
+    // A copied file whose digest check is still to be settled. The file routines settle the
+    // checks whose answers are in after each file, so that their false result may stand for
+    // an earlier file of the batch that did not hold (reported under that file's names).
     struct PendingCheck
     {
         QString from; // as the report shows the file's two ends
@@ -170,10 +172,9 @@ private:
     // Notes a copied file's check, and settles the checks whose answer is in already: false
     // after reporting a file that did not hold.
     bool AddCheck(PendingCheck check);
-    // Settles the pending checks: all of them, waiting for the answers, or only those in
-    // already. `quiet` after a failure that has been reported: downloads that hold are
-    // still committed, nothing more is shown.
-    // At most `most` of them.
+    // Settles the pending checks, oldest first and at most `most` of them: waiting for the
+    // answers, or only those in already. `quiet` after a failure that has been reported:
+    // downloads that hold are still committed, nothing more is shown.
     bool Settle(bool wait, bool quiet, std::size_t most = SIZE_MAX);
     // Settles one check whose answer is known; false after reporting it (unless `quiet`).
     bool Resolve(PendingCheck& check, const QByteArray& theirs, bool quiet);

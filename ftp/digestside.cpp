@@ -136,8 +136,12 @@ void CDigestSide::Run()
                                                            login.password, 0, login.passive);
                 }
                 FtpCommandReply reply;
-                for (const QString& command : checks.DigestCommands(question.second))
+                for (const QString& command : checks.DigestCommands(question.second)) {
                     reply = connection->Query(command);
+                    // The algorithm is chosen once for the connection, not before each file.
+                    if (command.startsWith(QLatin1String("OPTS ")) && reply.code / 100 == 2)
+                        checks.NoteHashChosen();
+                }
                 answer.digest = checks.DigestFromReply(reply.code, reply.text);
             } catch (const std::exception&) {
                 // No login, or the connection broke: the engine asks over its own from now.

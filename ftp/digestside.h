@@ -76,7 +76,7 @@ private:
     void Run();
 
     const Login login;
-    const CServerChecks checks;
+    CServerChecks checks; // of the side connection: what it has chosen on the server
     std::mutex mutex;
     std::condition_variable asked;
     std::condition_variable answered;

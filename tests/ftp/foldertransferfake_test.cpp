@@ -24,6 +24,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <set>
@@ -251,7 +252,13 @@ TEST_F(CFolderTransferFakeTest, DigestsAreAskedBesideTheCopiesAndAMismatchFailsT
         file.write(content);
     }
     fake.SetListing(listing);
-    fake.SetFeatures({" SIZE", " HASH SHA-256*"});
+    // SHA-256 is to be chosen first: once for the side connection, not before each file.
+    fake.SetFeatures({" SIZE", " HASH SHA-1*;SHA-256"});
+    const auto sent = [this](const char* prefix) {
+        const QList<QByteArray> commands = fake.Commands();
+        return std::count_if(commands.begin(), commands.end(),
+                             [prefix](const QByteArray& line) { return line.startsWith(prefix); });
+    };
     CSessionLog copying;
     CSessionLog hashing;
     for (const QByteArray verb : {"RETR", "STOR"}) {
@@ -308,6 +315,8 @@ TEST_F(CFolderTransferFakeTest, DigestsAreAskedBesideTheCopiesAndAMismatchFailsT
         if (!copied)
             boxes.Expect(kCopyError, FileMessages::CopyFileCaption(), MsgIcon::Stop);
         const QString target = local + QStringLiteral("/d") + QString::number(++run);
+        const auto chosenBefore = sent("OPTS HASH");
+        const auto askedBefore = sent("HASH ");
         {
             CCommOperation operation(true);
             CCommStatusDialog& dialog = operation.Dialog();
@@ -320,6 +329,10 @@ TEST_F(CFolderTransferFakeTest, DigestsAreAskedBesideTheCopiesAndAMismatchFailsT
             }
         }
         EXPECT_EQ(boxes.Pending(), 0);
+        if (!c.oneLogin) {
+            EXPECT_EQ(sent("OPTS HASH") - chosenBefore, 1);
+            EXPECT_GE(sent("HASH ") - askedBefore, 2);
+        }
         // A download that did not hold never takes its place; one before it does.
         if (!c.upload) {
             const auto there = [&target](const char* name) {

@@ -285,10 +285,12 @@ bool CFileTransfer::Settle(bool wait, bool quiet, std::size_t most)
                 try {
                     theirs = ServerDigestOf(*link.connection, *serverChecks, check->serverPath);
                 } catch (const CInternetException&) {
-                    theirs = QByteArray(); // a cancel: the check below reports it
+                    theirs = QByteArray(); // a cancel: dropped below
                 }
             }
         }
+        if (report.CancelRequested())
+            break; // a cancel while the answer came commits nothing
         if (!Resolve(*check, *theirs, quiet || !held))
             held = false;
         check = pendingChecks.erase(check);

@@ -275,10 +275,10 @@ bool CFileTransfer::Settle(bool wait, bool quiet, std::size_t most)
                     [this] { return report.CancelRequested(); });
             else
                 answer = digestSide->Take(*check->ticket);
-            if (!answer) {
-                ++check; // not in yet, or the wait was cancelled
-                continue;
-            }
+            // Not in yet, or the wait was cancelled. The checks settle in the order the files
+            // were copied, so that a later download never takes a place before an earlier one.
+            if (!answer)
+                break;
             theirs = answer->digest;
             if (answer->unavailable && link.connection && serverChecks) {
                 // The side connection could not ask: the engine's own connection does.

@@ -172,9 +172,9 @@ private:
     // Notes a copied file's check, and settles the checks whose answer is in already: false
     // after reporting a file that did not hold.
     bool AddCheck(PendingCheck check);
-    // Settles the pending checks, oldest first and at most `most` of them: waiting for the
-    // answers, or only those in already. `quiet` after a failure that has been reported:
-    // downloads that hold are still committed, nothing more is shown.
+    // Settles the pending checks in order, oldest first and at most `most` of them: waiting
+    // for the answers, or up to the first whose answer is not in yet. `quiet` after a failure that
+    // has been reported: downloads that hold are still committed, nothing more is shown.
     bool Settle(bool wait, bool quiet, std::size_t most = SIZE_MAX);
     // Settles one check whose answer is known; false after reporting it (unless `quiet`).
     bool Resolve(PendingCheck& check, const QByteArray& theirs, bool quiet);

@@ -49,10 +49,10 @@ bool CConnectAttempt::Launch(const std::shared_ptr<CConnectAttempt>& attempt)
     auto ended = std::make_shared<std::atomic<bool>>(false);
     try {
         workers.list.push_back({std::thread([attempt, ended] {
-                               attempt->Run();
-                               *ended = true;
-                           }),
-                           ended});
+                                    attempt->Run();
+                                    *ended = true;
+                                }),
+                                ended});
     } catch (const std::system_error&) {
         return false;
     }

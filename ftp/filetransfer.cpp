@@ -4,7 +4,7 @@
 #include "ftp/filetransfer.h"
 
 #include "framework/messagebox.h"
-#include "ftp/digestrequest.h"
+#include "ftp/digestside.h"
 #include "ftp/filemessages.h"
 #include "ftp/filetimes.h"
 #include "ftp/folderwalk.h"
@@ -28,6 +28,7 @@
 #include <ctime>
 #include <functional>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -37,10 +38,33 @@ const QString kServerToServerTitle =
     QStringLiteral("Copying files from FTP Server to FTP Server - Please Wait");
 
 constexpr qint64 kBlockSize = 1000;
-// From this size on, a download's digest is asked for on a connection of its own while the
-// data streams, so that the server's hashing does not follow the transfer; below it, a login
-// would cost more than the wait.
+// From this size on, a download's digest is asked for on the side connection even for a
+// single file, so that the server hashes while the data streams; below it, a login would
+// cost more than the wait.
 constexpr quint64 kParallelDigestBytes = 16 * 1024 * 1024;
+// Past this many files whose checks are pending, the oldest answer is waited for, so that
+// the answers keep up with the copies.
+constexpr std::size_t kMostPending = 32;
+
+// Runs `action` when the scope ends, unless released.
+class CScopeExit
+{
+public:
+    explicit CScopeExit(std::function<void()> onExit)
+        : action(std::move(onExit))
+    {}
+    ~CScopeExit()
+    {
+        if (action)
+            action();
+    }
+    CScopeExit(const CScopeExit&) = delete;
+    CScopeExit& operator=(const CScopeExit&) = delete;
+    void Release() { action = nullptr; }
+
+private:
+    std::function<void()> action;
+};
 
 // The report's "copying" state while a file routine runs, ended however the routine ends.
 class CCopyingStatus
@@ -131,16 +155,6 @@ bool MoveBlocks(CTransferReport& report, const BlockEnds& ends, std::optional<qu
     return !failed;
 }
 
-// The digest the server computed beside the transfer against the one computed here. A wait
-// ended by Cancel is no verdict: the caller's poll reports the cancel.
-DigestCheck CheckParallelDigest(CTransferReport& report, CDigestRequest& request,
-                                CStreamDigest& digest)
-{
-    const QByteArray theirs = request.Wait([&report] { report.WhileWaiting(); },
-                                           [&report] { return report.CancelRequested(); });
-    return CompareDigests(digest.HexResult(), theirs);
-}
-
 } // namespace
 
 CFileTransfer::CFileTransfer(CTransferReport& transferReport)
@@ -173,7 +187,8 @@ bool CFileTransfer::StartFile(const FileJob& job)
 
 bool CFileTransfer::FinishFiles()
 {
-    return !pool || pool->Finish();
+    // The helpers settle their own files' checks; this engine those it copied itself.
+    return Finish(!pool || pool->Finish());
 }
 
 bool CFileTransfer::RunFileJob(const FileJob& job, FileJobOutcome& outcome)
@@ -188,7 +203,8 @@ bool CFileTransfer::RunFileJob(const FileJob& job, FileJobOutcome& outcome)
         break;
     case FileJob::Kind::Download:
         copied = DownloadListedFile(job.source, job.destination, job.listedSize, job.listedTime);
-        outcome.bytes = static_cast<quint64>(QFileInfo(job.destination).size());
+        // The file may still wait in its part file for its check.
+        outcome.bytes = lastFileBytes;
         break;
     case FileJob::Kind::CopyOnServer:
         copied = CopyListedFtpFile(job.source, job.destination, job.listedTime);
@@ -230,9 +246,167 @@ const CServerChecks& CFileTransfer::ServerChecks(CFtpConnection& connection)
     return *serverChecks;
 }
 
+std::optional<quint64> CFileTransfer::AskAside(const QString& serverPath, bool large)
+{
+    if ((!batch && !large) || !serverChecks || !serverChecks->Algorithm() || !link.connection)
+        return std::nullopt;
+    if (!digestSide) {
+        const ProfileRecord& profile = link.profile;
+        // In the mode that works for the main connection.
+        digestSide = CDigestSide::Start({profile.address, profile.userId, profile.password,
+                                         link.connection->IsPassive(), link.tlsMemory},
+                                        *serverChecks);
+        if (!digestSide)
+            return std::nullopt;
+    }
+    // The side connection starts in the login's folder, not in the engine's current one.
+    const QString absolute = serverPath.startsWith(QLatin1Char('/'))
+                                 ? serverPath
+                                 : link.currentDir + QLatin1Char('/') + serverPath;
+    return digestSide->Ask(absolute);
+}
+
+void CFileTransfer::DropTicket(std::optional<quint64> ticket)
+{
+    if (ticket && digestSide)
+        digestSide->Drop(*ticket);
+}
+
+bool CFileTransfer::AddCheck(PendingCheck check)
+{
+    check.serial = ++checkSerial;
+    pendingChecks.push_back(std::move(check));
+    if (pendingChecks.size() > kMostPending && !Settle(true, false, 1))
+        return false;
+    return Settle(false, false);
+}
+
+bool CFileTransfer::SettleChecks()
+{
+    const bool held = Settle(true, false);
+    // Nothing is left to ask: the side connection goes with the batch that needed it.
+    digestSide.reset();
+    return held;
+}
+
+bool CFileTransfer::Finish(bool copied)
+{
+    if (!copied) {
+        Settle(true, true);
+        digestSide.reset();
+        return false;
+    }
+    return SettleChecks();
+}
+
+bool CFileTransfer::Settle(bool wait, bool quiet, std::size_t most)
+{
+    bool held = true;
+    std::size_t settled = 0;
+    for (auto check = pendingChecks.begin();
+         check != pendingChecks.end() && settled < most && !report.CancelRequested();) {
+        // After a failure only a download has anything left to do: take its place.
+        if (quiet && !check->part) {
+            DropTicket(check->ticket);
+            check = pendingChecks.erase(check);
+            continue;
+        }
+        std::optional<QByteArray> theirs = check->theirs;
+        if (!theirs) {
+            std::optional<CDigestSide::Answer> answer;
+            if (!digestSide)
+                answer = CDigestSide::Answer{{}, true};
+            else if (wait)
+                answer = digestSide->Wait(
+                    *check->ticket, [this] { report.WhileWaiting(); },
+                    [this] { return report.CancelRequested(); });
+            else
+                answer = digestSide->Take(*check->ticket);
+            // Not in yet, or the wait was cancelled. The checks settle in the order the files
+            // were copied, so that a later download never takes a place before an earlier one.
+            if (!answer)
+                break;
+            theirs = answer->digest;
+            if (answer->unavailable && link.connection && serverChecks) {
+                // The side connection could not ask: the engine's own connection does.
+                try {
+                    theirs = ServerDigestOf(*link.connection, *serverChecks, check->serverPath);
+                } catch (const CInternetException&) {
+                    theirs = QByteArray(); // a cancel: dropped below
+                }
+            }
+        }
+        if (report.CancelRequested())
+            break; // a cancel while the answer came commits nothing
+        if (!Resolve(*check, *theirs, quiet || !held))
+            held = false;
+        check = pendingChecks.erase(check);
+        ++settled;
+    }
+    if (report.CancelRequested()) {
+        // A cancelled copy settles nothing: no pending download takes its target's place.
+        for (const PendingCheck& check : pendingChecks)
+            DropTicket(check.ticket);
+        pendingChecks.clear();
+        digestSide.reset();
+        if (!quiet)
+            report.PollCancel();
+        return false;
+    }
+    return held;
+}
+
+bool CFileTransfer::Resolve(PendingCheck& check, const QByteArray& theirs, bool quiet)
+{
+    const DigestCheck result = CompareDigests(check.ours, theirs);
+    // A download that did not hold stays in its part file; the user's file is untouched.
+    // Its bytes are not the file's: the part is never offered to be gone on with.
+    if (result == DigestCheck::Mismatch && check.part)
+        check.part->Forget();
+    const bool held = result != DigestCheck::Mismatch && (!check.part || check.part->Commit());
+    if (!held) {
+        if (!quiet) {
+            report.SetFrom(check.from);
+            report.SetTo(check.to);
+            report.ReportCopyError();
+        }
+        return false;
+    }
+    // Which checks held the copy to the server's file, while the view still shows it.
+    if (!quiet && check.serial == checkSerial)
+        report.SetStatusLine(result == DigestCheck::Match ? FileMessages::CheckedByDigestText()
+                                                          : FileMessages::CheckedBySizeText());
+    return true;
+}
+
+CFileTransfer::PendingCheck CFileTransfer::CheckOf(const QString& from, const QString& to,
+                                                   const QString& serverPath, CStreamDigest* digest,
+                                                   std::optional<quint64> ticket)
+{
+    PendingCheck check;
+    check.from = from;
+    check.to = to;
+    check.serverPath = serverPath;
+    if (!digest) {
+        check.theirs = QByteArray();
+        return check;
+    }
+    check.ours = digest->HexResult();
+    if (!ticket)
+        ticket = AskAside(serverPath, false);
+    if (ticket)
+        check.ticket = ticket;
+    else
+        check.theirs = ServerDigestOf(*link.connection, *serverChecks, serverPath);
+    return check;
+}
+
 bool CFileTransfer::UploadFile(const QString& localPath, const QString& ftpPath)
 {
-    return UploadOneFile(localPath, ftpPath, nullptr);
+    const bool wasBatch = std::exchange(batch, false);
+    const bool copied = UploadOneFile(localPath, ftpPath, nullptr);
+    batch = wasBatch;
+    return Finish(copied);
 }
 
 bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPath,
@@ -307,13 +481,18 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
         }
         moved = offset;
     }
+    PendingCheck check;
     try {
         const CServerChecks& checks = ServerChecks(*connection);
         const bool sizeLater = sizesToCheck && checks.HasExactSize();
-        if (!StoredFileMatches(*connection, checks, ftpPath, moved, digest.get(), sizeLater)) {
-            report.ReportCopyError();
-            return false;
+        if (checks.HasExactSize() && !sizeLater) {
+            const std::optional<FtpStat> stored = connection->Stat(ftpPath);
+            if (!stored || stored->size != moved) {
+                report.ReportCopyError();
+                return false;
+            }
         }
+        check = CheckOf(localPath, ServerDisplayPath(ftpPath), ftpPath, digest.get());
         if (sizeLater)
             sizesToCheck->push_back({ftpPath, moved});
         if (keepTimes) {
@@ -325,10 +504,12 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
                 SetServerFileTime(*connection, ftpPath, time);
         }
     } catch (const CInternetException& error) {
+        DropTicket(check.ticket);
         ReportNetworkFailure(error);
         return false;
     }
-    return true;
+    lastFileBytes = moved;
+    return AddCheck(std::move(check));
 }
 
 bool CFileTransfer::CloseAfterData(CInternetFile& remote, std::optional<CInternetException>& broken)
@@ -347,7 +528,10 @@ bool CFileTransfer::CloseAfterData(CInternetFile& remote, std::optional<CInterne
 
 bool CFileTransfer::DownloadFile(const QString& ftpPath, const QString& localPath)
 {
-    return DownloadListedFile(ftpPath, localPath, std::nullopt);
+    const bool wasBatch = std::exchange(batch, false);
+    const bool copied = DownloadListedFile(ftpPath, localPath, std::nullopt);
+    batch = wasBatch;
+    return Finish(copied);
 }
 
 bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& localPath,
@@ -374,7 +558,7 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
     ServerLength length;
     std::unique_ptr<CStreamDigest> digest;
     std::unique_ptr<CInternetFile> remote;
-    CPartFile part(target);
+    auto part = std::make_unique<CPartFile>(target);
     quint64 moved = 0;
     try {
         const CServerChecks& checks = ServerChecks(*connection);
@@ -389,15 +573,15 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         // A part file an earlier run left of this very server file is offered to go on with.
         const std::optional<qint64> time = listedTime ? listedTime : length.time;
         if (length.announced && time)
-            part.SetSource({link.profile.address, link.profile.userId,
-                            QDir::cleanPath(ftpPath.startsWith(QLatin1Char('/'))
-                                                ? ftpPath
-                                                : link.currentDir + QLatin1Char('/') + ftpPath),
-                            *length.announced, *time});
-        moved = OfferEarlierPart(part, report);
+            part->SetSource({link.profile.address, link.profile.userId,
+                             QDir::cleanPath(ftpPath.startsWith(QLatin1Char('/'))
+                                                 ? ftpPath
+                                                 : link.currentDir + QLatin1Char('/') + ftpPath),
+                             *length.announced, *time});
+        moved = OfferEarlierPart(*part, report);
         remote = moved ? connection->OpenFileAt(ftpPath, FileAccess::Read, moved) : nullptr;
         if (!remote) { // REST refused: a fresh part file, the earlier one left as it is
-            part.LeaveEarlier();
+            part->LeaveEarlier();
             moved = 0;
             remote = connection->OpenFile(ftpPath, FileAccess::Read);
         }
@@ -406,19 +590,17 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         return false;
     }
     // The digest covers the whole file, the bytes the part file holds too.
-    if (moved && digest && !CTransferResume::Rewind(part.File(), moved, *serverChecks, digest)) {
+    if (moved && digest && !CTransferResume::Rewind(part->File(), moved, *serverChecks, digest)) {
         report.ReportCopyError();
         return false;
     }
-    std::unique_ptr<CDigestRequest> parallelDigest;
-    if (digest && length.length.value_or(0) >= kParallelDigestBytes) {
-        const ProfileRecord& profile = link.profile;
-        parallelDigest = CDigestRequest::Start({profile.address, profile.userId, profile.password,
-                                                connection->IsPassive(), link.tlsMemory},
-                                               *serverChecks, ftpPath);
-    }
+    // The server's digest is asked at once: the server may compute it while the data streams.
+    std::optional<quint64> ticket;
+    if (digest)
+        ticket = AskAside(ftpPath, length.length.value_or(0) >= kParallelDigestBytes);
+    CScopeExit dropTicket([this, &ticket] { DropTicket(ticket); });
 
-    if (!part.File().isOpen() && !part.Create()) {
+    if (!part->File().isOpen() && !part->Create()) {
         report.ReportCopyError();
         return false;
     }
@@ -427,13 +609,14 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
     const BlockEnds ends{
         [&remote](char* bytes, qint64 count) { return remote->Read(bytes, count); },
         [&part](const char* bytes, qint64 count) {
-            return part.File().write(bytes, count) == count;
+            return part->File().write(bytes, count) == count;
         }};
     // On failure the part file keeps what arrived, and the user's file is not touched. A
     // break goes on over a fresh login from the end of the part file.
     // Without a size to hold the bytes to, only a clean end of the data (over TLS, the
     // server's close_notify) tells a whole file from one cut short on the way.
     bool endedCleanly = false;
+    PendingCheck check;
     resume.BeginFile();
     for (std::optional<CInternetException> broken;;) {
         if (MoveBlocks(report, ends, length.length, digest.get(), moved, &broken)) {
@@ -444,7 +627,7 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         if (!broken)
             return false;
         remote.reset();
-        if (!part.File().flush()) {
+        if (!part->File().flush()) {
             report.ReportCopyError();
             return false;
         }
@@ -454,7 +637,7 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
             return false;
         connection = link.connection;
         if (offset != moved) { // the server will not start part-way: so neither does the file
-            if (!part.File().resize(0) || !part.File().seek(0)) {
+            if (!part->File().resize(0) || !part->File().seek(0)) {
                 report.ReportCopyError();
                 return false;
             }
@@ -463,8 +646,8 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         moved = offset;
     }
     try {
-        const bool written = part.File().flush();
-        part.File().close();
+        const bool written = part->File().flush();
+        part->File().close();
         bool sizeMatches = length.announced ? moved == *length.announced : endedCleanly;
         if (!sizeMatches && listedSize) {
             // The listing may be older than the file, or round its sizes: the server's
@@ -473,35 +656,32 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
                 LengthOf(*connection, *serverChecks, ftpPath).announced;
             sizeMatches = now && *now == moved;
         }
-        bool whole = written && part.File().error() == QFileDevice::NoError && sizeMatches;
-        if (whole) {
-            const DigestCheck check =
-                parallelDigest ? CheckParallelDigest(report, *parallelDigest, *digest)
-                               : CheckDigest(*connection, *serverChecks, ftpPath, digest.get());
-            whole = check != DigestCheck::Mismatch;
-            // Which checks held the copy to the server's file, for the user to see.
-            report.SetStatusLine(check == DigestCheck::Match ? FileMessages::CheckedByDigestText()
-                                                             : FileMessages::CheckedBySizeText());
-        }
+        const bool whole = written && part->File().error() == QFileDevice::NoError && sizeMatches;
         if (report.CancelRequested()) {
             report.PollCancel();
             return false;
         }
-        // On the part file, which is this download's own, before it takes the target's place.
-        if (whole && keepTimes)
-            KeepServerTime(*connection, ftpPath, part.Path(),
-                           listedTime ? listedTime : length.time);
-        if (!whole && moved == length.announced)
-            part.Forget(); // its bytes are not the file's: never to be gone on with
-        if (!whole || !part.Commit()) {
+        if (!whole) {
+            if (moved == length.announced)
+                part->Forget(); // its bytes are not the file's: never to be gone on with
             report.ReportCopyError();
             return false;
         }
+        // On the part file, which is this download's own, before it takes the target's place.
+        if (keepTimes)
+            KeepServerTime(*connection, ftpPath, part->Path(),
+                           listedTime ? listedTime : length.time);
+        // The part file takes the target's place once the digest check is settled.
+        dropTicket.Release();
+        check = CheckOf(ServerDisplayPath(ftpPath), localPath, ftpPath, digest.get(), ticket);
+        check.part = std::move(part);
     } catch (const CInternetException& error) {
+        DropTicket(ticket);
         ReportNetworkFailure(error);
         return false;
     }
-    return true;
+    lastFileBytes = moved;
+    return AddCheck(std::move(check));
 }
 
 bool CFileTransfer::CheckDownloadTarget(const QString& localPath, const QString& target)
@@ -524,7 +704,10 @@ bool CFileTransfer::CheckDownloadTarget(const QString& localPath, const QString&
 
 bool CFileTransfer::CopyFtpFile(const QString& sourcePath, const QString& destinationPath)
 {
-    return CopyListedFtpFile(sourcePath, destinationPath, std::nullopt);
+    const bool wasBatch = std::exchange(batch, false);
+    const bool copied = CopyListedFtpFile(sourcePath, destinationPath, std::nullopt);
+    batch = wasBatch;
+    return Finish(copied);
 }
 
 bool CFileTransfer::CopyListedFtpFile(const QString& sourcePath, const QString& destinationPath,
@@ -608,25 +791,32 @@ bool CFileTransfer::CopyListedFtpFile(const QString& sourcePath, const QString& 
         report.ReportCopyError();
         return false;
     }
+    PendingCheck check;
     try {
         destination->Close();
         // The source's own final reply tells whether all of it was sent.
         source->Close();
         closeSecond();
+        std::optional<FtpStat> stored;
+        if (serverChecks->HasExactSize())
+            stored = connection->Stat(destinationPath);
         if ((length.announced && moved != *length.announced) ||
-            !StoredFileMatches(*connection, ServerChecks(*connection), destinationPath, moved,
-                               digest.get())) {
+            (serverChecks->HasExactSize() && (!stored || stored->size != moved))) {
             report.ReportCopyError();
             return false;
         }
+        check = CheckOf(ServerDisplayPath(sourcePath), ServerDisplayPath(destinationPath),
+                        destinationPath, digest.get());
         if (keepTimes)
             SetServerFileTime(
                 *connection, destinationPath,
                 ServerFileTime(*connection, sourcePath, listedTime ? listedTime : length.time));
     } catch (const CInternetException& error) {
+        DropTicket(check.ticket);
         closeSecond();
         ReportNetworkFailure(error);
         return false;
     }
-    return true;
+    lastFileBytes = moved;
+    return AddCheck(std::move(check));
 }

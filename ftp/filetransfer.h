@@ -8,15 +8,19 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
+class CDigestSide;
 class CFtpConnection;
 class CInternetException;
 class CInternetFile;
 class CInternetSession;
+class CPartFile;
+class CStreamDigest;
 class CTlsRunMemory;
 
 // The connection a transfer engine works over, and what it needs to open the further
@@ -76,6 +80,11 @@ class CTransferPool;
 // Every copy is held against what the server says of it (its size, a digest where offered);
 // a download writes beside the local file and replaces it only when it is whole.
 //
+// Within a batch of files (a folder, or the file routines run one after another by the one
+// who owns the engine) the server's digest is asked on a side connection of the engine's
+// own while the next file moves. Until its answer is in, a file's check is pending: a
+// download stays in its part file, and nothing is reported as copied before SettleChecks.
+//
 // One engine serves one action: what the server offers to check a file with is asked once
 // (FEAT) and kept. Nothing is shared between engines, so several may run side by side, each
 // over a connection of its own.
@@ -101,7 +110,8 @@ public:
     // one who owns the link's connection to take in place of the lost one; null if none.
     std::unique_ptr<CFtpConnection> TakeFreshConnection() { return resume.TakeConnection(); }
 
-    // One file. True only when every byte arrived; a false result has been reported.
+    // One file. True only when every byte arrived and the checks held; a false result has
+    // been reported. Each settles its checks before it returns.
     bool UploadFile(const QString& localPath, const QString& ftpPath);
     bool DownloadFile(const QString& ftpPath, const QString& localPath);
     bool CopyFtpFile(const QString& sourcePath, const QString& destinationPath);
@@ -128,7 +138,30 @@ public:
     // still has to do for it goes to `outcome`. The file routines' result.
     bool RunFileJob(const FileJob& job, FileJobOutcome& outcome);
 
+    // Waits for the answer of every pending check (polling the report for Cancel meanwhile),
+    // puts each download that held in its target's place and reports the first file that
+    // did not hold as a copy error. True when every pending file held. After a cancel the
+    // pending checks are dropped (no download takes its target's place) and the side
+    // connection is ended. The side connection ends here in any case: the next batch logs
+    // in afresh. Runs on the thread that runs the engine's copies.
+    bool SettleChecks();
+
 private:
+    // A copied file whose digest check is still to be settled. The file routines settle the
+    // checks whose answers are in after each file, so that their false result may stand for
+    // an earlier file of the batch that did not hold (reported under that file's names).
+    struct PendingCheck
+    {
+        QString from; // as the report shows the file's two ends
+        QString to;
+        QByteArray ours;                  // the digest of the bytes that moved; empty: none
+        std::optional<quint64> ticket;    // the side connection's question
+        std::optional<QByteArray> theirs; // the server's digest, once known (empty: none)
+        std::unique_ptr<CPartFile> part;  // a download's part file, to commit if it holds
+        QString serverPath;               // to ask over the engine's own connection instead
+        quint64 serial = 0;
+    };
+
     // UploadFile; with `sizesToCheck` the stored file's size is not asked for at once but
     // noted there, for the caller to check (CheckStoredSizes) before it reports success.
     bool UploadOneFile(const QString& localPath, const QString& ftpPath,
@@ -189,6 +222,28 @@ private:
     // What the server offers to check a transferred file, asked once per engine (FEAT).
     const CServerChecks& ServerChecks(CFtpConnection& connection);
 
+    // The pending checks. A file routine asks for the server's digest of `serverPath` on the
+    // side connection where the engine runs a batch or `large` is set (the server then
+    // computes it while the bytes stream); nothing where there is no side connection.
+    std::optional<quint64> AskAside(const QString& serverPath, bool large);
+    void DropTicket(std::optional<quint64> ticket);
+    // Notes a copied file's check, and settles the checks whose answer is in already: false
+    // after reporting a file that did not hold.
+    bool AddCheck(PendingCheck check);
+    // Settles the pending checks in order, oldest first and at most `most` of them: waiting
+    // for the answers, or up to the first whose answer is not in yet. `quiet` after a failure that
+    // has been reported: downloads that hold are still committed, nothing more is shown.
+    bool Settle(bool wait, bool quiet, std::size_t most = SIZE_MAX);
+    // Settles one check whose answer is known; false after reporting it (unless `quiet`).
+    bool Resolve(PendingCheck& check, const QByteArray& theirs, bool quiet);
+    // The end of a public routine: its checks settled, quietly where it failed.
+    bool Finish(bool copied);
+    // The check of a copied file: the digest of its bytes against the server's, asked on the
+    // side connection where the engine runs a batch (or already asked there: `ticket`), else
+    // at once over the engine's own connection.
+    PendingCheck CheckOf(const QString& from, const QString& to, const QString& serverPath,
+                         CStreamDigest* digest, std::optional<quint64> ticket = std::nullopt);
+
     CTransferReport& report;
     TransferLink link;
     CTransferResume resume; // past a broken connection; may replace link.connection
@@ -204,4 +259,13 @@ private:
     std::unique_ptr<CTransferPool> pool;
     std::optional<FolderProgress> folderTally;
     quint64 unlistedFolders = 0;
+    // The bytes of the last file a file routine copied (a download's part file may not be
+    // in its place yet).
+    quint64 lastFileBytes = 0;
+    // Off while a public single-file routine runs: it has no next file to overlap the
+    // digest with, so it asks over its own connection unless the file is large.
+    bool batch = true;
+    std::unique_ptr<CDigestSide> digestSide;
+    std::vector<PendingCheck> pendingChecks; // oldest first
+    quint64 checkSerial = 0;                 // of the last check noted
 };

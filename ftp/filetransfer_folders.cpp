@@ -173,7 +173,7 @@ bool CFileTransfer::UploadFolder(const QString& localFolder, const QString& ftpF
     BeginFolder(files, bytes, 0);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    return EndTreeFiles(UploadLevel(localFolder, ftpFolder, guard));
+    return Finish(EndTreeFiles(UploadLevel(localFolder, ftpFolder, guard)));
 }
 
 bool CFileTransfer::UploadLevel(const QString& localFolder, const QString& ftpFolder,
@@ -355,8 +355,8 @@ bool CFileTransfer::DownloadFolder(const QString& ftpFolder, const QString& loca
     BeginFolder(0, 0, 1);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    return EndTreeFiles(FtpSourceLevel(ftpFolder, localFolder, false, false, guard) ==
-                        LevelResult::Copied);
+    return Finish(EndTreeFiles(FtpSourceLevel(ftpFolder, localFolder, false, false, guard) ==
+                               LevelResult::Copied));
 }
 
 bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& destinationFolder)
@@ -366,8 +366,8 @@ bool CFileTransfer::CopyFtpFolder(const QString& sourceFolder, const QString& de
     BeginFolder(0, 0, 1);
     const CFolderTally tally{[this] { EndFolder(); }};
     CFolderWalkGuard guard;
-    return EndTreeFiles(FtpSourceLevel(sourceFolder, destinationFolder, true, false, guard) ==
-                        LevelResult::Copied);
+    return Finish(EndTreeFiles(FtpSourceLevel(sourceFolder, destinationFolder, true, false,
+                                              guard) == LevelResult::Copied));
 }
 
 bool CFileTransfer::CopyFtpSourceFile(const QString& source, const QString& destination, bool toFtp,

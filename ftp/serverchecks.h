@@ -29,6 +29,9 @@ public:
     // The digest in the reply to the last of DigestCommands, as lower-case hex; empty when
     // the reply carries none (the server could not tell, or said something else).
     QByteArray DigestFromReply(int code, const QString& text) const;
+    // The server took the algorithm for HASH (OPTS HASH succeeded): for the rest of that
+    // connection, DigestCommands ask with HASH alone.
+    void NoteHashChosen() { hashChosen = true; }
 
 private:
     bool exactSize = false;

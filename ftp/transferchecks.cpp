@@ -32,22 +32,6 @@ DigestCheck CompareDigests(const QByteArray& ours, const QByteArray& theirs)
     return ours == theirs ? DigestCheck::Match : DigestCheck::Mismatch;
 }
 
-DigestCheck CheckDigest(CFtpConnection& connection, const CServerChecks& checks,
-                        const QString& path, CStreamDigest* digest)
-{
-    if (!digest)
-        return DigestCheck::NotVerified;
-    return CompareDigests(digest->HexResult(), ServerDigestOf(connection, checks, path));
-}
-
-// Whether the server's digest of `path` differs from the one computed while the bytes
-// streamed: false only for a proven mismatch.
-bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
-                   CStreamDigest* digest)
-{
-    return CheckDigest(connection, checks, path, digest) != DigestCheck::Mismatch;
-}
-
 std::unique_ptr<CStreamDigest> DigestFor(const CServerChecks& checks)
 {
     if (const std::optional<DigestAlgorithm> algorithm = checks.Algorithm())
@@ -66,19 +50,6 @@ ServerLength LengthOf(CFtpConnection& connection, const CServerChecks& checks, c
             result.time = stat->writeTime;
     }
     return result;
-}
-
-// Whether the file the server stored holds the `moved` bytes that were sent, by its size
-// (unless the caller checks it later) and its digest where the server tells them.
-bool StoredFileMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
-                       quint64 moved, CStreamDigest* digest, bool sizeLater)
-{
-    if (checks.HasExactSize() && !sizeLater) {
-        const std::optional<FtpStat> stored = connection.Stat(path);
-        if (!stored || stored->size != moved)
-            return false;
-    }
-    return DigestMatches(connection, checks, path, digest);
 }
 
 // Lets a server that copies files by itself (SITE CPFR, SITE CPTO) make the copy, so that

@@ -29,20 +29,9 @@ struct ServerLength
 QByteArray ServerDigestOf(CFtpConnection& connection, const CServerChecks& checks,
                           const QString& path);
 DigestCheck CompareDigests(const QByteArray& ours, const QByteArray& theirs);
-// The server's digest of `path` against `digest` (NotVerified without one).
-DigestCheck CheckDigest(CFtpConnection& connection, const CServerChecks& checks,
-                        const QString& path, CStreamDigest* digest);
-// Whether the server's digest of `path` differs from the one computed while the bytes
-// streamed: false only for a proven mismatch.
-bool DigestMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
-                   CStreamDigest* digest);
 // A digest of the server's favourite algorithm, none where it offers none.
 std::unique_ptr<CStreamDigest> DigestFor(const CServerChecks& checks);
 ServerLength LengthOf(CFtpConnection& connection, const CServerChecks& checks, const QString& path);
-// Whether the file the server stored holds the `moved` bytes that were sent, by its size
-// (unless the caller checks it later) and its digest where the server tells them.
-bool StoredFileMatches(CFtpConnection& connection, const CServerChecks& checks, const QString& path,
-                       quint64 moved, CStreamDigest* digest, bool sizeLater = false);
 // Lets a server that copies files by itself (SITE CPFR, SITE CPTO) make the copy, so that
 // the bytes need not cross the network twice. Nothing when it will not, and the program
 // copies the bytes itself; else whether the copy is whole, by its size and, where the

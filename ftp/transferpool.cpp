@@ -41,6 +41,8 @@ struct CTransferPool::Helper
     std::atomic<quint64> blockIndex{0};
     std::atomic<qint64> elapsedSeconds{0};
     bool gone = false; // could not log in, or ended
+    // Files copied whose digest checks its engine has not settled yet (CFileTransfer).
+    bool unsettled = false;
 };
 
 // The report of a helper's engine, on the helper's thread: progress is kept for the window's
@@ -194,9 +196,24 @@ void CTransferPool::HelperMain(Helper& helper)
         std::optional<CServerChecks> checks;
         {
             std::unique_lock lock(mutex);
-            changed.wait(lock, [this] { return shuttingDown || (!waiting.empty() && !stopping); });
+            changed.wait(lock, [this, &helper] {
+                return shuttingDown || (!waiting.empty() && !stopping) ||
+                       (finishing && helper.unsettled);
+            });
             if (shuttingDown)
                 break;
+            if (waiting.empty() || stopping) {
+                // The copy is ending: the checks still open are settled (a mismatch shows
+                // its box through the report), or dropped after a cancel.
+                lock.unlock();
+                const bool held = engine.SettleChecks();
+                lock.lock();
+                helper.unsettled = false;
+                if (!held)
+                    failed = true;
+                changed.notify_all();
+                continue;
+            }
             job = waiting.front();
             waiting.pop_front();
             helper.job = job;
@@ -236,7 +253,6 @@ void CTransferPool::HelperMain(Helper& helper)
                 if (stopping)
                     continue; // the login was given up with the copy
                 // The others, or the walking engine itself, take the file over.
-                helper.gone = true;
                 ++loggedOut;
                 waiting.push_front(job);
                 break;
@@ -259,6 +275,7 @@ void CTransferPool::HelperMain(Helper& helper)
         done.elapsedSeconds = helper.elapsedSeconds;
         const std::lock_guard lock(mutex);
         helper.job.reset();
+        helper.unsettled = true;
         // The failure has been shown: no file waiting starts after it.
         if (!done.copied) {
             failed = true;
@@ -269,8 +286,13 @@ void CTransferPool::HelperMain(Helper& helper)
     }
     if (connection)
         connection->Close();
+    // Files it copied before its last login failed are settled all the same.
+    const bool held = !helper.unsettled || engine.SettleChecks();
     const std::lock_guard lock(mutex);
+    helper.unsettled = false;
+    failed = failed || !held;
     helper.gone = true;
+    changed.notify_all();
 }
 
 void CTransferPool::Ask(const std::function<void()>& show, bool endsTheFile)
@@ -476,15 +498,18 @@ bool CTransferPool::Submit(FileJob job)
 bool CTransferPool::Finish()
 {
     std::unique_lock lock(mutex);
+    finishing = true;
+    changed.notify_all();
     for (;;) {
         Pump(lock);
         bool running = !waiting.empty() || !prompts.empty() || !finished.empty();
         for (const std::unique_ptr<Helper>& helper : helpers)
-            running = running || helper->job.has_value();
+            running = running || helper->job.has_value() || (helper->unsettled && !helper->gone);
         if (!running)
             break;
         changed.wait_for(lock, kPumpInterval);
     }
+    finishing = false;
     const bool copied = !failed && !stopping;
     // The next call of the engine starts afresh; whether it may start is the caller's word.
     failed = false;

@@ -113,6 +113,7 @@ private:
     int loggedOut = 0; // helpers that could not log in
     bool failed = false;
     bool shuttingDown = false;
+    bool finishing = false; // Finish waits: the helpers settle their checks
     std::atomic<bool> stopping{false};
     QStringList shownLines;
     QString shownFrom;

@@ -5,7 +5,7 @@
 #include "app/vantorapp.h"
 #include "ftp/commoperation.h"
 #include "ftp/commstatusdialog.h"
-#include "ftp/digestrequest.h"
+#include "ftp/digestside.h"
 #include "ftp/filemessages.h"
 #include "ftp/serverchecks.h"
 #include "ftp/transferresume.h"
@@ -353,7 +353,7 @@ TEST_F(CTransferFakeTest, ALargeDownloadsDigestIsAskedForOnAConnectionOfItsOwn)
         }
         CCommStatusDialog::Disconnect();
         // The side connection's thread ends with the copy that started it.
-        EXPECT_EQ(CDigestRequest::RunningThreads(), 0);
+        EXPECT_EQ(CDigestSide::RunningThreads(), 0);
     }
 }
 
@@ -383,7 +383,7 @@ TEST_F(CTransferFakeTest, CancelStopsTheDigestSideConnectionAtOnce)
     EXPECT_FALSE(Download(operation));
     EXPECT_TRUE(asked);
     // Ended with the copy, and the server saw its connection go.
-    EXPECT_EQ(CDigestRequest::RunningThreads(), 0);
+    EXPECT_EQ(CDigestSide::RunningThreads(), 0);
     EXPECT_TRUE(QTest::qWaitFor([&] { return sideGone.load(); }, 5000));
     EXPECT_EQ(ReadFile(Target()), QByteArray("mine"));
 }

@@ -12,7 +12,7 @@
 # LD_LIBRARY_PATH for its libraries); PROFTPD_MODULES the folder holding mod_digest.so
 # (default: ../lib/proftpd beside the binary's folder). FOLDERS, FILES and DELAY_MS (default
 # 10, 20 and 20) shape the tree and the link; PORT (default 22121) is the server's port and
-# the 100 above 42000 its passive ports.
+# the 1000 above 42000 its passive ports.
 #
 # The server listens on 127.0.0.2 and only traffic to and from that address is slowed:
 # with tc (a prio qdisc on lo whose netem band a u32 filter feeds), removed at the end; where
@@ -35,13 +35,15 @@ files=${FILES:-20}
 delay_ms=${DELAY_MS:-20}
 port=${PORT:-22121}
 passive_first=42000
-passive_last=42099
+passive_last=42999
 far=127.0.0.2
 link_pid=""
 qdisc=""
 
+server_pid=""
 digest_cleanup() {
     local status=$?
+    [ -z "$server_pid" ] || kill "$server_pid" 2>/dev/null || true
     [ -z "$link_pid" ] || kill "$link_pid" 2>/dev/null || true
     [ -z "$qdisc" ] || tc qdisc del dev lo root 2>/dev/null || true
     (exit "$status")

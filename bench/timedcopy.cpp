@@ -20,6 +20,9 @@ int RunTimedCopy(int argc, char** argv, const BenchCopy& copy)
     state.activeProfile.address = QString::fromLocal8Bit(argv[2]);
     state.activeProfile.userId = QString::fromLocal8Bit(argv[3]);
     state.activeProfile.password = QString::fromLocal8Bit(argv[4]);
+    // Files at once, as Settings > Transfers at Once would have it (default 2).
+    if (const int parallel = qEnvironmentVariableIntValue("TRANSFERS_AT_ONCE"); parallel > 0)
+        state.parallelTransfers = parallel;
     auto* frame = new CMainFrame;
     state.mainFrame = frame;
     frame->show();
@@ -27,6 +30,9 @@ int RunTimedCopy(int argc, char** argv, const BenchCopy& copy)
     // A box would wait for a click nobody gives: its text goes to the terminal instead.
     const CScopedMessageBoxHandler boxes([](const MessageBoxRequest& box) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(box.caption), qPrintable(box.text));
+        if (!box.explanation.isEmpty() || !box.details.isEmpty())
+            std::fprintf(stderr, "  %s\n  %s\n", qPrintable(box.explanation),
+                         qPrintable(box.details));
         return MsgAnswer::Ok;
     });
     bool copied = false;

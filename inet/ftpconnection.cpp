@@ -294,8 +294,18 @@ int CFtpConnection::SetModificationTimes(const std::vector<std::pair<QString, qi
             const QByteArray stamp = time.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
             commands.append("MFMT " + stamp + ' ' + c.Argument(path));
         }
-        for (const FtpReply& reply : c.ExecuteTogether(commands))
-            set += reply.code == 213 ? 1 : 0;
+        // A few commands to a write: some servers read a write over TLS only in part and
+        // then wait for the next before they act on the rest, which never comes.
+        constexpr qsizetype kBytesPerWrite = 1024;
+        for (qsizetype first = 0; first < commands.size();) {
+            qsizetype end = first + 1;
+            qsizetype bytes = commands[first].size();
+            while (end < commands.size() && bytes + commands[end].size() + 2 <= kBytesPerWrite)
+                bytes += commands[end++].size() + 2;
+            for (const FtpReply& reply : c.ExecuteTogether(commands.mid(first, end - first)))
+                set += reply.code == 213 ? 1 : 0;
+            first = end;
+        }
         return true;
     });
     return set;

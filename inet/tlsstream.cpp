@@ -292,21 +292,23 @@ bool CTlsStream::Shutdown(CFtpWaiter& waiter, FtpDeadline deadline)
     // every connection). Closing over unread input resets the connection, and a reset can
     // throw away data the server has not read yet: so read on until the server ends too,
     // which it does once it has all of ours.
-    const FtpDeadline drainUntil =
-        std::min(deadline, DeadlineIn(std::chrono::milliseconds(kDrainLimitMs)));
+    Discard(waiter, std::min(deadline, DeadlineIn(std::chrono::milliseconds(kDrainLimitMs))),
+            [] { return false; });
+    return true;
+}
+
+void CTlsStream::Discard(CFtpWaiter& waiter, FtpDeadline until, const std::function<bool()>& done)
+{
     char scratch[4096];
-    for (;;) {
+    while (!done()) {
         ERR_clear_error();
         errno = 0;
         size_t got = 0;
         const int result = SSL_read_ex(ssl, scratch, sizeof scratch, &got);
         if (result == 1)
             continue;
-        const qint64 outcome = Outcome(result);
-        if (outcome != kWouldBlock)
-            return true;
-        if (!waiter.Wait(socket.Fd(), wanted, drainUntil))
-            return true;
+        if (Outcome(result) != kWouldBlock || !waiter.Wait(socket.Fd(), wanted, until))
+            return;
     }
 }
 QString CTlsStream::ProtocolName() const
@@ -333,18 +335,11 @@ bool CTlsStream::SpentSessionOffered() const
 
 void CTlsStream::AwaitTicket(CFtpWaiter& waiter, FtpDeadline deadline)
 {
+    // A server that refuses the connection ends it at once, one that keeps it sends its
+    // tickets at once: a few seconds are plenty either way.
     const int before = context->SessionsReceived();
-    char scratch[4096];
-    while (context->SessionsReceived() == before) {
-        ERR_clear_error();
-        errno = 0;
-        size_t got = 0;
-        const int result = SSL_read_ex(ssl, scratch, sizeof scratch, &got);
-        if (result == 1)
-            continue;
-        if (Outcome(result) != kWouldBlock || !waiter.Wait(socket.Fd(), wanted, deadline))
-            return;
-    }
+    Discard(waiter, std::min(deadline, DeadlineIn(std::chrono::milliseconds(kDrainLimitMs))),
+            [this, before] { return context->SessionsReceived() != before; });
 }
 
 TlsCertificateInfo CTlsStream::PeerCertificate() const

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -70,6 +71,10 @@ private:
     CFtpSocket socket;
     SSL* ssl = nullptr;
     short wanted = 0;
+    // Reads and drops what the server sends until `done` answers true, the server ends the
+    // stream, or `until` has come.
+    void Discard(CFtpWaiter& waiter, FtpDeadline until, const std::function<bool()>& done);
+
     bool cleanEnd = false;
     bool ticketsSeen = false;
     bool established = false;

@@ -418,55 +418,42 @@ TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicketAlsoAfterA
     }
 }
 
-TEST(FtpTlsSessionReuse, AfterAnUploadThatGaveNoTicketTheRefusedConnectionIsOpenedAgain)
+TEST(FtpTlsSessionReuse, UploadsInARowKeepEveryDataConnectionResumed)
 {
-    // The server takes each TLS 1.3 ticket once and gives none an upload can use: the data
-    // connection after an upload cannot resume, and the server refuses it once its full
-    // handshake has given fresh tickets. The transfer goes again with those.
-    CFtpServerFixture server(FixtureTls::Explicit, {QStringLiteral("--tls-reuse-required"),
-                                                    QStringLiteral("--tls-upload-no-ticket")});
-    ASSERT_TRUE(server.IsRunning());
-    CInternetSession session(TestOptions());
-    session.SetCertificateHook([](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
-    std::unique_ptr<CFtpConnection> connection =
-        session.GetFtpConnection(QStringLiteral("ftpes://") + server.Address(),
-                                 CFtpServerFixture::kUser, CFtpServerFixture::kPassword, 0, true);
-    const QByteArray data = PatternBytes(30000, 8);
-    Upload(*connection, QStringLiteral("one.bin"), data);
-    Upload(*connection, QStringLiteral("two.bin"), data);
-    EXPECT_TRUE(FindEntry(ListAll(*connection), QStringLiteral("two.bin")));
-    Upload(*connection, QStringLiteral("three.bin"), data);
-    EXPECT_TRUE(Download(*connection, QStringLiteral("three.bin")) == data);
-    EXPECT_TRUE(Download(*connection, QStringLiteral("one.bin")) == data);
-    connection->Close();
-    // Each connection after an upload was refused once, and every transfer ran resumed.
-    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), 3);
-    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(), 6);
-    EXPECT_EQ(server.CountCommands(QStringLiteral("STOR")), 4);
-}
-
-TEST(FtpTlsSessionReuse, UploadsInARowResumeWhereOnlyTheControlConnectionGivesTickets)
-{
-    // As proftpd's mod_tls has it: TLS 1.3 tickets come on the control connection only,
-    // each good for many resumptions, and a data connection that does not resume is
-    // refused. An upload's data connection brings no ticket, so the one a data connection
-    // resumed with must stay on offer for the next.
-    CFtpServerFixture server(FixtureTls::Explicit, {QStringLiteral("--tls-reuse-required"),
-                                                    QStringLiteral("--tls-data-no-tickets")});
-    ASSERT_TRUE(server.IsRunning());
-    CInternetSession session(TestOptions());
-    session.SetCertificateHook([](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
-    std::unique_ptr<CFtpConnection> connection =
-        session.GetFtpConnection(QStringLiteral("ftpes://") + server.Address(),
-                                 CFtpServerFixture::kUser, CFtpServerFixture::kPassword, 0, true);
-    EXPECT_EQ(connection->SecurityName(), QStringLiteral("TLS 1.3"));
-    const QByteArray data = PatternBytes(70000, 6);
-    for (int i = 0; i < 3; ++i)
-        Upload(*connection, QStringLiteral("up%1.bin").arg(i), data);
-    EXPECT_TRUE(Download(*connection, QStringLiteral("up2.bin")) == data);
-    connection->Close();
-    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(), 4);
-    EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), 0);
+    // Two TLS 1.3 servers that require every data connection to resume and give no ticket
+    // an upload can pass on: one gives tickets on the control connection only, each good for
+    // many resumptions (as proftpd's mod_tls), so the newest session must stay on offer; the
+    // other takes each ticket once and forgets the one an upload gave, so the connection it
+    // refuses is opened again with the tickets its full handshake brought.
+    struct Case
+    {
+        const char* flag;
+        int refused; // data connections refused, and opened again
+        int uploadsRefused;
+    };
+    const Case table[] = {{"--tls-data-no-tickets", 0, 0}, {"--tls-upload-no-ticket", 3, 2}};
+    for (const Case& c : table) {
+        SCOPED_TRACE(c.flag);
+        CFtpServerFixture server(FixtureTls::Explicit, {QStringLiteral("--tls-reuse-required"),
+                                                        QString::fromLatin1(c.flag)});
+        ASSERT_TRUE(server.IsRunning());
+        CInternetSession session(TestOptions());
+        session.SetCertificateHook(
+            [](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
+        std::unique_ptr<CFtpConnection> connection = session.GetFtpConnection(
+            QStringLiteral("ftpes://") + server.Address(), CFtpServerFixture::kUser,
+            CFtpServerFixture::kPassword, 0, true);
+        EXPECT_EQ(connection->SecurityName(), QStringLiteral("TLS 1.3"));
+        const QByteArray data = PatternBytes(30000, 8);
+        for (int i = 0; i < 3; ++i)
+            Upload(*connection, QStringLiteral("up%1.bin").arg(i), data);
+        EXPECT_TRUE(FindEntry(ListAll(*connection), QStringLiteral("up2.bin")));
+        EXPECT_TRUE(Download(*connection, QStringLiteral("up2.bin")) == data);
+        connection->Close();
+        EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS new")).size(), c.refused);
+        EXPECT_EQ(server.LogLines().filter(QStringLiteral(" DATA-TLS reused")).size(), 5);
+        EXPECT_EQ(server.CountCommands(QStringLiteral("STOR")), 3 + c.uploadsRefused);
+    }
 }
 
 TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanlyAndACutListingIsNoListing)

@@ -60,8 +60,8 @@ async def main():
     listen, target, delay_ms = sys.argv[1], sys.argv[2], float(sys.argv[3])
     hold = delay_ms / 2000
     ports = []
-    for spec in sys.argv[4:]:
-        first, _, last = spec.partition("-")
+    for port_range in sys.argv[4:]:
+        first, _, last = port_range.partition("-")
         ports.extend(range(int(first), int(last or first) + 1))
     servers = []
     for port in ports:

@@ -73,14 +73,7 @@ else
     echo "delay: no netem here; bench/delay_link.py on $far, $delay_ms ms round trip"
 fi
 
-mkdir -p "$work/root/tree" "$work/local"
-for folder in $(seq -w 1 "$folders"); do
-    mkdir -p "$work/root/tree/folder$folder"
-    for file in $(seq -w 1 "$files"); do
-        head -c 2048 /dev/urandom >"$work/root/tree/folder$folder/file$file.bin"
-    done
-done
-cp -r "$work/root/tree" "$work/source"
+bench_make_tree "$folders" "$files"
 echo "user:$(openssl passwd -6 secret):$(id -u):$(id -g)::$work/root:/bin/sh" >"$work/passwd"
 chmod 600 "$work/passwd"
 

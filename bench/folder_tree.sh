@@ -24,14 +24,7 @@ folders=${FOLDERS:-20}
 files=${FILES:-50}
 delay_ms=${DELAY_MS:-0}
 lftp_parallel=${LFTP_PARALLEL:-1}
-mkdir -p "$work/root/tree" "$work/local"
-for folder in $(seq -w 1 "$folders"); do
-    mkdir -p "$work/root/tree/folder$folder"
-    for file in $(seq -w 1 "$files"); do
-        head -c 2048 /dev/urandom >"$work/root/tree/folder$folder/file$file.bin"
-    done
-done
-cp -r "$work/root/tree" "$work/source"
+bench_make_tree "$folders" "$files"
 bench_start_server --root "$work/root" --log "$work/server.log" \
     --reply-delay "$(awk "BEGIN { print $delay_ms / 1000 }")"
 

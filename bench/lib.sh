@@ -112,3 +112,17 @@ bench_same() {
         cmp -s "$1" "$2" || bench_fail "FAILED: $2 differs from $1"
     fi
 }
+
+# bench_make_tree FOLDERS FILES: $work/root/tree holds FOLDERS folders of FILES files of 2 KB
+# of random bytes, $work/source a copy of it to compare with; $work/local is made empty.
+bench_make_tree() {
+    mkdir -p "$work/root/tree" "$work/local"
+    local folder file
+    for folder in $(seq -w 1 "$1"); do
+        mkdir -p "$work/root/tree/folder$folder"
+        for file in $(seq -w 1 "$2"); do
+            head -c 2048 /dev/urandom >"$work/root/tree/folder$folder/file$file.bin"
+        done
+    done
+    cp -r "$work/root/tree" "$work/source"
+}

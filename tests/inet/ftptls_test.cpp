@@ -35,6 +35,16 @@ struct CertificateQuestions
     }
 };
 
+// Logs in over explicit TLS, the fixture's certificate trusted for this run only.
+std::unique_ptr<CFtpConnection> LoginTrustingOnce(CInternetSession& session,
+                                                  const CFtpServerFixture& server, bool passive)
+{
+    session.SetCertificateHook([](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
+    return session.GetFtpConnection(QStringLiteral("ftpes://") + server.Address(),
+                                    CFtpServerFixture::kUser, CFtpServerFixture::kPassword, 0,
+                                    passive);
+}
+
 QString Url(const char* scheme, const CFtpServerFixture& server)
 {
     return QString::fromLatin1(scheme) + server.Address();
@@ -379,11 +389,8 @@ TEST(FtpTlsSessionReuse, EveryDataConnectionResumesWithTheNewestTicketAlsoAfterA
             SCOPED_TRACE(std::string("TLS ") + version + (passive ? " passive" : " active"));
             server.ClearLog();
             CInternetSession session(TestOptions());
-            session.SetCertificateHook(
-                [](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
-            std::unique_ptr<CFtpConnection> connection = session.GetFtpConnection(
-                QStringLiteral("ftpes://") + server.Address(), CFtpServerFixture::kUser,
-                CFtpServerFixture::kPassword, 0, passive);
+            std::unique_ptr<CFtpConnection> connection =
+                LoginTrustingOnce(session, server, passive);
             EXPECT_EQ(connection->SecurityName(), QStringLiteral("TLS ") + QLatin1String(version));
             const QByteArray data = PatternBytes(70000, passive ? 3 : 4);
             Upload(*connection, QStringLiteral("reuse.bin"), data);
@@ -438,11 +445,7 @@ TEST(FtpTlsSessionReuse, UploadsInARowKeepEveryDataConnectionResumed)
                                                         QString::fromLatin1(c.flag)});
         ASSERT_TRUE(server.IsRunning());
         CInternetSession session(TestOptions());
-        session.SetCertificateHook(
-            [](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
-        std::unique_ptr<CFtpConnection> connection = session.GetFtpConnection(
-            QStringLiteral("ftpes://") + server.Address(), CFtpServerFixture::kUser,
-            CFtpServerFixture::kPassword, 0, true);
+        std::unique_ptr<CFtpConnection> connection = LoginTrustingOnce(session, server, true);
         EXPECT_EQ(connection->SecurityName(), QStringLiteral("TLS 1.3"));
         const QByteArray data = PatternBytes(30000, 8);
         for (int i = 0; i < 3; ++i)
@@ -471,11 +474,7 @@ TEST(FtpTlsDataEnd, OnlyACloseNotifyEndsTlsDataCleanlyAndACutListingIsNoListing)
         ASSERT_TRUE(stored.open(QIODevice::WriteOnly) && stored.write(data) == data.size());
         stored.close();
         CInternetSession session(TestOptions());
-        session.SetCertificateHook(
-            [](const TlsCertificateInfo&) { return TlsTrustAnswer::TrustOnce; });
-        std::unique_ptr<CFtpConnection> connection = session.GetFtpConnection(
-            QStringLiteral("ftpes://") + server.Address(), CFtpServerFixture::kUser,
-            CFtpServerFixture::kPassword, 0, true);
+        std::unique_ptr<CFtpConnection> connection = LoginTrustingOnce(session, server, true);
         std::unique_ptr<CInternetFile> file =
             connection->OpenFile(QStringLiteral("end.bin"), FileAccess::Read);
         QByteArray got;

@@ -374,12 +374,7 @@ TEST_F(CFolderTransferFakeTest, CancelDropsThePendingChecksAndNoDownloadTakesIts
     const QString target = local + QStringLiteral("/d");
     {
         CCommOperation operation(true);
-        QTimer press;
-        QObject::connect(&press, &QTimer::timeout, [&] {
-            if (asked && !operation.Dialog().cancelRequested)
-                operation.Dialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-        });
-        press.start(10);
+        const CCancelWhen press(operation.Dialog(), [&asked] { return asked.load(); });
         EXPECT_FALSE(operation.Dialog().DownloadFolder(QStringLiteral("/d"), target));
         // The side connection ended with the copy, before the operation.
         EXPECT_EQ(CDigestSide::RunningThreads(), 0);

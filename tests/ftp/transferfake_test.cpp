@@ -374,12 +374,7 @@ TEST_F(CTransferFakeTest, CancelStopsTheDigestSideConnectionAtOnce)
     CMessageBoxScript boxes;
     boxes.Allow(kCancelled);
     CCommOperation operation(true);
-    QTimer press;
-    QObject::connect(&press, &QTimer::timeout, [&] {
-        if (asked && !operation.Dialog().cancelRequested)
-            operation.Dialog().findChild<QPushButton*>(QStringLiteral("cancelButton"))->click();
-    });
-    press.start(10);
+    const CCancelWhen press(operation.Dialog(), [&asked] { return asked.load(); });
     EXPECT_FALSE(Download(operation));
     EXPECT_TRUE(asked);
     // Ended with the copy, and the server saw its connection go.

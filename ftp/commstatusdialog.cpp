@@ -364,7 +364,7 @@ bool CCommStatusDialog::StartFile(const FileJob& job)
 
 bool CCommStatusDialog::FinishFiles()
 {
-    return transfer->FinishFiles();
+    return Adopting(Transfer().FinishFiles());
 }
 
 bool CCommStatusDialog::UploadFile(QString localPath, QString ftpPath)

@@ -184,7 +184,10 @@ bool CFileTransfer::StartFile(const FileJob& job)
 
 bool CFileTransfer::FinishFiles()
 {
-    // The helpers settle their own files' checks; this engine those it copied itself.
+    // The helpers settle their own files' checks (on the session as it is now); this engine
+    // those it copied itself.
+    if (pool)
+        pool->SetLink(link, keepTimes, serverChecks);
     return Finish(!pool || pool->Finish());
 }
 

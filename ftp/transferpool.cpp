@@ -204,9 +204,15 @@ void CTransferPool::HelperMain(Helper& helper)
                 break;
             if (waiting.empty() || stopping) {
                 // The copy is ending: the checks still open are settled (a mismatch shows
-                // its box through the report), or dropped after a cancel.
+                // its box through the report), or dropped after a cancel. The walking engine
+                // waits meanwhile, so its session is there to end a wait on a cancel.
+                CInternetSession* current = link.session;
                 lock.unlock();
+                if (current)
+                    current->SetWaitHook([this] { return !stopping.load(); });
                 const bool held = engine.SettleChecks();
+                if (current)
+                    current->SetWaitHook({});
                 lock.lock();
                 helper.unsettled = false;
                 if (!held)
@@ -267,9 +273,12 @@ void CTransferPool::HelperMain(Helper& helper)
         done.copied = engine.RunFileJob(job, done.outcome);
         if (std::unique_ptr<CFtpConnection> fresh = engine.TakeFreshConnection())
             connection = std::move(fresh);
-        // A call ended by a cancel closes the connection: the next file logs in afresh.
+        // A call ended by a cancel closes the connection: the next file logs in afresh. The
+        // engine must not keep it either (its checks may ask over it while they settle).
         if (!connection->IsOpen())
             connection.reset();
+        helperLink.connection = connection.get();
+        engine.SetLink(helperLink);
         session->SetWaitHook({});
         done.job = std::move(job);
         done.elapsedSeconds = helper.elapsedSeconds;
@@ -284,10 +293,11 @@ void CTransferPool::HelperMain(Helper& helper)
         finished.push_back(std::move(done));
         changed.notify_all();
     }
+    // Files it copied before its last login failed are settled all the same, while the
+    // connection they may be asked about over is still there.
+    const bool held = !helper.unsettled || engine.SettleChecks();
     if (connection)
         connection->Close();
-    // Files it copied before its last login failed are settled all the same.
-    const bool held = !helper.unsettled || engine.SettleChecks();
     const std::lock_guard lock(mutex);
     helper.unsettled = false;
     failed = failed || !held;

@@ -159,6 +159,11 @@ inline QString CheckedBySizeText()
 {
     return QStringLiteral("Checked by size only: not verified by digest");
 }
+// The status line while a file's bytes move.
+inline QString TransferringText()
+{
+    return QStringLiteral("Transferring Data");
+}
 
 // A server that spoke TLS before refuses it now (`server` is "host:port").
 inline QString DowngradeText(const QString& server)

@@ -33,7 +33,6 @@
 namespace {
 
 const QString kRetrievingLengthText = QStringLiteral("Retrieving Length of FTP File");
-const QString kTransferringText = QStringLiteral("Transferring Data");
 const QString kServerToServerTitle =
     QStringLiteral("Copying files from FTP Server to FTP Server - Please Wait");
 
@@ -290,7 +289,7 @@ bool CFileTransfer::UploadOneFile(const QString& localPath, const QString& ftpPa
         return false;
     }
 
-    report.SetStatusLine(kTransferringText);
+    report.SetStatusLine(FileMessages::TransferringText());
     quint64 moved = 0;
     const BlockEnds ends{[&local](char* bytes, qint64 count) { return local.read(bytes, count); },
                          [&remote](const char* bytes, qint64 count) {
@@ -450,7 +449,7 @@ bool CFileTransfer::DownloadListedFile(const QString& ftpPath, const QString& lo
         return false;
     }
 
-    report.SetStatusLine(kTransferringText);
+    report.SetStatusLine(FileMessages::TransferringText());
     const BlockEnds ends{
         [&remote](char* bytes, qint64 count) { return remote->Read(bytes, count); },
         [&part](const char* bytes, qint64 count) {
@@ -592,7 +591,7 @@ bool CFileTransfer::CopyListedFtpFile(const QString& sourcePath, const QString& 
     try {
         const CServerChecks& checks = ServerChecks(*connection);
         length = LengthOf(*connection, checks, sourcePath);
-        report.SetStatusLine(kTransferringText);
+        report.SetStatusLine(FileMessages::TransferringText());
         if (const std::optional<bool> copied =
                 CopyOnServer(*connection, checks, sourcePath, destinationPath, length.announced)) {
             if (!*copied)

@@ -1,5 +1,6 @@
 #include "ftp/transferpool.h"
 
+#include "ftp/filemessages.h"
 #include "ftp/transferfigures.h"
 #include "inet/ftpconnection.h"
 #include "inet/internetexception.h"
@@ -480,7 +481,7 @@ bool CTransferPool::Submit(FileJob job)
     if (!copying) {
         // The helpers' engines show nothing themselves.
         report.ShowTransferControls();
-        report.SetStatusLine(QStringLiteral("Transferring Data"));
+        report.SetStatusLine(FileMessages::TransferringText());
         report.ShowCopying(true);
         copying = true;
     }

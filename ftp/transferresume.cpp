@@ -1,5 +1,6 @@
 #include "ftp/transferresume.h"
 
+#include "ftp/filemessages.h"
 #include "ftp/filetransfer.h"
 #include "ftp/streamdigest.h"
 #include "ftp/transferchecks.h"
@@ -117,7 +118,7 @@ std::unique_ptr<CInternetFile> CTransferResume::Reopen(TransferLink& link,
                 OpenAgain(*fresh, ftpPath, access, checks, offset);
             connection = std::move(fresh);
             link.connection = connection.get();
-            report.SetStatusLine(QStringLiteral("Transferring Data"));
+            report.SetStatusLine(FileMessages::TransferringText());
             return file;
         } catch (const CInternetException& failure) {
             if (failure.Kind() == InetErrorKind::Cancelled) {
